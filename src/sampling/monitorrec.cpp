@@ -1,0 +1,7 @@
+#include "sampling/monitorrec.h"
+
+void ClearRecList(TRecList& list) {
+    for (PMonitorRec rec : list)
+        delete rec;
+    list.clear();
+}
