@@ -1,0 +1,74 @@
+#include "platform/dbconnection.h"
+
+#include "platform/dberror.h"
+#include "platform/odbcapi.h"
+#include "platform/odbccursor.h"
+
+TDbConnection::TDbConnection() = default;
+
+TDbConnection::~TDbConnection() {
+    close();
+}
+
+void TDbConnection::open() {
+    openWith(std::nullopt);
+}
+
+void TDbConnection::open(const QString& user, const QString& password) {
+    openWith(TDbCredentials{user, password});
+}
+
+void TDbConnection::openWith(const std::optional<TDbCredentials>& credentials) {
+    if (FDbc)
+        return;
+    const TOdbcConnectParams params =
+        TranslateOleDbConnectionString(FConnectionString, credentials);
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    OdbcCheck(SQLAllocHandle(SQL_HANDLE_DBC, OdbcEnvironment(), &dbc), SQL_HANDLE_ENV,
+              OdbcEnvironment(), "SQLAllocHandle");
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(params.loginTimeoutSec)),
+                      0);
+    const SQLRETURN rc =
+        SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(OdbcText(params.connectionString)),
+                          SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    if (!OdbcOk(rc)) {
+        QString message = OdbcDiagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        if (message.isEmpty())
+            message =
+                QStringLiteral("The connection could not be opened (ODBC return code %1).").arg(rc);
+        throw EDbError(message);
+    }
+    FDbc = dbc;
+}
+
+void TDbConnection::close() {
+    if (!FDbc)
+        return;
+    std::lock_guard lock(FCommandLock);
+    SQLDisconnect(static_cast<SQLHDBC>(FDbc));
+    SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(FDbc));
+    FDbc = nullptr;
+}
+
+TDbRecordset TDbConnection::execute(const QString& sql) {
+    std::lock_guard lock(FCommandLock);
+    if (!FDbc)
+        throw EDbError(QStringLiteral("The connection is not open."));
+    TOdbcCursor cursor(FDbc);
+    cursor.execute(sql, kQueryTimeoutSec);
+    std::vector<QString> names;
+    for (int i = 0; i < cursor.columnCount(); ++i)
+        names.push_back(cursor.columnName(i));
+    std::vector<std::vector<TDbValue>> rows;
+    while (cursor.fetch()) {
+        std::vector<TDbValue> row;
+        row.reserve(names.size());
+        for (int i = 0; i < cursor.columnCount(); ++i)
+            row.push_back(cursor.value(i));
+        rows.push_back(std::move(row));
+    }
+    cursor.drain();
+    return TDbRecordset(std::move(names), std::move(rows));
+}

@@ -1,0 +1,59 @@
+#pragma once
+// A connection to one SQL Server, kept open between commands.
+//
+// Sharing rule: the sampler's query and the main thread's own statements (session
+// checks, kill, detail loads) use the same connection from two threads. Every command
+// on a connection holds its commandLock() for as long as the driver works on it: a
+// plain Execute for the statement, the sampler's query from Open to Close. So the two
+// threads never overlap on one connection; a main-thread statement waits for a running
+// sample to finish, and the session the user sees as "It's me" stays the one the tool
+// itself runs in.
+
+#include "platform/dbrecordset.h"
+#include "platform/oledbtranslator.h"
+
+#include <QString>
+#include <atomic>
+#include <mutex>
+
+class TDbQuery;
+
+class TDbConnection {
+public:
+    static constexpr int kQueryTimeoutSec = 30;
+
+    TDbConnection();
+    ~TDbConnection(); // closes
+    TDbConnection(const TDbConnection&) = delete;
+    TDbConnection& operator=(const TDbConnection&) = delete;
+
+    // The OLE DB form; translated for the driver at every Open.
+    void setConnectionString(const QString& s) { FConnectionString = s; }
+    const QString& connectionString() const { return FConnectionString; }
+
+    // Opens with the string's own credentials (or its integrated security); never prompts.
+    void open();
+    // Opens with a user name and password that override those of the string.
+    void open(const QString& user, const QString& password);
+    bool connected() const { return FDbc != nullptr; }
+    void close();
+
+    // Runs a plain command (no parameters) and returns its first row-returning result,
+    // read in full; later statements of the batch run too and their errors are raised.
+    TDbRecordset execute(const QString& sql);
+
+    // Queries attached to this connection; a disconnect waits for none to be left.
+    int dataSetCount() const { return FDataSetCount.load(); }
+
+    std::mutex& commandLock() { return FCommandLock; }
+    void* handle() const { return FDbc; } // SQLHDBC
+
+private:
+    friend class TDbQuery;
+    void openWith(const std::optional<TDbCredentials>& credentials);
+
+    QString FConnectionString;
+    void* FDbc = nullptr;
+    std::mutex FCommandLock;
+    std::atomic<int> FDataSetCount{0};
+};

@@ -1,0 +1,228 @@
+#include "platform/oledbtranslator.h"
+
+#include "platform/dberror.h"
+
+#include <QStringList>
+
+QList<QPair<QString, QString>> ParseOleDbItems(const QString& oledb) {
+    QList<QPair<QString, QString>> items;
+    const qsizetype n = oledb.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype eq = oledb.indexOf(QLatin1Char('='), i);
+        const qsizetype semi = oledb.indexOf(QLatin1Char(';'), i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            // An item without "=": nothing to look up, skip it.
+            if (semi < 0)
+                break;
+            i = semi + 1;
+            continue;
+        }
+        const QString key = oledb.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && oledb[i].isSpace())
+            ++i;
+        QString value;
+        if (i < n && (oledb[i] == QLatin1Char('"') || oledb[i] == QLatin1Char('\''))) {
+            const QChar quote = oledb[i++];
+            while (i < n) {
+                if (oledb[i] == quote) {
+                    if (i + 1 < n && oledb[i + 1] == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += oledb[i++];
+            }
+            const qsizetype next = oledb.indexOf(QLatin1Char(';'), i);
+            i = next < 0 ? n : next + 1;
+        } else {
+            const qsizetype next = oledb.indexOf(QLatin1Char(';'), i);
+            const qsizetype end = next < 0 ? n : next;
+            value = oledb.mid(i, end - i).trimmed();
+            i = end + 1;
+        }
+        if (!key.isEmpty())
+            items.append({key, value});
+    }
+    return items;
+}
+
+QString QuoteOdbcValue(const QString& value) {
+    static const QString special = QStringLiteral(";{}=");
+    bool needs = !value.isEmpty() && (value.front().isSpace() || value.back().isSpace());
+    for (QChar c : value)
+        needs = needs || special.contains(c);
+    if (!needs)
+        return value;
+    // FreeTDS ends a braced value at the first "}" followed by ";" or the end and does
+    // not undouble "}}", so a brace inside needs no escape and "};" cannot be passed at
+    // all. The value itself stays out of the message: it may be a password.
+    if (value.contains(QLatin1String("};")))
+        throw EDbError(QStringLiteral("A connection string value containing \"};\" cannot be "
+                                      "passed to the FreeTDS driver."));
+    return QLatin1Char('{') + value + QLatin1Char('}');
+}
+
+namespace {
+
+// The last item with any of the keywords wins, as with the providers.
+QString itemValue(const QList<QPair<QString, QString>>& items,
+                  std::initializer_list<const char*> keys, bool* present = nullptr) {
+    QString value;
+    bool found = false;
+    for (const auto& [key, v] : items)
+        for (const char* k : keys)
+            if (key.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) {
+                value = v;
+                found = true;
+            }
+    if (present)
+        *present = found;
+    return value;
+}
+
+bool isTrue(const QString& v) {
+    const QString s = v.trimmed().toLower();
+    return s == QLatin1String("true") || s == QLatin1String("yes") || s == QLatin1String("1") ||
+           s == QLatin1String("sspi") || s == QLatin1String("mandatory") ||
+           s == QLatin1String("strict");
+}
+
+void checkProvider(const QString& provider) {
+    if (provider.isEmpty())
+        return;
+    // "SQLOLEDB.1", "SQLNCLI11.1", "MSOLEDBSQL19" and the like all name SQL Server providers.
+    const QString p = provider.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    if (p == QLatin1String("SQLOLEDB") || p.startsWith(QLatin1String("SQLNCLI")) ||
+        p.startsWith(QLatin1String("MSOLEDBSQL")))
+        return;
+    throw EDbError(QStringLiteral("Provider '%1' is not supported: Dervel reaches SQL Server "
+                                  "through FreeTDS; use SQLOLEDB, SQLNCLI11 or MSOLEDBSQL.")
+                       .arg(provider));
+}
+
+struct ServerAddress {
+    QString host;
+    QString instance;
+    QString port;
+};
+
+ServerAddress parseDataSource(QString source) {
+    source = source.trimmed();
+    const int colon = source.indexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        const QString protocol = source.left(colon).trimmed().toLower();
+        if (protocol == QLatin1String("np") || protocol == QLatin1String("lpc"))
+            throw EDbError(QStringLiteral("Data Source '%1': named pipes and shared memory are not "
+                                          "available on this system; give the server as "
+                                          "host, host\\instance or host,port (TCP).")
+                               .arg(source));
+        if (protocol == QLatin1String("tcp"))
+            source = source.mid(colon + 1).trimmed();
+    }
+    ServerAddress address;
+    const int comma = source.indexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        address.port = source.mid(comma + 1).trimmed();
+        source = source.left(comma).trimmed();
+    }
+    const int slash = source.indexOf(QLatin1Char('\\'));
+    if (slash >= 0) {
+        address.instance = source.mid(slash + 1).trimmed();
+        source = source.left(slash).trimmed();
+    }
+    if (source.isEmpty() || source == QLatin1String(".") ||
+        source.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        source = QStringLiteral("localhost");
+    address.host = source;
+    return address;
+}
+
+} // namespace
+
+TOdbcConnectParams
+TranslateOleDbConnectionString(const QString& oledb,
+                               const std::optional<TDbCredentials>& credentials) {
+    const auto items = ParseOleDbItems(oledb);
+    checkProvider(itemValue(items, {"Provider"}));
+
+    QStringList odbc;
+    auto add = [&odbc](const char* key, const QString& value) {
+        odbc << QLatin1String(key) + QLatin1Char('=') + QuoteOdbcValue(value);
+    };
+    add("Driver", QStringLiteral("FreeTDS"));
+
+    // Address names the server more precisely than Data Source, as with the providers.
+    QString source = itemValue(items, {"Address", "Addr", "Network Address"});
+    if (source.isEmpty())
+        source = itemValue(items, {"Data Source", "Server"});
+    const ServerAddress server = parseDataSource(source);
+    if (!server.port.isEmpty()) {
+        // An explicit port makes the instance name irrelevant, as for SQL Server's own clients.
+        add("Server", server.host);
+        add("Port", server.port);
+    } else if (!server.instance.isEmpty()) {
+        // FreeTDS asks the SQL Server Browser (UDP 1434) for the instance's port.
+        add("Server", server.host + QLatin1Char('\\') + server.instance);
+    } else {
+        add("Server", server.host);
+        add("Port", QStringLiteral("1433"));
+    }
+    // Pinned: with automatic version detection a server that accepts TCP and never
+    // answers hangs the connect for ever, whatever the login timeout.
+    add("TDS_Version", QStringLiteral("7.4"));
+    add("ClientCharset", QStringLiteral("UTF-8"));
+
+    const QString database = itemValue(items, {"Initial Catalog", "Database"});
+    if (!database.isEmpty())
+        add("Database", database);
+
+    if (credentials) {
+        add("UID", credentials->user);
+        add("PWD", credentials->password);
+    } else if (isTrue(itemValue(items, {"Integrated Security", "Trusted_Connection"}))) {
+        add("Trusted_Connection", QStringLiteral("Yes")); // Kerberos through GSSAPI
+    } else {
+        add("UID", itemValue(items, {"User ID", "UID", "User"}));
+        add("PWD", itemValue(items, {"Password", "PWD"}));
+    }
+
+    const QString app = itemValue(items, {"Application Name", "App"});
+    add("APP", app.isEmpty() ? QStringLiteral("Dervel") : app);
+    const QString wsid = itemValue(items, {"Workstation ID", "WSID"});
+    if (!wsid.isEmpty())
+        add("WSID", wsid);
+
+    bool encryptGiven = false;
+    const QString encrypt = itemValue(items, {"Use Encryption for Data", "Encrypt"}, &encryptGiven);
+    if (encryptGiven)
+        add("Encryption", isTrue(encrypt) ? QStringLiteral("require") : QStringLiteral("request"));
+    // "Trust Server Certificate" has no FreeTDS keyword: FreeTDS verifies certificates only
+    // when a CA file is configured in freetds.conf, so leaving it out behaves as "trust".
+
+    const QString packetSize = itemValue(items, {"Packet Size"});
+    if (!packetSize.isEmpty())
+        add("PacketSize", packetSize);
+    const QString language = itemValue(items, {"Current Language", "Language"});
+    if (!language.isEmpty())
+        add("Language", language);
+
+    TOdbcConnectParams params;
+    params.connectionString = odbc.join(QLatin1Char(';'));
+    bool timeoutGiven = false;
+    const QString timeout =
+        itemValue(items, {"Connect Timeout", "Connection Timeout", "Timeout"}, &timeoutGiven);
+    if (timeoutGiven) {
+        bool ok = false;
+        const int seconds = timeout.trimmed().toInt(&ok);
+        if (!ok || seconds < 0)
+            throw EDbError(
+                QStringLiteral("Connect Timeout '%1' is not a number of seconds.").arg(timeout));
+        params.loginTimeoutSec = seconds;
+    }
+    return params;
+}

@@ -1,0 +1,184 @@
+// The OLE DB connection string is what users store and see; the driver gets only what
+// this translation makes of it, so every accepted form is pinned here.
+
+#include "platform/dberror.h"
+#include "platform/oledbtranslator.h"
+
+#include <QTest>
+
+class TestOleDbTranslator : public QObject {
+    Q_OBJECT
+private slots:
+    void translates_data();
+    void translates();
+    void rejects_data();
+    void rejects();
+    void credentialsOverrideString();
+    void parsesItems_data();
+    void parsesItems();
+    void quotesOdbcValues_data();
+    void quotesOdbcValues();
+};
+
+static const QString kTail = QStringLiteral(";TDS_Version=7.4;ClientCharset=UTF-8");
+
+void TestOleDbTranslator::translates_data() {
+    QTest::addColumn<QString>("oledb");
+    QTest::addColumn<QString>("odbc");
+    QTest::addColumn<int>("loginTimeout");
+
+    const QString sa = QStringLiteral(";UID=sa;PWD=pw;APP=Dervel");
+    QTest::newRow("host") << "Provider=SQLOLEDB.1;Data Source=db1;User ID=sa;Password=pw"
+                          << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa << 15;
+    QTest::newRow("host,port") << "Provider=SQLNCLI11;Data Source=db1,14330;User ID=sa;Password=pw"
+                               << "Driver=FreeTDS;Server=db1;Port=14330" + kTail + sa << 15;
+    QTest::newRow("tcp:host,port")
+        << "Provider=MSOLEDBSQL;Data Source=tcp:db1,1500;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=db1;Port=1500" + kTail + sa << 15;
+    QTest::newRow("named instance")
+        << "Provider=SQLOLEDB;Data Source=db1\\SQLEXPRESS;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=db1\\SQLEXPRESS" + kTail + sa << 15;
+    QTest::newRow("instance with port wins port")
+        << "Data Source=db1\\INST,2000;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=db1;Port=2000" + kTail + sa << 15;
+    QTest::newRow("dot") << "Provider=SQLOLEDB;Data Source=.;User ID=sa;Password=pw"
+                         << "Driver=FreeTDS;Server=localhost;Port=1433" + kTail + sa << 15;
+    QTest::newRow("(local) with instance")
+        << "Provider=SQLOLEDB;Data Source=(LOCAL)\\SQLEXPRESS;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=localhost\\SQLEXPRESS" + kTail + sa << 15;
+    QTest::newRow("empty data source")
+        << "Provider=SQLOLEDB;Data Source=;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=localhost;Port=1433" + kTail + sa << 15;
+    QTest::newRow("Server keyword") << "server=db2;uid=sa;pwd=pw"
+                                    << "Driver=FreeTDS;Server=db2;Port=1433" + kTail + sa << 15;
+    QTest::newRow("Address beats Data Source")
+        << "Data Source=alias;Address=10.1.2.3,1444;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=10.1.2.3;Port=1444" + kTail + sa << 15;
+    QTest::newRow("Network Address") << "Network Address=h9;User ID=sa;Password=pw"
+                                     << "Driver=FreeTDS;Server=h9;Port=1433" + kTail + sa << 15;
+    QTest::newRow("catalog and timeout")
+        << "Provider=SQLOLEDB;Data Source=db1;Initial Catalog=Sales;User ID=sa;Password=pw;Connect "
+           "Timeout=5"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + ";Database=Sales" + sa << 5;
+    QTest::newRow("Database keyword, case-insensitive keys")
+        << "PROVIDER=sqloledb;DATA SOURCE=db1;DATABASE=x;USER ID=sa;PASSWORD=pw"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + ";Database=x" + sa << 15;
+    QTest::newRow("integrated security")
+        << "Provider=SQLOLEDB;Integrated Security=SSPI;Persist Security Info=False;Data Source=db1"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + ";Trusted_Connection=Yes;APP=Dervel"
+        << 15;
+    QTest::newRow("application, workstation, language, packet size")
+        << "Data Source=db1;User ID=sa;Password=pw;Application Name=My App;Workstation ID=WS1;"
+           "Current Language=russian;Packet Size=8192"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail +
+               ";UID=sa;PWD=pw;APP=My App;WSID=WS1;PacketSize=8192;Language=russian"
+        << 15;
+    QTest::newRow("encryption on")
+        << "Data Source=db1;User ID=sa;Password=pw;Use Encryption for Data=True;Trust Server "
+           "Certificate=True"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa + ";Encryption=require" << 15;
+    QTest::newRow("encryption off")
+        << "Data Source=db1;User ID=sa;Password=pw;Encrypt=no"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa + ";Encryption=request" << 15;
+    QTest::newRow("password with ; and } and quotes")
+        << "Data Source=db1;User ID=sa;Password=\"a;b}c\"\"d\""
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + ";UID=sa;PWD={a;b}c\"d};APP=Dervel"
+        << 15;
+    QTest::newRow("unknown keywords ignored")
+        << "Data Source=db1;Frobnicate=7;Auto Translate=True;User ID=sa;Password=pw"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa << 15;
+    QTest::newRow("blanks around keywords and values")
+        << "  Data Source = db1 ; User ID = sa ;Password=pw"
+        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa << 15;
+}
+
+void TestOleDbTranslator::translates() {
+    QFETCH(QString, oledb);
+    QFETCH(QString, odbc);
+    QFETCH(int, loginTimeout);
+    const TOdbcConnectParams params = TranslateOleDbConnectionString(oledb, std::nullopt);
+    QCOMPARE(params.connectionString, odbc);
+    QCOMPARE(params.loginTimeoutSec, loginTimeout);
+}
+
+void TestOleDbTranslator::rejects_data() {
+    QTest::addColumn<QString>("oledb");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("foreign provider") << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb"
+                                      << "Microsoft.Jet.OLEDB.4.0";
+    QTest::newRow("ODBC provider") << "Provider=MSDASQL;DSN=x"
+                                   << "MSDASQL";
+    QTest::newRow("named pipe") << "Provider=SQLOLEDB;Data Source=np:\\\\.\\pipe\\sql\\query"
+                                << "named pipes";
+    QTest::newRow("shared memory") << "Provider=SQLOLEDB;Data Source=lpc:db1"
+                                   << "shared memory";
+    QTest::newRow("bad timeout") << "Data Source=db1;Connect Timeout=soon"
+                                 << "soon";
+    QTest::newRow("value the driver cannot take") << "Data Source=db1;User ID=sa;Password='x};y'"
+                                                  << "cannot be passed";
+}
+
+void TestOleDbTranslator::rejects() {
+    QFETCH(QString, oledb);
+    QFETCH(QString, mentions);
+    try {
+        TranslateOleDbConnectionString(oledb, std::nullopt);
+        QFAIL("no error");
+    } catch (const EDbError& e) {
+        QVERIFY2(e.message().contains(mentions), qPrintable(e.message()));
+    }
+}
+
+void TestOleDbTranslator::credentialsOverrideString() {
+    const auto params = TranslateOleDbConnectionString(
+        QStringLiteral("Data Source=db1;Integrated Security=SSPI;User ID=x;Password=y"),
+        TDbCredentials{QStringLiteral("bob"), QStringLiteral("p=w")});
+    QCOMPARE(params.connectionString,
+             "Driver=FreeTDS;Server=db1;Port=1433" + kTail + ";UID=bob;PWD={p=w};APP=Dervel");
+}
+
+void TestOleDbTranslator::parsesItems_data() {
+    QTest::addColumn<QString>("oledb");
+    QTest::addColumn<QStringList>("flat");
+    QTest::newRow("plain") << "a=1;b=2" << QStringList{"a", "1", "b", "2"};
+    QTest::newRow("single quotes with ;") << "a='x;y';b=2" << QStringList{"a", "x;y", "b", "2"};
+    QTest::newRow("doubled quote") << "a=\"say \"\"hi\"\"\"" << QStringList{"a", "say \"hi\""};
+    QTest::newRow("empty items and no =") << ";;junk;a=1;" << QStringList{"a", "1"};
+    QTest::newRow("= inside value") << "a=b=c" << QStringList{"a", "b=c"};
+    QTest::newRow("unterminated quote") << "a=\"open;b=2" << QStringList{"a", "open;b=2"};
+}
+
+void TestOleDbTranslator::parsesItems() {
+    QFETCH(QString, oledb);
+    QFETCH(QStringList, flat);
+    QStringList got;
+    for (const auto& [k, v] : ParseOleDbItems(oledb))
+        got << k << v;
+    QCOMPARE(got, flat);
+}
+
+void TestOleDbTranslator::quotesOdbcValues_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("plain") << "abc"
+                           << "abc";
+    QTest::newRow("semicolon") << "a;b"
+                               << "{a;b}";
+    QTest::newRow("brace inside") << "a}b"
+                                  << "{a}b}";
+    QTest::newRow("brace at the end") << "ab}"
+                                      << "{ab}}";
+    QTest::newRow("leading blank") << " a"
+                                   << "{ a}";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestOleDbTranslator::quotesOdbcValues() {
+    QFETCH(QString, value);
+    QFETCH(QString, quoted);
+    QCOMPARE(QuoteOdbcValue(value), quoted);
+}
+
+QTEST_GUILESS_MAIN(TestOleDbTranslator)
+#include "tst_oledbtranslator.moc"
