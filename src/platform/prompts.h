@@ -1,0 +1,42 @@
+#pragma once
+// Every modal question the app asks goes through this one seam: the GUI installs the
+// real dialogs, tests install answers given in advance. Core code asks without knowing
+// which.
+
+#include <QString>
+
+class QWidget;
+
+enum class TMsgIcon { Error, Warning, Question, Information };
+enum class TMsgButtons { OK, YesNo };
+enum class TMsgResult { OK, Cancel, Yes, No };
+
+struct TMessage {
+    QString text;
+    QString caption;
+    TMsgIcon icon = TMsgIcon::Error;
+    TMsgButtons buttons = TMsgButtons::OK;
+    TMsgResult defaultButton = TMsgResult::OK;
+};
+
+class TPrompts {
+public:
+    virtual ~TPrompts() = default;
+    virtual TMsgResult message(const TMessage& m) = 0;
+    // The login dialog "Авторизация" for a server entry: user starts as given, the
+    // password empty. False when cancelled.
+    virtual bool login(const QString& serverName, QString& user, QString& password) = 0;
+    // The data-link dialog: edits an OLE DB connection string. False when cancelled
+    // (the string is then unchanged).
+    virtual bool dataLink(QWidget* parent, QString& connectionString) = 0;
+};
+
+// The prompts in force; the one installed last wins. Not owned.
+TPrompts& Prompts();
+void SetPrompts(TPrompts* prompts);
+
+// The common cases.
+TMsgResult ShowMessage(const QString& text, const QString& caption, TMsgIcon icon,
+                       TMsgButtons buttons = TMsgButtons::OK,
+                       TMsgResult defaultButton = TMsgResult::OK);
+void ShowError(const QString& text); // caption "Ошибка", error icon, OK

@@ -1,0 +1,91 @@
+#include "sampling/monitor.h"
+
+#include "platform/dberror.h"
+#include "sampling/monitorrecreader.h"
+#include "sampling/querycomposition.h"
+
+#include <QCoreApplication>
+#include <chrono>
+
+TDervel::TDervel(QObject* receiver, std::mutex& cs) : FReceiver(receiver), FCS(cs) {
+    BuildQueryTemplate();
+    FThread = std::thread([this] { Execute(); });
+}
+
+TDervel::~TDervel() {
+    Terminate();
+    WaitFor();
+    ClearRecList(Buffer);
+}
+
+void TDervel::WaitFor() {
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void TDervel::BuildQueryTemplate() {
+    QueryTemplate = QueryTemplateLines();
+}
+
+void TDervel::StartMonitoring(const QString& ASQLText, TDbConnection* AConnection) {
+    std::lock_guard lock(FHandOverLock);
+    FConnection = AConnection;
+    FSQLText = ASQLText;
+    FReconnect = true;
+}
+
+void TDervel::Execute() {
+    using namespace std::chrono_literals;
+    while (!FTerminated) {
+        // While paused, a hand-over still gets its one sample: a refresh or a filter
+        // change shows a fresh snapshot.
+        if (!Pause || FReconnect)
+            Sample();
+        for (int step = 0; step < Period; ++step) {
+            if (FTerminated || FReconnect)
+                break;
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    Query.close();
+}
+
+void TDervel::Sample() {
+    if (FReconnect) {
+        std::lock_guard lock(FHandOverLock);
+        Query.setConnection(FConnection);
+        Query.setSQL(FSQLText);
+        FReconnect = false;
+    }
+    if (!Query.connection())
+        return;
+
+    std::unique_lock<std::mutex> cs(FCS, std::defer_lock);
+    try {
+        Query.open();
+        cs.lock();
+        ClearRecList(Buffer);
+        TMonitorRecReader reader(Query);
+        while (!Query.eof()) {
+            if (FReconnect || FTerminated)
+                break;
+            auto* rec = new TMonitorRec;
+            Buffer.append(rec);
+            reader.fill(*rec);
+            Query.next();
+        }
+        if (!FReconnect && !FTerminated)
+            QCoreApplication::postEvent(FReceiver, new QEvent(WM_DATAARRIVE));
+        cs.unlock();
+        Query.close();
+    } catch (const EDbError& e) {
+        if (cs.owns_lock())
+            cs.unlock();
+        Query.close();
+        ErrorMsg = e.message();
+        TDbConnection* failed = Query.connection();
+        // Idle until the next hand-over: the query no longer has a connection.
+        Query.setConnection(nullptr);
+        QCoreApplication::postEvent(FReceiver, new TDataErrorEvent(ErrorMsg, failed));
+    }
+}

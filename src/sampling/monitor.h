@@ -1,0 +1,74 @@
+#pragma once
+// The sampling thread: runs the session query on one server once per period and hands
+// every snapshot to the main window.
+
+#include "platform/dbquery.h"
+#include "sampling/monitorrec.h"
+
+#include <QEvent>
+#include <QStringList>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+class QObject;
+class TDbConnection;
+
+// The two notices, posted to the receiver and delivered in order on its thread.
+inline constexpr QEvent::Type WM_DATAARRIVE =
+    static_cast<QEvent::Type>(1025); // a snapshot is in Buffer
+inline constexpr QEvent::Type WM_DATAERROR = static_cast<QEvent::Type>(1026); // a sample failed
+
+// The failure travels by value, so the main window reads exactly the text of the sample
+// that failed whatever the sampler does meanwhile.
+class TDataErrorEvent : public QEvent {
+public:
+    TDataErrorEvent(QString message, TDbConnection* connection)
+        : QEvent(WM_DATAERROR), Message(std::move(message)), Connection(connection) {}
+    const QString Message;
+    TDbConnection* const Connection; // identity only: the connection of the failed sample
+};
+
+class TDervel {
+public:
+    // Starts the thread at once; with no connection it idles. cs guards Buffer and is
+    // owned by the caller, created before the sampler and freed after it.
+    TDervel(QObject* receiver, std::mutex& cs);
+    // Requests termination and waits if the owner has not done so already.
+    ~TDervel();
+    TDervel(const TDervel&) = delete;
+    TDervel& operator=(const TDervel&) = delete;
+
+    // Main thread: the query text and connection to sample from now on. An empty text and
+    // no connection stop sampling. Adopted before the next sample (within ~10 ms while
+    // the thread waits).
+    void StartMonitoring(const QString& ASQLText, TDbConnection* AConnection);
+
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+    void WaitFor();
+
+    std::atomic<bool> Pause{false};
+    std::atomic<int> Period{1}; // pause between samples in 10 ms steps, read at every step
+
+    TRecList Buffer; // guarded by cs
+    TDbQuery Query;  // the sampler thread's own between hand-overs
+    QStringList QueryTemplate;
+    QString ErrorMsg; // the sampler thread's copy; the notice carries its own
+
+private:
+    void Execute();
+    void Sample();
+    void BuildQueryTemplate();
+
+    QObject* const FReceiver;
+    std::mutex& FCS;
+
+    std::mutex FHandOverLock; // the pair and the flag change together
+    std::atomic<bool> FReconnect{false};
+    TDbConnection* FConnection = nullptr;
+    QString FSQLText;
+
+    std::atomic<bool> FTerminated{false};
+    std::thread FThread; // last: starts once everything above exists
+};

@@ -1,0 +1,61 @@
+#include "servers/server.h"
+
+#include "platform/dberror.h"
+#include "platform/prompts.h"
+#include "servers/connectionstring.h"
+
+namespace {
+const QString kConnectStatement = QStringLiteral(
+    "select Name,@@SERVERNAME+' ('+suser_name()+')' as ConnectDescr,@@VERSION as Version "
+    "from sys.databases order by Name");
+}
+
+TServer::TServer() : ServerID(QUuid::createUuid()) {}
+
+TServer::~TServer() {
+    Connection.close();
+}
+
+void TServer::Connect() {
+    if (State == stConnected)
+        return;
+    try {
+        Connection.setConnectionString(ConnectionString);
+        // Only the exact word counts: "sspi" is a login with a user name and password.
+        if (GetConnectionStringValue(ConnectionString, QStringLiteral("Integrated Security")) ==
+            QLatin1String("SSPI")) {
+            Connection.open();
+        } else {
+            QString user = GetConnectionStringValue(ConnectionString, QStringLiteral("User ID"));
+            QString password =
+                GetConnectionStringValue(ConnectionString, QStringLiteral("Password"));
+            if (!user.isEmpty() && !password.isEmpty()) {
+                Connection.open(user, password);
+            } else {
+                password.clear();
+                // What is typed here serves this one open only; it is never stored.
+                if (Prompts().login(Name, user, password))
+                    Connection.open(user, password);
+            }
+        }
+        if (!Connection.connected())
+            return; // the login dialog was cancelled: nothing changes
+        State = stConnected;
+        // Read into locals: a failed statement must leave the last good description,
+        // version and database list in place.
+        TDbRecordset rs = Connection.execute(kConnectStatement);
+        const QString descr = rs.field(1).asString();
+        const QString version = rs.field(2).asString();
+        QStringList databases;
+        for (; !rs.eof(); rs.moveNext())
+            databases.append(rs.field(0).asString());
+        ConnectDescr = descr;
+        Version = version;
+        DBList = databases;
+    } catch (const EDbError& e) {
+        State = stError;
+        Connection.close();
+        ShowError(QStringLiteral("Ошибка при подключении к ") + Name + QStringLiteral(":\r\n") +
+                  e.message());
+    }
+}

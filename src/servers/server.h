@@ -1,0 +1,34 @@
+#pragma once
+// One entry of the server list: a name, an OLE DB connection string, the connection made
+// from it and what the server said about itself at the last successful connect.
+
+#include "platform/dbconnection.h"
+
+#include <QStringList>
+#include <QUuid>
+#include <cstdint>
+
+// The ordinals are the server panel's image indices.
+enum TServerState : std::uint8_t { stDisconnected = 0, stConnected = 1, stError = 2 };
+
+class TServer {
+public:
+    TServer();
+    virtual ~TServer(); // closes the connection whatever the state
+    TServer(const TServer&) = delete;
+    TServer& operator=(const TServer&) = delete;
+
+    // Connects unless connected already. Reports its own failures to the user (and ends
+    // in stError); the caller reads the outcome from State.
+    void Connect();
+
+    QString Name;
+    QString ConnectionString;
+    TServerState State = stDisconnected;
+    TDbConnection Connection;
+    QString ConnectDescr; // "server (login)"
+    QString Version;
+    QUuid ServerID;
+    std::int32_t Order = 0;
+    QStringList DBList; // in the server's order (by name)
+};
