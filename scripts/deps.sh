@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Dervel needs, only those that are missing.
+# Usage: scripts/deps.sh [build|run]   (default: run, which is a superset)
+set -euo pipefail
+
+build_pkgs=(cmake ninja-build g++ pkg-config clang-format
+            qt6-base-dev qt6-base-dev-tools libgl-dev libqscintilla2-qt6-dev
+            unixodbc unixodbc-dev tdsodbc freetds-bin libsqlite3-dev)
+# Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.
+font_pkgs=(fonts-wine fonts-liberation fonts-liberation2 fonts-dejavu-core)
+
+case "${1:-run}" in
+  build|run) wanted=("${build_pkgs[@]}" "${font_pkgs[@]}") ;;
+  *) echo "usage: $0 [build|run]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing Debian packages: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

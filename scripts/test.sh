@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds Dervel and runs every test. Installs missing Debian packages first.
+# Environment: BUILD_DIR (default build), DERVEL_WERROR=ON to turn warnings into errors.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+build="${BUILD_DIR:-build}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DDERVEL_WERROR="${DERVEL_WERROR:-OFF}" "$@"
+cmake --build "$build" -j2
+ctest --test-dir "$build" --output-on-failure -j2

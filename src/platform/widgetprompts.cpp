@@ -1,0 +1,61 @@
+#include "platform/widgetprompts.h"
+
+#include "servers/logindialog.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon toIcon(TMsgIcon icon) {
+    switch (icon) {
+    case TMsgIcon::Error:
+        return QMessageBox::Critical;
+    case TMsgIcon::Warning:
+        return QMessageBox::Warning;
+    case TMsgIcon::Question:
+        return QMessageBox::Question;
+    case TMsgIcon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
+TMsgResult TWidgetPrompts::message(const TMessage& m) {
+    QMessageBox box(toIcon(m.icon), m.caption, m.text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    if (m.buttons == TMsgButtons::OK) {
+        box.setStandardButtons(QMessageBox::Ok);
+    } else {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(m.defaultButton == TMsgResult::Yes ? QMessageBox::Yes
+                                                                : QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return TMsgResult::Yes;
+    case QMessageBox::No:
+        return TMsgResult::No;
+    case QMessageBox::Ok:
+        return TMsgResult::OK;
+    default:
+        return TMsgResult::Cancel;
+    }
+}
+
+bool TWidgetPrompts::login(const QString& serverName, QString& user, QString& password) {
+    TLoginDialog dialog(serverName, user, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    user = dialog.user();
+    password = dialog.password();
+    return true;
+}
+
+bool TWidgetPrompts::dataLink(QWidget*, QString&) {
+    // The data-link dialog arrives with the connection dialog.
+    return false;
+}

@@ -1,0 +1,34 @@
+#include "servers/logindialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TLoginDialog::TLoginDialog(const QString& serverName, const QString& user, QWidget* parent)
+    : QDialog(parent), edUser(new QLineEdit(user)), edPassword(new QLineEdit) {
+    setWindowTitle(QStringLiteral("Авторизация"));
+    edUser->setObjectName(QStringLiteral("edUser"));
+    edPassword->setObjectName(QStringLiteral("edPassword"));
+    edPassword->setEchoMode(QLineEdit::Password);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Пользователь:"), edUser);
+    form->addRow(QStringLiteral("Пароль:"), edPassword);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("ОК"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Покдключение: ") + serverName));
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    (user.isEmpty() ? edUser : edPassword)->setFocus();
+}
+
+QString TLoginDialog::user() const { return edUser->text(); }
+QString TLoginDialog::password() const { return edPassword->text(); }
