@@ -1,0 +1,28 @@
+#pragma once
+// Row colours of the session grid and the text colour rule of painting.
+
+#include <QString>
+#include <cstdint>
+
+struct TMonitorRec;
+
+// Row background colours in the record's 0x00BBGGRR form; 0 means no row colour
+// (no rule yields black).
+inline constexpr std::uint32_t RowColorBlocking = 0x000000FF;  // #FF0000
+inline constexpr std::uint32_t RowColorBlocked = 0x00FFAAFF;   // #FFAAFF
+inline constexpr std::uint32_t RowColorRunning = 0x0080FF80;   // #80FF80
+inline constexpr std::uint32_t RowColorRunnable = 0x00DCFFDC;  // #DCFFDC
+inline constexpr std::uint32_t RowColorSuspended = 0x00C7C7E2; // #E2C7C7
+inline constexpr std::uint32_t RowColorDormant = 0x0000FFFF;   // #FFFF00
+
+// The first matching rule decides: blocks others, is blocked, then the status
+// (compared whole and with letter case).
+std::uint32_t GetRecColor(const TMonitorRec& ARec);
+
+// "#RRGGBB" of a 0x00BBGGRR colour.
+QString ColorToRgbText(std::uint32_t AColor);
+
+// Text colour of every cell of a row, as "#RRGGBB", or an empty text to keep the
+// grid's own colour (white on the selection bar, black elsewhere). On the focused
+// row the row colour shows as the text colour; elsewhere it never changes the text.
+QString RowTextColor(std::uint32_t AColor, bool ASelfID, bool AIsUser, bool AFocusedRow);
