@@ -52,14 +52,10 @@ void TestSavedCols::toBytes_data() {
 
     QTest::newRow("none") << TSavedCols{} << QByteArray();
     QTest::newRow("two columns") << cols({{1, 0, 60}, {0, 1, 300}})
-                                 << QByteArray("01000000"
-                                               "3c00"
-                                               "00000100"
-                                               "2c01");
-    QTest::newRow("high bytes little-endian") << cols({{256, 0xFFFF, 0x1234}})
-                                              << QByteArray("0001"
-                                                            "ffff"
-                                                            "3412");
+                                 << QByteArray("010000003c00"
+                                               "000001002c01");
+    QTest::newRow("high bytes little-endian")
+        << cols({{256, 0xFFFF, 0x1234}}) << QByteArray("0001ffff3412");
 }
 
 void TestSavedCols::toBytes() {
