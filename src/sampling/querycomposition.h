@@ -8,10 +8,6 @@
 #include <QStringList>
 #include <optional>
 
-// Number of template lines: 37 grid columns, 6 mandatory columns, 4 lines of
-// source and neutral condition.
-inline constexpr int QueryTemplateLineCount = 47;
-
 // Lines 0..36 select the grid column of the same index; 37..42 the columns every
 // sample needs; 43..46 the source and "where 1=1".
 QStringList QueryTemplateLines();

@@ -1,0 +1,55 @@
+#include "recording/logformat.h"
+
+#include <QStringBuilder>
+
+using namespace Qt::Literals::StringLiterals;
+
+QString LogSafeServerName(const QString& AServerName) {
+    QString name = AServerName;
+    for (QChar& c : name)
+        if (c == u'?' || c == u'\\' || c == u'/')
+            c = u'-';
+    return name;
+}
+
+QString LogFileName(const QDateTime& AStart, const QString& AServerName) {
+    const QDate d = AStart.date();
+    const QTime t = AStart.time();
+    return QString::asprintf("%04d%02d%02d-%02d%02d%02d-", d.year(), d.month(), d.day(), t.hour(),
+                             t.minute(), t.second()) %
+           LogSafeServerName(AServerName) % u".log";
+}
+
+QString LogFilePath(const QString& AFolder, const QDateTime& AStart, const QString& AServerName) {
+    const QString folder = AFolder.endsWith(u'/') ? AFolder : AFolder % u'/';
+    return folder % LogFileName(AStart, AServerName);
+}
+
+QString LogTimeStamp(const QDateTime& ATime) {
+    const QDate d = ATime.date();
+    const QTime t = ATime.time();
+    return QString::asprintf("%04d%02d%02d %02d:%02d:%02d.%03d", d.year(), d.month(), d.day(),
+                             t.hour(), t.minute(), t.second(), t.msec());
+}
+
+QString LogDataLine(const QString& AStamp, const QStringList& ACells) {
+    QString line = AStamp;
+    for (const QString& cell : ACells)
+        line += u';' % cell;
+    return line % u"\r\n";
+}
+
+QString LogHeaderLine(const QStringList& ACaptions) {
+    return LogDataLine(u"Time"_s, ACaptions);
+}
+
+QString LogDataBlock(const QString& AStamp, const QList<QStringList>& ARows) {
+    QString block;
+    for (const QStringList& row : ARows)
+        block += LogDataLine(AStamp, row);
+    return block;
+}
+
+QString RecordStopMessage(const QString& AMsg, const QString& AFileName) {
+    return u"Запись остановлена:\r\n"_s % AMsg % u".\r\nФайл "_s % AFileName % u'.';
+}
