@@ -30,5 +30,9 @@ TLoginDialog::TLoginDialog(const QString& serverName, const QString& user, QWidg
     (user.isEmpty() ? edUser : edPassword)->setFocus();
 }
 
-QString TLoginDialog::user() const { return edUser->text(); }
-QString TLoginDialog::password() const { return edPassword->text(); }
+QString TLoginDialog::user() const {
+    return edUser->text();
+}
+QString TLoginDialog::password() const {
+    return edPassword->text();
+}

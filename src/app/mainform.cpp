@@ -1,0 +1,597 @@
+#include "app/mainform.h"
+
+#include "app/imagelists.h"
+#include "app/splitstrip.h"
+#include "grid/monitorcolumns.h"
+#include "grid/monitormodel.h"
+#include "grid/monitorstatusbar.h"
+#include "grid/monitorview.h"
+#include "grid/rowcolor.h"
+#include "grid/statusbartext.h"
+#include "grid/statusfilter.h"
+#include "grid/statusfilteredit.h"
+#include "grid/statuspanel.h"
+#include "sampling/monitor.h"
+#include "sampling/querycomposition.h"
+#include "servers/server.h"
+#include "servers/serverpanel.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStackedLayout>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The period list: texts and the sampler's Period in 10 ms steps.
+struct TPeriodEntry {
+    const char* text;
+    int period;
+};
+constexpr TPeriodEntry kPeriods[] = {
+    {"0 с", 1},        {"0.1 с", 10},      {"1 с", 100},    {"2 с", 200},     {"5 с", 500},
+    {"10 с", 1000},    {"30 с", 3000},     {"1 мин", 6000}, {"2 мин", 12000}, {"5 мин", 30000},
+    {"10 мин", 60000}, {"30 мин", 180000}, {"1 ч", 360000}};
+constexpr int kDefaultPeriodIndex = 5;
+
+QAction* makeAction(QObject* owner, const char* name, const QString& caption, const QString& hint,
+                    int image, const QKeySequence& shortcut = {}) {
+    auto* a = new QAction(caption, owner);
+    a->setObjectName(QLatin1String(name));
+    if (image >= 0)
+        a->setIcon(MonitorImageList(image));
+    if (!hint.isEmpty())
+        a->setToolTip(hint);
+    if (!shortcut.isEmpty()) {
+        a->setShortcut(shortcut);
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    return a;
+}
+
+QToolButton* makeToggle(QWidget* parent, const char* name, int image, const QString& caption,
+                        const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setIcon(MonitorImageList(image));
+    b->setText(caption);
+    b->setToolTip(hint);
+    b->setCheckable(true);
+    b->setAutoRaise(true);
+    return b;
+}
+
+QFont tahoma(bool bold) {
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Dervel"));
+    setFont(tahoma(false));
+    Dervel = new TDervel(this, CS);
+
+    createActions();
+    createLayout();
+
+    FDefCols = BuiltInSavedCols();
+    cbPeriod->setCurrentIndex(kDefaultPeriodIndex);
+    cbPeriodChange();
+    StatusPanelHeight = StatusPanel->fullHeight();
+    edStFlt->setText(StatusFilterUpdate());
+    SplitPanel->setCursor(ArrowLeftCursor());
+    SplitPanel->setToolTip(QStringLiteral("Скрыть панель подключений (F2)"));
+    resize(1501, 892);
+    move(50, 50);
+}
+
+TMainForm::~TMainForm() {
+    if (Dervel) {
+        Dervel->Terminate();
+        Dervel->WaitFor();
+        delete Dervel;
+        Dervel = nullptr;
+    }
+    ClearRecList(RecList);
+}
+
+void TMainForm::createActions() {
+    actShowPanel = makeAction(
+        this, "actShowPanel", QStringLiteral("Скрыть/показать панель подключений"),
+        QStringLiteral("Скрыть/показать панель подключений"), -1, QKeySequence(Qt::Key_F2));
+    actRefresh = makeAction(this, "actRefresh", QStringLiteral("Обновить"),
+                            QStringLiteral("Обновить данные"), 0, QKeySequence(Qt::Key_F5));
+    actClearFilter =
+        makeAction(this, "actClearFilter", QStringLiteral("Очистить"),
+                   QStringLiteral("Очистить все фильтры"), 4, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    actPause = makeAction(this, "actPause", QStringLiteral("Пауза"), QStringLiteral("Пауза"), 6,
+                          QKeySequence(Qt::CTRL | Qt::Key_P));
+    actPause->setCheckable(true);
+    actExit = makeAction(this, "actExit", QStringLiteral("Закрыть"),
+                         QStringLiteral("Закрыть программу"), 7);
+    actKillProcess = makeAction(this, "actKillProcess", QStringLiteral("Завершить процесс"),
+                                QStringLiteral("Завершить процесс"), 8);
+    actView =
+        makeAction(this, "actView", QStringLiteral("Просмотр"), QStringLiteral("Просмотр"), 10);
+    actViewBlock =
+        makeAction(this, "actViewBlock", QStringLiteral("Просмотр блокирующего процесса"),
+                   QStringLiteral("Просмотр блокирующего процесса"), 11);
+    actHelp = makeAction(this, "actHelp", QStringLiteral("Помощь"), QStringLiteral("Помощь"), 13,
+                         QKeySequence(Qt::Key_F1));
+    actSelRec = makeAction(this, "actSelRec", QStringLiteral("Пометить"), {}, -1);
+    actUnselectAll =
+        makeAction(this, "actUnselectAll", QStringLiteral("Снять все пометки"), {}, -1);
+    actKillSelected =
+        makeAction(this, "actKillSelected", QStringLiteral("Завершить отмеченные"), {}, -1);
+    addActions({actShowPanel, actRefresh, actClearFilter, actPause, actExit, actHelp});
+
+    connect(actShowPanel, &QAction::triggered, this, [this] { actShowPanelExecute(); });
+    connect(actRefresh, &QAction::triggered, this, [this] { actRefreshExecute(); });
+    connect(actClearFilter, &QAction::triggered, this, [this] { actClearFilterExecute(); });
+    connect(actPause, &QAction::triggered, this, [this] { actPauseExecute(); });
+    connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actSelRec, &QAction::triggered, this, [this] { actSelRecExecute(); });
+    connect(actUnselectAll, &QAction::triggered, this, [this] { actUnselectAllExecute(); });
+}
+
+void TMainForm::createMonitorToolBar() {
+    MonitorToolBar = new QToolBar(this);
+    MonitorToolBar->setObjectName(QStringLiteral("MonitorToolBar"));
+    MonitorToolBar->setIconSize(QSize(16, 16));
+
+    cbPeriod = new QComboBox(MonitorToolBar);
+    cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
+    cbPeriod->setFixedWidth(72);
+    cbPeriod->setMaxVisibleItems(20);
+    cbPeriod->setToolTip(QStringLiteral("Период опроса сервера"));
+    cbPeriod->setStyleSheet(QStringLiteral("QComboBox { color: #800000; font-weight: bold; }"));
+    for (const TPeriodEntry& e : kPeriods)
+        cbPeriod->addItem(QString::fromUtf8(e.text));
+    connect(cbPeriod, &QComboBox::currentIndexChanged, this, [this] { cbPeriodChange(); });
+    MonitorToolBar->addWidget(cbPeriod);
+    MonitorToolBar->addAction(actRefresh);
+    MonitorToolBar->addAction(actPause);
+    tbPause = qobject_cast<QToolButton*>(MonitorToolBar->widgetForAction(actPause));
+    tbPause->setObjectName(QStringLiteral("tbPause"));
+
+    tbFollowFocus =
+        makeToggle(MonitorToolBar, "tbFollowFocus", 12, QStringLiteral("Следить за фокусом"),
+                   QStringLiteral("Прокручивать до выделенной строки"));
+    tbFollowFocus->setChecked(true);
+    MonitorToolBar->addWidget(tbFollowFocus);
+    tbRecord = makeToggle(MonitorToolBar, "tbRecord", 9, QStringLiteral("Запись в файл"),
+                          QStringLiteral("Запись в файл"));
+    MonitorToolBar->addWidget(tbRecord);
+    MonitorToolBar->addAction(actHelp);
+    MonitorToolBar->addSeparator();
+
+    auto addHinted = [this](QAction* action, const QString& hint) {
+        MonitorToolBar->addAction(action);
+        MonitorToolBar->widgetForAction(action)->setToolTip(hint);
+    };
+    addHinted(actKillProcess, QStringLiteral("Завершить процесс (Del)"));
+    addHinted(actView, QStringLiteral("Просмотр (Enter)"));
+    addHinted(actViewBlock, QStringLiteral("Просмотр блокирующего процесса (Ctrl+Enter)"));
+    MonitorToolBar->addSeparator();
+
+    tbShowBlocked = makeToggle(MonitorToolBar, "tbShowBlocked", 3, QStringLiteral("Блокировки"),
+                               QStringLiteral("Блокирующие/блокируемые процессы (Ctrl+B)"));
+    tbHideSys =
+        makeToggle(MonitorToolBar, "tbHideSys", 1, QStringLiteral("Скрыть системные процессы"),
+                   QStringLiteral("Скрыть системные процессы"));
+    MonitorToolBar->addWidget(tbShowBlocked);
+    MonitorToolBar->addWidget(tbHideSys);
+    connect(tbShowBlocked, &QToolButton::clicked, this, [this] { Monitoring(false); });
+    connect(tbHideSys, &QToolButton::clicked, this, [this] { Monitoring(false); });
+
+    edLogin = new QLineEdit(MonitorToolBar);
+    edLogin->setObjectName(QStringLiteral("edLogin"));
+    edLogin->setFixedWidth(168);
+    edLogin->setPlaceholderText(QStringLiteral("<login>"));
+    edLogin->setToolTip(QStringLiteral("Фильтр по имени входа"));
+    edLogin->setFont(tahoma(true));
+    edLogin->setStyleSheet(QStringLiteral("QLineEdit { color: #008000; }"));
+    QAction* clearLogin = edLogin->addAction(MonitorImageList(2), QLineEdit::TrailingPosition);
+    connect(clearLogin, &QAction::triggered, this, [this] {
+        edLogin->clear();
+        Monitoring(false);
+    });
+    edLogin->installEventFilter(this);
+    MonitorToolBar->addWidget(edLogin);
+
+    cbDBList = new QComboBox(MonitorToolBar);
+    cbDBList->setObjectName(QStringLiteral("cbDBList"));
+    cbDBList->setFixedWidth(218);
+    cbDBList->setMaxVisibleItems(30);
+    cbDBList->setToolTip(QStringLiteral("Фильтр по наименованию базы данных"));
+    cbDBList->setFont(tahoma(true));
+    cbDBList->setStyleSheet(QStringLiteral("QComboBox { color: #000080; }"));
+    connect(cbDBList, &QComboBox::activated, this, [this] { Monitoring(false); });
+    MonitorToolBar->addWidget(cbDBList);
+
+    edStFlt = new TStatusFilterEdit(MonitorToolBar);
+    edStFlt->setFont(tahoma(true));
+    connect(edStFlt, &TStatusFilterEdit::openRequested, this, [this] { StatusPanelShow(); });
+    MonitorToolBar->addWidget(edStFlt);
+    MonitorToolBar->addAction(actClearFilter);
+    MonitorToolBar->addSeparator();
+    MonitorToolBar->addAction(actExit);
+}
+
+void TMainForm::createLayout() {
+    ServerPanel = new TServerPanel(*this, this);
+    SplitPanel = new TSplitStrip(this);
+    connect(SplitPanel, &TSplitStrip::clicked, this, [this] { actShowPanelExecute(); });
+    createMonitorToolBar();
+
+    MonitorModel = new TMonitorModel(RecList, this);
+    MonitorVT = new TMonitorView(MonitorModel, SelList, this);
+    mmError = new QPlainTextEdit(this);
+    mmError->setObjectName(QStringLiteral("mmError"));
+    mmError->setReadOnly(true);
+    mmError->setFocusPolicy(Qt::NoFocus);
+    QFont errorFont(QStringLiteral("Tahoma"));
+    errorFont.setPointSize(10);
+    errorFont.setBold(true);
+    mmError->setFont(errorFont);
+    mmError->setStyleSheet(QStringLiteral("QPlainTextEdit { color: #FF0000; }"));
+    MonitorStatusBar = new TMonitorStatusBar(this);
+
+    auto* gridArea = new QWidget(this);
+    FGridStack = new QStackedLayout(gridArea);
+    FGridStack->addWidget(MonitorVT);
+    FGridStack->addWidget(mmError);
+    FGridStack->setCurrentWidget(MonitorVT);
+
+    auto* sessionArea = new QWidget(this);
+    sessionArea->setObjectName(QStringLiteral("Panel2"));
+    auto* sessionLayout = new QVBoxLayout(sessionArea);
+    sessionLayout->setContentsMargins(0, 0, 0, 0);
+    sessionLayout->setSpacing(0);
+    sessionLayout->addWidget(MonitorToolBar);
+    sessionLayout->addWidget(gridArea, 1);
+    sessionLayout->addWidget(MonitorStatusBar);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ServerPanel);
+    layout->addWidget(SplitPanel);
+    layout->addWidget(sessionArea, 1);
+
+    StatusPanel = new TStatusPanel(this);
+    connect(StatusPanel, &TStatusPanel::changed, this,
+            [this] { edStFlt->setText(StatusFilterUpdate()); });
+
+    MenuMonitor = new QMenu(this);
+    MenuMonitor->setObjectName(QStringLiteral("MenuMonitor"));
+    auto addItem = [this](QAction* action, const QString& caption) {
+        QAction* item = MenuMonitor->addAction(action->icon(), caption);
+        connect(item, &QAction::triggered, action, &QAction::trigger);
+        connect(action, &QAction::changed, item,
+                [item, action] { item->setEnabled(action->isEnabled()); });
+        item->setEnabled(action->isEnabled());
+        return item;
+    };
+    MenuMonitor->setDefaultAction(addItem(actView, QStringLiteral("Просмотр\tEnter")));
+    addItem(actViewBlock, QStringLiteral("Просмотр с блокирующим\tCtrl+Enter"));
+    mnSelRec = addItem(actSelRec, QStringLiteral("Пометить\tSpace"));
+    addItem(actUnselectAll, QStringLiteral("Снять все пометки\tShift+Space"));
+    addItem(actKillProcess, QStringLiteral("Завершить процесс\tDel"));
+    addItem(actKillSelected, QStringLiteral("Завершить отмеченные\tCtrl+Del"));
+    MonitorVT->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(MonitorVT, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { MenuMonitorPopup(p); });
+
+    connect(MonitorVT, &TMonitorView::stateChanged, this, [this] { UpdateGridActions(); });
+    connect(MonitorVT, &TMonitorView::headerClicked, this,
+            [this](int column) { MonitorVTHeaderClick(column); });
+    connect(MonitorVT, &TMonitorView::deletePressed, actKillProcess, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::enterPressed, actView, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::doubleClicked, actView, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::spacePressed, actSelRec, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::shiftSpacePressed, actUnselectAll, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::ctrlEnterPressed, actViewBlock, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::ctrlDeletePressed, actKillSelected, &QAction::trigger);
+    connect(MonitorVT, &TMonitorView::ctrlBPressed, this, [this] {
+        tbShowBlocked->setChecked(!tbShowBlocked->isChecked());
+        Monitoring(false);
+    });
+    UpdateGridActions();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    TuneActions();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (Dervel) {
+        Dervel->Terminate();
+        Dervel->WaitFor();
+        delete Dervel;
+        Dervel = nullptr;
+    }
+    event->accept();
+}
+
+void TMainForm::customEvent(QEvent* event) {
+    // A notice posted just before the sampler stopped may still be queued: the buffer
+    // it speaks of is gone.
+    if (!Dervel)
+        return;
+    if (event->type() == WM_DATAARRIVE)
+        OnDataArrive();
+    else if (event->type() == WM_DATAERROR) {
+        const auto* e = static_cast<TDataErrorEvent*>(event);
+        OnDataError(e->Message, e->Connection);
+    }
+}
+
+TServer* TMainForm::SelectedServer() const {
+    return ServerPanel->SelectedServer();
+}
+
+PMonitorRec TMainForm::FocusedRec() const {
+    return MonitorModel->record(MonitorVT->focusedRow());
+}
+
+void TMainForm::FocusSessionGrid() {
+    MonitorVT->setFocus();
+}
+
+bool TMainForm::EditConnection(const QString&, QString&, QString&) {
+    return false;
+}
+
+void TMainForm::DeleteServerSettings(const QUuid&) {}
+
+void TMainForm::showErrorPanel(bool show) {
+    FGridStack->setCurrentWidget(show ? static_cast<QWidget*>(mmError) : MonitorVT);
+}
+
+void TMainForm::Monitoring(bool ReloadDBList) {
+    TServer* server = SelectedServer();
+    if (!server)
+        return;
+    MonitorStatusBar->setPanelText(1, QString());
+    MonitorStatusBar->setPanelText(2, QString());
+    if (server->State == stConnected) {
+        if (ReloadDBList) {
+            MonitorModel->setRowCount(0);
+            const std::optional<int> keep =
+                DBReselectIndex(cbDBList->currentIndex(), cbDBList->currentText(), server->DBList);
+            cbDBList->clear();
+            cbDBList->addItems(DBFilterItems(server->DBList));
+            cbDBList->setCurrentIndex(keep.value_or(0));
+            MonitorStatusBar->setPanelText(0, server->ConnectDescr);
+        }
+        QList<bool> visible;
+        for (int i = 0; i < MonitorColumnCount; ++i)
+            visible << !MonitorVT->horizontalHeader()->isSectionHidden(i);
+        const TQueryFilters filters{
+            cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
+            edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked()};
+        const TComposedQuery q =
+            ComposeQuery(Dervel->QueryTemplate, visible, MonitorVT->sortColumn(),
+                         MonitorVT->sortDescending(), filters);
+        if (q.SortColumn != MonitorVT->sortColumn())
+            MonitorVT->setSort(q.SortColumn, MonitorVT->sortDescending());
+        Dervel->StartMonitoring(q.Text, &server->Connection);
+    } else {
+        cbDBList->clear();
+        MonitorModel->setRowCount(0);
+        Dervel->StartMonitoring(QString(), nullptr);
+        MonitorStatusBar->setPanelText(0, QString());
+    }
+    showErrorPanel(false);
+    MonitorToolBar->setEnabled(true);
+}
+
+void TMainForm::OnDataArrive() {
+    const PMonitorRec focused = FocusedRec();
+    const int focusSPID = focused ? focused->SPID : 0;
+    const int focusRequest = focused ? focused->RequestID : 0;
+    const int focusColumn =
+        MonitorVT->currentIndex().isValid() ? MonitorVT->currentIndex().column() : 0;
+    int n = 0;
+    {
+        std::lock_guard lock(CS);
+        const TRecList& buffer = Dervel->Buffer;
+        n = static_cast<int>(buffer.size());
+        for (int i = n; i < RecList.size(); ++i)
+            delete RecList[i];
+        const int old = static_cast<int>(RecList.size());
+        RecList.resize(n);
+        for (int i = 0; i < n; ++i) {
+            if (i >= old)
+                RecList[i] = new TMonitorRec;
+            *RecList[i] = *buffer[i];
+        }
+    }
+    MonitorVT->setUpdatesEnabled(false);
+    MonitorModel->setRowCount(n);
+    QList<int> present;
+    const bool pruning = !SelList.isEmpty();
+    int blocked = 0;
+    int newFocus = -1;
+    bool exactFocus = false;
+    for (int row = 0; row < n; ++row) {
+        TMonitorRec& rec = *RecList[row];
+        rec.Color = GetRecColor(rec);
+        if (rec.Blocking != 0)
+            ++blocked;
+        if (rec.SPID == focusSPID && rec.RequestID == focusRequest) {
+            newFocus = row;
+            exactFocus = true;
+        } else if (rec.SPID == focusSPID && newFocus < 0) {
+            newFocus = row;
+        }
+        if (pruning)
+            present << rec.SPID;
+    }
+    Q_UNUSED(exactFocus);
+    if (pruning) {
+        for (int i = SelList.size() - 1; i >= 0; --i)
+            if (!present.contains(SelList[i]))
+                SelList.removeAt(i);
+        setMarkedCount();
+    }
+    if (newFocus >= 0) {
+        const QModelIndex target = MonitorModel->index(newFocus, focusColumn);
+        MonitorVT->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
+        if (tbFollowFocus->isChecked())
+            MonitorVT->scrollTo(target, QAbstractItemView::EnsureVisible);
+    }
+    MonitorVT->setUpdatesEnabled(true);
+    MonitorStatusBar->setPanelText(1, RowCountText(n));
+    MonitorStatusBar->setPanelText(2, CountText(blocked));
+    UpdateGridActions();
+}
+
+void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
+    TServer* server = SelectedServer();
+    if (!server || &server->Connection != connection)
+        return;
+    ServerPanel->actDisconnectExecute(false);
+    if (server->State == stDisconnected)
+        server->State = stError;
+    ServerPanel->RedrawServer(server);
+    mmError->clear();
+    mmError->appendPlainText(QStringLiteral("Невозможно получить данные."));
+    mmError->appendPlainText(QStringLiteral("Сообщение от провайдера:"));
+    mmError->appendPlainText(message);
+    showErrorPanel(true);
+    MonitorToolBar->setEnabled(false);
+    TuneActions();
+    for (int panel : {0, 1, 2})
+        MonitorStatusBar->setPanelText(panel, QString());
+}
+
+void TMainForm::TuneActions() {
+    ServerPanel->TuneActions();
+    const TServer* server = SelectedServer();
+    tbRecord->setEnabled(server && server->State == stConnected);
+}
+
+void TMainForm::UpdateGridActions() {
+    const QModelIndex current = MonitorVT->currentIndex();
+    const bool focusedSelected =
+        current.isValid() && MonitorVT->selectionModel()->isRowSelected(current.row());
+    actKillProcess->setEnabled(focusedSelected);
+    actView->setEnabled(focusedSelected);
+    const PMonitorRec rec = FocusedRec();
+    actViewBlock->setEnabled(focusedSelected && rec && rec->Blocking != 0);
+    actUnselectAll->setEnabled(!SelList.isEmpty());
+    actKillSelected->setEnabled(!SelList.isEmpty());
+}
+
+void TMainForm::actPauseExecute() {
+    Dervel->Pause = !Dervel->Pause;
+    actPause->setChecked(Dervel->Pause);
+    MonitorStatusBar->setPanelText(4, PauseText(Dervel->Pause));
+}
+
+void TMainForm::actRefreshExecute() {
+    Monitoring(false);
+}
+
+void TMainForm::cbPeriodChange() {
+    const int i = cbPeriod->currentIndex();
+    if (i >= 0 && i < static_cast<int>(std::size(kPeriods)))
+        Dervel->Period = kPeriods[i].period;
+}
+
+void TMainForm::actShowPanelExecute() {
+    const bool open = ServerPanel->isVisible();
+    ServerPanel->setVisible(!open);
+    ServerPanel->setEnabled(!open);
+    ServerPanel->actAddConnection->setEnabled(!open);
+    SplitPanel->setCursor(open ? ArrowRightCursor() : ArrowLeftCursor());
+    SplitPanel->setToolTip(open ? QStringLiteral("Показать панель подключений (F2)")
+                                : QStringLiteral("Скрыть панель подключений (F2)"));
+}
+
+void TMainForm::setMarkedCount() {
+    MonitorStatusBar->setPanelText(3, CountText(SelList.size()));
+}
+
+void TMainForm::actSelRecExecute() {
+    const PMonitorRec rec = FocusedRec();
+    if (!rec)
+        return;
+    if (SelList.contains(rec->SPID))
+        SelList.removeAll(rec->SPID);
+    else
+        SelList.append(rec->SPID);
+    MonitorVT->viewport()->update();
+    setMarkedCount();
+    UpdateGridActions();
+}
+
+void TMainForm::actUnselectAllExecute() {
+    SelList.clear();
+    MonitorVT->viewport()->update();
+    MonitorStatusBar->setPanelText(3, QString());
+    UpdateGridActions();
+}
+
+void TMainForm::MenuMonitorPopup(const QPoint& pos) {
+    const PMonitorRec rec = FocusedRec();
+    mnSelRec->setEnabled(rec != nullptr);
+    mnSelRec->setText(rec && SelList.contains(rec->SPID) ? QStringLiteral("Снять пометку\tSpace")
+                                                         : QStringLiteral("Пометить\tSpace"));
+    MenuMonitor->popup(MonitorVT->viewport()->mapToGlobal(pos));
+}
+
+void TMainForm::MonitorVTHeaderClick(int column) {
+    if (column < 0)
+        return;
+    const bool descending = column == MonitorVT->sortColumn() && !MonitorVT->sortDescending();
+    MonitorVT->setSort(column, descending);
+    Monitoring(false);
+}
+
+QString TMainForm::StatusFilterUpdate() {
+    const QStringList checked = StatusPanel->checkedStatuses();
+    StatusFilter = StatusFilterText(checked);
+    Monitoring(false);
+    return StatusSummaryText(checked);
+}
+
+void TMainForm::ClearStatusFilter() {
+    {
+        const QSignalBlocker block(StatusPanel);
+        StatusPanel->setAllChecked(false);
+    }
+    edStFlt->setText(StatusFilterUpdate());
+}
+
+void TMainForm::StatusPanelShow() {
+    StatusPanel->StatusPanelShow(edStFlt);
+}
+
+void TMainForm::actClearFilterExecute() {
+    tbHideSys->setChecked(false);
+    tbShowBlocked->setChecked(false);
+    if (cbDBList->count() > 0)
+        cbDBList->setCurrentIndex(0);
+    ClearStatusFilter();
+    edLogin->clear();
+    Monitoring(false);
+}

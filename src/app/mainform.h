@@ -1,0 +1,125 @@
+#pragma once
+// The main window: the server panel on the left, the session grid with its tool bar and
+// status bar on the right. It owns the session lists, the lock shared with the sampler
+// and the sampler itself, and composes the sampling query.
+
+#include "sampling/monitorrec.h"
+#include "servers/serverpanelhost.h"
+#include "settings/savedcols.h"
+
+#include <QWidget>
+#include <mutex>
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QStackedLayout;
+class QToolBar;
+class QToolButton;
+class TDbConnection;
+class TDervel;
+class TMonitorModel;
+class TMonitorStatusBar;
+class TMonitorView;
+class TServer;
+class TServerPanel;
+class TSplitStrip;
+class TStatusFilterEdit;
+class TStatusPanel;
+
+class TMainForm : public QWidget, public TServerPanelHost {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr); // FormCreate
+    ~TMainForm() override;                         // FormDestroy
+
+    // --- composition and arrival ---------------------------------------------------------
+    void Monitoring(bool ReloadDBList) override;
+    void OnDataArrive();
+    void OnDataError(const QString& message, TDbConnection* connection);
+    void TuneActions() override;
+
+    // --- commands ----------------------------------------------------------------------------
+    void actPauseExecute();
+    void actRefreshExecute();
+    void cbPeriodChange();
+    void actSelRecExecute();
+    void actUnselectAllExecute();
+    void actClearFilterExecute();
+    QString StatusFilterUpdate();
+    void ClearStatusFilter();
+
+    // --- TServerPanelHost ----------------------------------------------------------------
+    void UnselectAll() override { actUnselectAllExecute(); }
+    void FocusSessionGrid() override;
+    bool EditConnection(const QString& caption, QString& name, QString& connectionString) override;
+    void DeleteServerSettings(const QUuid& serverId) override;
+
+    TServer* SelectedServer() const;
+    PMonitorRec FocusedRec() const;
+    void UpdateGridActions(); // the grid's enabled states after any change of its state
+
+    // --- state shared with the sampler and the other parts -------------------------------
+    TRecList RecList;
+    QList<int> SelList;
+    std::mutex CS;
+    TDervel* Dervel = nullptr;
+    QString StatusFilter;
+    QString FileName; // the activity log while recording
+    int StatusPanelHeight = 0;
+    TSavedCols FDefCols;
+
+    // --- controls ----------------------------------------------------------------------------
+    TServerPanel* ServerPanel;
+    TSplitStrip* SplitPanel;
+    QToolBar* MonitorToolBar;
+    QComboBox* cbPeriod;
+    QToolButton* tbPause;
+    QToolButton* tbFollowFocus;
+    QToolButton* tbRecord;
+    QToolButton* tbShowBlocked;
+    QToolButton* tbHideSys;
+    QLineEdit* edLogin;
+    QComboBox* cbDBList;
+    TStatusFilterEdit* edStFlt;
+    TStatusPanel* StatusPanel;
+    TMonitorModel* MonitorModel;
+    TMonitorView* MonitorVT;
+    QPlainTextEdit* mmError;
+    TMonitorStatusBar* MonitorStatusBar;
+    QMenu* MenuMonitor;
+
+    QAction* actShowPanel;
+    QAction* actRefresh;
+    QAction* actClearFilter;
+    QAction* actPause;
+    QAction* actExit;
+    QAction* actKillProcess;
+    QAction* actView;
+    QAction* actViewBlock;
+    QAction* actHelp;
+    QAction* actSelRec;
+    QAction* actUnselectAll;
+    QAction* actKillSelected;
+    QAction* mnSelRec;
+
+protected:
+    void customEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override; // FormClose
+    void showEvent(QShowEvent* event) override;   // FormShow
+
+private:
+    void createActions();
+    void createMonitorToolBar();
+    void createLayout();
+    void showErrorPanel(bool show);
+    void actShowPanelExecute();
+    void MenuMonitorPopup(const QPoint& pos);
+    void MonitorVTHeaderClick(int column);
+    void StatusPanelShow();
+    void setMarkedCount();
+
+    QStackedLayout* FGridStack = nullptr;
+};

@@ -1,0 +1,182 @@
+#include "grid/monitorview.h"
+
+#include "grid/monitorcolumns.h"
+#include "grid/monitordelegate.h"
+#include "grid/monitormodel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+TMonitorView::TMonitorView(TMonitorModel* model, const QList<int>& selList, QWidget* parent)
+    : QTableView(parent), FModel(model) {
+    setModel(model);
+    setItemDelegate(new TMonitorDelegate(this, selList));
+    setObjectName(QStringLiteral("MonitorVT"));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    setGridStyle(Qt::SolidLine);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setStyleSheet(QStringLiteral("QTableView { background: #FFFFF5; gridline-color: #C0C0C0; }"));
+    QFont cellFont(QStringLiteral("MS Sans Serif"));
+    cellFont.setPixelSize(11);
+    cellFont.setBold(true);
+    setFont(cellFont);
+
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(cellFont).height() + 6);
+
+    QHeaderView* header = horizontalHeader();
+    QFont headerFont(QStringLiteral("Tahoma"));
+    headerFont.setPointSize(8);
+    headerFont.setBold(true);
+    header->setFont(headerFont);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(0, Qt::AscendingOrder);
+    header->setStretchLastSection(false);
+    header->setContextMenuPolicy(Qt::PreventContextMenu);
+    header->viewport()->installEventFilter(this);
+    for (const TMonitorColumn& c : MonitorColumns()) {
+        header->resizeSection(c.Index, c.DefaultWidth);
+        header->setSectionHidden(c.Index, !c.DefaultVisible);
+    }
+    connect(header, &QHeaderView::sectionClicked, this, &TMonitorView::headerClicked);
+    connect(model, &QAbstractItemModel::dataChanged, this, &TMonitorView::stateChanged);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &TMonitorView::stateChanged);
+}
+
+int TMonitorView::sortColumn() const {
+    return horizontalHeader()->sortIndicatorSection();
+}
+
+bool TMonitorView::sortDescending() const {
+    return horizontalHeader()->sortIndicatorOrder() == Qt::DescendingOrder;
+}
+
+void TMonitorView::setSort(int column, bool descending) {
+    horizontalHeader()->setSortIndicator(column,
+                                         descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void TMonitorView::setColumnDragAllowed(bool allowed) {
+    horizontalHeader()->setSectionsMovable(allowed);
+}
+
+int TMonitorView::focusedRow() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+bool TMonitorView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            // The header's own handling (sorting, dragging) is cancelled.
+            const int column = horizontalHeader()->logicalIndexAt(mouse->position().toPoint());
+            emit headerRightClicked(column);
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void TMonitorView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const bool none = mods == Qt::NoModifier;
+    const bool ctrl = mods == Qt::ControlModifier;
+    const bool shift = mods == Qt::ShiftModifier;
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        if (none)
+            emit deletePressed();
+        else if (ctrl)
+            emit ctrlDeletePressed();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (none)
+            emit enterPressed();
+        else if (ctrl)
+            emit ctrlEnterPressed();
+        return;
+    case Qt::Key_Space:
+        if (none) {
+            emit spacePressed();
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+            QTableView::keyPressEvent(&down);
+        } else if (shift) {
+            emit shiftSpacePressed();
+        }
+        return;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (none) {
+            moveFocusToColumnEdge(event->key() == Qt::Key_Home);
+            return;
+        }
+        break;
+    case Qt::Key_C:
+        if (ctrl)
+            copyFocusedCell();
+        if (ctrl || mods != Qt::NoModifier)
+            return;
+        break;
+    case Qt::Key_B:
+        if (ctrl) {
+            emit ctrlBPressed();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TMonitorView::moveFocusToColumnEdge(bool first) {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    QHeaderView* header = horizontalHeader();
+    const int count = header->count();
+    for (int i = 0; i < count; ++i) {
+        const int logical = header->logicalIndex(first ? i : count - 1 - i);
+        if (!header->isSectionHidden(logical)) {
+            setCurrentIndex(model()->index(current.row(), logical));
+            return;
+        }
+    }
+}
+
+void TMonitorView::copyFocusedCell() {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    QApplication::clipboard()->setText(current.data(Qt::DisplayRole).toString());
+}
+
+void TMonitorView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    // The focused cell's frame and the focused row's text colour move with the focus.
+    if (previous.isValid() && previous.row() != current.row())
+        viewport()->update();
+    emit stateChanged();
+}
+
+void TMonitorView::selectionChanged(const QItemSelection& selected,
+                                    const QItemSelection& deselected) {
+    QTableView::selectionChanged(selected, deselected);
+    emit stateChanged();
+}

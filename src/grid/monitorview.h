@@ -1,0 +1,49 @@
+#pragma once
+// The session grid: a table over TMonitorModel with the grid's own keys, header
+// behaviour (server-side sorting, the column chooser on a right click, no dragging
+// while recording) and the painting of its delegate.
+
+#include <QTableView>
+
+class TMonitorModel;
+
+class TMonitorView : public QTableView {
+    Q_OBJECT
+public:
+    TMonitorView(TMonitorModel* model, const QList<int>& selList, QWidget* parent = nullptr);
+
+    TMonitorModel* monitorModel() const { return FModel; }
+    // Columns by fixed index; sorting is the server's, the header only shows it.
+    int sortColumn() const;
+    bool sortDescending() const;
+    void setSort(int column, bool descending);
+    // While recording the log's column order must not change.
+    void setColumnDragAllowed(bool allowed);
+    int focusedRow() const; // -1 when no row is focused
+
+signals:
+    // Keys of the grid, matched with their exact modifier set.
+    void deletePressed();
+    void enterPressed();
+    void spacePressed();
+    void shiftSpacePressed();
+    void ctrlEnterPressed();
+    void ctrlDeletePressed();
+    void ctrlBPressed();
+    void headerClicked(int column);
+    void headerRightClicked(int column); // -1 over no column
+    void stateChanged();                 // focus, selection or contents changed
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void moveFocusToColumnEdge(bool first);
+    void copyFocusedCell();
+
+    TMonitorModel* FModel;
+};

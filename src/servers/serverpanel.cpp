@@ -1,0 +1,217 @@
+#include "servers/serverpanel.h"
+
+#include "app/imagelists.h"
+#include "grid/statusbartext.h"
+#include "platform/prompts.h"
+#include "servers/mainstatusbar.h"
+#include "servers/serverlistmodel.h"
+#include "servers/serverlistview.h"
+#include "servers/serverpanelhost.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QThread>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QAction* makeAction(QObject* owner, const char* name, const QString& caption, const QString& hint,
+                    int image) {
+    auto* a = new QAction(MainImageList(image), caption, owner);
+    a->setObjectName(QLatin1String(name));
+    a->setToolTip(hint);
+    a->setStatusTip(hint);
+    return a;
+}
+
+} // namespace
+
+TServerPanel::TServerPanel(TServerPanelHost& host, QWidget* parent)
+    : QWidget(parent), FHost(host), FModel(new TServerListModel(this)) {
+    setObjectName(QStringLiteral("SplitView"));
+    actAddConnection = makeAction(this, "actAddConnection", QStringLiteral("Добавить"),
+                                  QStringLiteral("Добавить подключение"), 3);
+    actConnect = makeAction(this, "actConnect", QStringLiteral("Подключить"),
+                            QStringLiteral("Подключить"), 9);
+    actDisconnect = makeAction(this, "actDisconnect", QStringLiteral("Отключить"),
+                               QStringLiteral("Отключить"), 8);
+    actEditConnection = makeAction(this, "actEditConnection", QStringLiteral("Изменить"),
+                                   QStringLiteral("Изменить подключение"), 7);
+    actDeleteConnection = makeAction(this, "actDeleteConnection", QStringLiteral("Удалить"),
+                                     QStringLiteral("Удалить подключение"), 6);
+    connect(actAddConnection, &QAction::triggered, this, [this] { actAddConnectionExecute(); });
+    connect(actConnect, &QAction::triggered, this, [this] { actConnectExecute(); });
+    connect(actDisconnect, &QAction::triggered, this, [this] { actDisconnectExecute(true); });
+    connect(actEditConnection, &QAction::triggered, this, [this] { actEditConnectionExecute(); });
+    connect(actDeleteConnection, &QAction::triggered, this,
+            [this] { actDeleteConnectionExecute(); });
+
+    MainToolBar = new QToolBar(this);
+    MainToolBar->setObjectName(QStringLiteral("MainToolBar"));
+    MainToolBar->setIconSize(QSize(16, 16));
+    MainToolBar->setFixedHeight(24);
+    MainToolBar->setStyleSheet(QStringLiteral("QToolBar { border-bottom: 1px solid #A0A0A0; }"));
+    MainToolBar->addActions(
+        {actAddConnection, actConnect, actDisconnect, actEditConnection, actDeleteConnection});
+
+    ServerVT = new TServerListView(FModel, this);
+    MainStatusBar = new TMainStatusBar(this);
+
+    // Ctrl+Enter and Ctrl+Del belong to the list only; the session grid has its own.
+    auto* editKey = new QAction(this);
+    editKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    editKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(editKey, &QAction::triggered, actEditConnection, &QAction::trigger);
+    auto* deleteKey = new QAction(this);
+    deleteKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    deleteKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QAction::triggered, actDeleteConnection, &QAction::trigger);
+    ServerVT->addActions({editKey, deleteKey});
+
+    MenuServer = new QMenu(this);
+    MenuServer->setObjectName(QStringLiteral("MenuServer"));
+    MenuServer->addAction(actConnect);
+    MenuServer->addAction(actDisconnect);
+    MenuServer->addAction(actAddConnection);
+    auto* mnEdit = MenuServer->addAction(
+        actEditConnection->icon(), actEditConnection->text() + QStringLiteral("\tCtrl+Enter"));
+    connect(mnEdit, &QAction::triggered, actEditConnection, &QAction::trigger);
+    connect(actEditConnection, &QAction::changed, mnEdit,
+            [mnEdit, this] { mnEdit->setEnabled(actEditConnection->isEnabled()); });
+    auto* mnDelete = MenuServer->addAction(
+        actDeleteConnection->icon(), actDeleteConnection->text() + QStringLiteral("\tCtrl+Del"));
+    connect(mnDelete, &QAction::triggered, actDeleteConnection, &QAction::trigger);
+    connect(actDeleteConnection, &QAction::changed, mnDelete,
+            [mnDelete, this] { mnDelete->setEnabled(actDeleteConnection->isEnabled()); });
+    MenuServer->setDefaultAction(actConnect);
+    ServerVT->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ServerVT, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { MenuServer->popup(ServerVT->viewport()->mapToGlobal(p)); });
+
+    connect(ServerVT->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { ServerVTChange(); });
+    connect(ServerVT, &TServerListView::rowDoubleClicked, this, [this] { actConnectExecute(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(MainToolBar);
+    layout->addWidget(ServerVT, 1);
+    layout->addWidget(MainStatusBar);
+    setFixedWidth(163);
+}
+
+TServer* TServerPanel::NewServer(const QString& AName, const QString& AConnectionString,
+                                 bool ASelect) {
+    auto entry = std::make_unique<TServer>();
+    entry->Name = AName;
+    entry->ConnectionString = AConnectionString;
+    TServer* server = FModel->append(std::move(entry));
+    if (ASelect)
+        ServerVT->setCurrentIndex(FModel->index(FModel->rowOf(server)));
+    return server;
+}
+
+TServer* TServerPanel::SelectedServer() const {
+    return FModel->server(ServerVT->focusedRow());
+}
+
+void TServerPanel::RedrawServer(const TServer* server) {
+    FModel->refresh(FModel->rowOf(server));
+}
+
+void TServerPanel::TuneActions() {
+    const TServer* s = SelectedServer();
+    const bool connected = s && s->State == stConnected;
+    actDeleteConnection->setEnabled(s && !connected);
+    actEditConnection->setEnabled(s && !connected);
+    actConnect->setEnabled(s && !connected);
+    actDisconnect->setEnabled(connected);
+    MainStatusBarInfo();
+}
+
+void TServerPanel::MainStatusBarInfo() {
+    QList<int> states;
+    for (int i = 0; i < FModel->rowCount(); ++i)
+        states << static_cast<int>(FModel->server(i)->State);
+    MainStatusBar->setTexts(ServerStateCountTexts(states));
+}
+
+void TServerPanel::ServerVTChange() {
+    FHost.UnselectAll();
+    FHost.TuneActions();
+    if (SelectedServer())
+        FHost.Monitoring(true);
+}
+
+void TServerPanel::actAddConnectionExecute() {
+    QString name, connectionString;
+    if (FHost.EditConnection(QStringLiteral("Новое подключение"), name, connectionString)) {
+        TServer* server = NewServer(name, connectionString, true);
+        server->Connect();
+        RedrawServer(server);
+        FHost.Monitoring(true);
+        FHost.FocusSessionGrid();
+    }
+    FHost.TuneActions();
+}
+
+void TServerPanel::actEditConnectionExecute() {
+    TServer* server = SelectedServer();
+    if (!server || !actEditConnection->isEnabled())
+        return;
+    QString name = server->Name, connectionString = server->ConnectionString;
+    if (!FHost.EditConnection(QStringLiteral("Изменить подключение"), name, connectionString))
+        return;
+    server->Name = name;
+    server->ConnectionString = connectionString;
+    RedrawServer(server);
+}
+
+void TServerPanel::actDeleteConnectionExecute() {
+    TServer* server = SelectedServer();
+    if (!server || !actDeleteConnection->isEnabled())
+        return;
+    if (ShowMessage(QStringLiteral("Удалить подключение?"), QStringLiteral("Удаление"),
+                    TMsgIcon::Question, TMsgButtons::YesNo, TMsgResult::No) != TMsgResult::Yes)
+        return;
+    FHost.DeleteServerSettings(server->ServerID);
+    // No other row takes the focus: selecting one would start watching that server.
+    ServerVT->setCurrentIndex(QModelIndex());
+    ServerVT->clearSelection();
+    FModel->remove(FModel->rowOf(server));
+    FHost.TuneActions();
+}
+
+void TServerPanel::actConnectExecute() {
+    TServer* server = SelectedServer();
+    if (!server || server->State == stConnected)
+        return;
+    server->Connect();
+    RedrawServer(server);
+    FHost.Monitoring(true);
+    FHost.FocusSessionGrid();
+    FHost.TuneActions();
+}
+
+void TServerPanel::actDisconnectExecute(bool userCommand) {
+    TServer* server = SelectedServer();
+    if (!server || server->State != stConnected)
+        return;
+    server->State = stDisconnected;
+    FHost.Monitoring(false);
+    // The sampler lets go of the connection at its next adoption, normally within 10 ms.
+    for (int i = 0; i < 100 && server->Connection.dataSetCount() > 0; ++i)
+        QThread::msleep(10);
+    if (server->Connection.dataSetCount() > 0) {
+        server->State = stConnected;
+        if (userCommand)
+            ShowError(QStringLiteral("Не удалось прервать соединение. Превышено время ожидания."));
+    } else {
+        server->Connection.close();
+    }
+    RedrawServer(server);
+    FHost.TuneActions();
+}
