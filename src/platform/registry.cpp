@@ -62,14 +62,13 @@ QString TRegistry::TakeLoadProblem() {
     return TRegStorage::TakeProblems();
 }
 
-bool TRegistry::ResolvePath(const QString& key, QStringList& path) const {
+bool TRegistry::ResolvePath(const QString& key, QStringList& path) {
     QString text = key;
-    const bool absolute = text.startsWith(u'\\');
-    if (absolute)
+    if (text.startsWith(u'\\'))
         text.remove(0, 1);
     if (text.endsWith(u'\\'))
         text.chop(1);
-    path = absolute || !FKeyOpen ? QStringList() : FCurrentPath;
+    path.clear();
     if (text.isEmpty())
         return true;
     for (const QString& name : text.split(u'\\')) {

@@ -19,8 +19,8 @@ enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 // operations and applied to the file as it stands when the key is closed
 // (CloseKey, opening another key, the destructor), so two instances writing
 // different values never lose each other's. DeleteKey acts on the file at once.
-// Key paths are relative to the open key unless they start with a backslash;
-// with no key open they start at HKEY_CURRENT_USER.
+// Key paths always start at HKEY_CURRENT_USER, whichever key is open; a
+// leading backslash is allowed. The empty path is HKEY_CURRENT_USER itself.
 class TRegistry {
 public:
     // The store named by SetDefaultLocation(), or the per-user default.
@@ -79,7 +79,7 @@ private:
         TRegValue Value;
     };
 
-    bool ResolvePath(const QString& key, QStringList& path) const;
+    static bool ResolvePath(const QString& key, QStringList& path);
     void Reload(const QString& key);
     void Commit();
     static bool ApplyAll(const std::vector<TOp>& ops, TRegKey& root);

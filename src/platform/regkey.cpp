@@ -2,8 +2,21 @@
 
 #include <algorithm>
 
+int RegNamesCompare(const QString& a, const QString& b) {
+    // The registry upper-cases unit by unit; folding to lower case instead
+    // would sort "_" and "[" before the letters, unlike regedit's listing.
+    const qsizetype common = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t x = a[i].toUpper().unicode();
+        const char16_t y = b[i].toUpper().unicode();
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 bool RegNamesEqual(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+    return RegNamesCompare(a, b) == 0;
 }
 
 bool operator==(const TRegValue& a, const TRegValue& b) {
@@ -29,7 +42,7 @@ TRegKey& TRegKey::AddSubKey(const QString& name) {
     if (TRegKey* existing = SubKey(name))
         return *existing;
     auto pos = std::find_if(SubKeys.begin(), SubKeys.end(), [&](const TRegKey& key) {
-        return QString::compare(key.Name, name, Qt::CaseInsensitive) > 0;
+        return RegNamesCompare(key.Name, name) > 0;
     });
     TRegKey key;
     key.Name = name;

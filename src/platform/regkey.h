@@ -50,5 +50,6 @@ public:
 
 bool operator==(const TRegValue& a, const TRegValue& b);
 
-// Registry name comparison: by case-folded text.
+// Registry name order and equality: by upper-cased UTF-16 units.
+int RegNamesCompare(const QString& a, const QString& b);
 bool RegNamesEqual(const QString& a, const QString& b);

@@ -109,7 +109,9 @@ TRegStorage::TReadResult TRegStorage::Read(TRegKey& root, TRegParseError& error)
     // Not blocking: opening a FIFO put in the file's place must not hang the app.
     const int fd = ::open(Native(FFilePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        if (errno == ENOENT)
+        // A file standing where a folder of the path should be leaves no
+        // place for the store: nothing is stored.
+        if (errno == ENOENT || errno == ENOTDIR)
             return TReadResult::Missing;
         Fail(QStringLiteral("cannot open %1: %2").arg(FFilePath, ErrnoText()));
         return TReadResult::Failed;
