@@ -216,8 +216,8 @@ bool TParser::ValueLine(int& index) {
     if (rest.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
         quint32 dword = 0;
         const QStringView digits = rest.sliced(6);
-        if (digits.size() != 8 || !ParseHex(digits, 8, dword))
-            return Fail(line, QStringLiteral("a dword needs exactly 8 hex digits"));
+        if (!ParseHex(digits, 8, dword))
+            return Fail(line, QStringLiteral("a dword needs 1 to 8 hex digits"));
         QByteArray data(4, '\0');
         for (int i = 0; i < 4; ++i)
             data[i] = char(dword >> (8 * i));

@@ -163,11 +163,11 @@ void TestRegFile::handWrittenForms_data() {
                                         "\"Columns\"=hex:0a,0b,0c\n\n";
 
     QTest::newRow("as written here") << canonical << canonical;
-    QTest::newRow("CRLF, BOM, comments, spacing, upper-case hex")
+    QTest::newRow("CRLF, BOM, comments, spacing, short upper-case hex")
         << QByteArray("\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n"
                       "; exported by hand\r\n"
                       "  [HKEY_CURRENT_USER\\Software\\Dervel]  \r\n"
-                      "\"Width\" = DWORD:000004D2\r\n"
+                      "\"Width\" = DWORD:4D2\r\n"
                       "\"Columns\"=hex:0A, 0B,\\\r\n"
                       "      0c\r\n")
         << canonical;
@@ -224,7 +224,8 @@ void TestRegFile::grammarErrors_data() {
     QTest::newRow("no equals sign") << key + "\"A\" \"x\"\n" << 4;
     QTest::newRow("unknown escape") << key + "\"A\"=\"a\\nb\"\n" << 4;
     QTest::newRow("text after a string") << key + "\"A\"=\"x\" y\n" << 4;
-    QTest::newRow("short dword") << key + "\"A\"=dword:0001\n" << 4;
+    QTest::newRow("long dword") << key + "\"A\"=dword:000000001\n" << 4;
+    QTest::newRow("empty dword") << key + "\"A\"=dword:\n" << 4;
     QTest::newRow("dword not hex") << key + "\"A\"=dword:0000000g\n" << 4;
     QTest::newRow("bad hex byte") << key + "\"A\"=hex:01,zz\n" << 4;
     QTest::newRow("three-digit hex byte") << key + "\"A\"=hex:01,002\n" << 4;
