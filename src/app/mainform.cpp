@@ -11,10 +11,14 @@
 #include "grid/statusfilter.h"
 #include "grid/statusfilteredit.h"
 #include "grid/statuspanel.h"
+#include "platform/prompts.h"
+#include "platform/registry.h"
 #include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
 #include "servers/server.h"
+#include "servers/serverlistmodel.h"
 #include "servers/serverpanel.h"
+#include "settings/settingsstore.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -88,7 +92,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     createActions();
     createLayout();
 
-    FDefCols = BuiltInSavedCols();
+    FDefCols = MonitorVT->SaveCols();
     cbPeriod->setCurrentIndex(kDefaultPeriodIndex);
     cbPeriodChange();
     StatusPanelHeight = StatusPanel->fullHeight();
@@ -97,6 +101,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     SplitPanel->setToolTip(QStringLiteral("Скрыть панель подключений (F2)"));
     resize(1501, 892);
     move(50, 50);
+    LoadSettings();
 }
 
 TMainForm::~TMainForm() {
@@ -106,7 +111,53 @@ TMainForm::~TMainForm() {
         delete Dervel;
         Dervel = nullptr;
     }
+    SaveSettings();
     ClearRecList(RecList);
+}
+
+void TMainForm::LoadSettings() {
+    TRegistry registry;
+    const TLoadedSettings loaded = ReadSettings(registry, MonitorColumnCount);
+    const QString problem = TRegistry::TakeLoadProblem();
+    if (!problem.isEmpty())
+        ShowMessage(problem, QStringLiteral("Dervel"), TMsgIcon::Warning);
+    for (const TStoredServer& stored : loaded.Servers) {
+        TServer* server = ServerPanel->NewServer(stored.Name, stored.ConnectionString, false);
+        if (!stored.ServerID.isNull())
+            server->ServerID = stored.ServerID;
+        server->Version = stored.Version;
+        server->Order = stored.Order;
+    }
+    if (loaded.SortServers)
+        ServerPanel->model()->sortByOrder();
+    const TStoredWindow& w = loaded.Window;
+    if (w.Width || w.Height)
+        resize(w.Width.value_or(width()), w.Height.value_or(height()));
+    if (w.HideSys)
+        tbHideSys->setChecked(*w.HideSys);
+    if (w.SortColumn || w.SortDirection)
+        MonitorVT->setSort(w.SortColumn.value_or(MonitorVT->sortColumn()),
+                           w.SortDirection ? *w.SortDirection != 0 : MonitorVT->sortDescending());
+    if (w.Columns)
+        MonitorVT->LoadCols(*w.Columns);
+    if (!loaded.Error.isEmpty())
+        ShowError(QStringLiteral("Ошибка при загрузке настроек:\r\n") + loaded.Error);
+}
+
+void TMainForm::SaveSettings() {
+    QList<TServer*> servers;
+    for (int i = 0; i < ServerPanel->model()->rowCount(); ++i)
+        servers << ServerPanel->model()->server(i);
+    const bool normal =
+        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    try {
+        TRegistry registry;
+        WriteSettings(registry, servers, normal, width(), height(), tbHideSys->isChecked(),
+                      MonitorVT->sortColumn(), MonitorVT->sortDescending() ? 1 : 0,
+                      MonitorVT->SaveCols());
+    } catch (const ERegistryException& e) {
+        ShowError(QStringLiteral("Ошибка при сохранении настроек:\r\n") + e.Message());
+    }
 }
 
 void TMainForm::createActions() {
@@ -358,7 +409,14 @@ bool TMainForm::EditConnection(const QString&, QString&, QString&) {
     return false;
 }
 
-void TMainForm::DeleteServerSettings(const QUuid&) {}
+void TMainForm::DeleteServerSettings(const QUuid& serverId) {
+    // The outcome does not matter: an entry added in this run has no key yet.
+    try {
+        TRegistry registry;
+        DeleteServerKey(registry, serverId);
+    } catch (const ERegistryException&) {
+    }
+}
 
 void TMainForm::showErrorPanel(bool show) {
     FGridStack->setCurrentWidget(show ? static_cast<QWidget*>(mmError) : MonitorVT);

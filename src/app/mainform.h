@@ -57,6 +57,9 @@ public:
     bool EditConnection(const QString& caption, QString& name, QString& connectionString) override;
     void DeleteServerSettings(const QUuid& serverId) override;
 
+    void LoadSettings();
+    void SaveSettings();
+
     TServer* SelectedServer() const;
     PMonitorRec FocusedRec() const;
     void UpdateGridActions(); // the grid's enabled states after any change of its state

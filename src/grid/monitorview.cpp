@@ -180,3 +180,40 @@ void TMonitorView::selectionChanged(const QItemSelection& selected,
     QTableView::selectionChanged(selected, deselected);
     emit stateChanged();
 }
+
+TSavedCols TMonitorView::SaveCols() const {
+    const QHeaderView* header = horizontalHeader();
+    TSavedCols cols;
+    for (int i = 0; i < header->count(); ++i)
+        cols << MakeSavedCol(!header->isSectionHidden(i), header->visualIndex(i), sectionWidth(i));
+    return cols;
+}
+
+void TMonitorView::LoadCols(const TSavedCols& cols) {
+    QHeaderView* header = horizontalHeader();
+    if (cols.size() != header->count())
+        return;
+    setUpdatesEnabled(false);
+    for (int i = 0; i < cols.size(); ++i) {
+        // Sized while shown: a hidden section keeps that width for when it is shown again.
+        header->setSectionHidden(i, false);
+        header->resizeSection(i, cols[i].ColWidth);
+        header->setSectionHidden(i, !SavedColShown(cols[i]));
+    }
+    const QList<int> order = SavedColsDisplayOrder(cols);
+    for (int position = 0; position < order.size(); ++position)
+        header->moveSection(header->visualIndex(order[position]), position);
+    setUpdatesEnabled(true);
+}
+
+int TMonitorView::sectionWidth(int column) const {
+    QHeaderView* header = horizontalHeader();
+    if (!header->isSectionHidden(column))
+        return header->sectionSize(column);
+    // The header reports 0 for a hidden section but remembers its width.
+    const QSignalBlocker block(header);
+    header->setSectionHidden(column, false);
+    const int width = header->sectionSize(column);
+    header->setSectionHidden(column, true);
+    return width;
+}

@@ -3,6 +3,8 @@
 // behaviour (server-side sorting, the column chooser on a right click, no dragging
 // while recording) and the painting of its delegate.
 
+#include "settings/savedcols.h"
+
 #include <QTableView>
 
 class TMonitorModel;
@@ -20,6 +22,11 @@ public:
     // While recording the log's column order must not change.
     void setColumnDragAllowed(bool allowed);
     int focusedRow() const; // -1 when no row is focused
+
+    // The column layout by column index: shown, display position, width.
+    TSavedCols SaveCols() const;
+    // Applies a layout with one record per column, in one repaint.
+    void LoadCols(const TSavedCols& cols);
 
 signals:
     // Keys of the grid, matched with their exact modifier set.
@@ -43,6 +50,7 @@ protected:
 
 private:
     void moveFocusToColumnEdge(bool first);
+    int sectionWidth(int column) const; // also of a hidden column
     void copyFocusedCell();
 
     TMonitorModel* FModel;

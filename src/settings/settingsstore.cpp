@@ -1,0 +1,114 @@
+#include "settings/settingsstore.h"
+
+#include "platform/registry.h"
+#include "servers/server.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+const QString kRoot = QStringLiteral("Software\\Dervel");
+const QString kServers = QStringLiteral("Software\\Dervel\\Servers");
+
+// A name is a GUID only in the registry's own form.
+QUuid guidFromText(const QString& name) {
+    static const QRegularExpression form(QStringLiteral(
+        "^\\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\}$"));
+    if (!form.match(name).hasMatch())
+        throw ERegistryException(QStringLiteral("'%1' is not a valid GUID value").arg(name));
+    return QUuid::fromString(name);
+}
+
+void readServers(TRegistry& reg, TLoadedSettings& out) {
+    if (reg.OpenKey(kServers, false)) {
+        const QStringList names = reg.GetKeyNames();
+        reg.CloseKey();
+        for (const QString& name : names) {
+            if (!reg.OpenKey(kServers + QLatin1Char('\\') + name, false))
+                continue;
+            TStoredServer s;
+            s.ConnectionString = reg.ReadString(QStringLiteral("ConnectionString"));
+            s.Name = reg.ReadString(QStringLiteral("Name"));
+            out.Servers.append(s);
+            TStoredServer& added = out.Servers.last();
+            added.ServerID = guidFromText(name);
+            added.Version = reg.ReadString(QStringLiteral("Version"));
+            added.Order = reg.ReadInteger(QStringLiteral("Order"));
+            reg.CloseKey();
+        }
+    }
+    out.SortServers = true;
+}
+
+std::optional<int> readInteger(TRegistry& reg, const QString& name) {
+    if (!reg.ValueExists(name))
+        return std::nullopt;
+    return reg.ReadInteger(name);
+}
+
+} // namespace
+
+QString GuidText(const QUuid& id) {
+    return id.toString(QUuid::WithBraces).toUpper();
+}
+
+TLoadedSettings ReadSettings(TRegistry& reg, int columnCount) {
+    TLoadedSettings out;
+    try {
+        readServers(reg, out);
+        if (!reg.OpenKey(kRoot, false))
+            return out;
+        TStoredWindow& w = out.Window;
+        w.Width = readInteger(reg, QStringLiteral("Width"));
+        w.Height = readInteger(reg, QStringLiteral("Height"));
+        if (const auto hideSys = readInteger(reg, QStringLiteral("HideSys")))
+            w.HideSys = *hideSys != 0;
+        w.SortColumn = readInteger(reg, QStringLiteral("SortColumn"));
+        w.SortDirection = readInteger(reg, QStringLiteral("SortDirection"));
+        QByteArray bytes(SavedColSize * columnCount, '\0');
+        const int read = reg.ReadBinaryData(QStringLiteral("Columns"), bytes.data(),
+                                            static_cast<int>(bytes.size()));
+        reg.CloseKey();
+        const std::optional<TSavedCols> cols =
+            read == bytes.size() ? SavedColsFromBytes(bytes, columnCount) : std::nullopt;
+        if (!cols)
+            throw ERegistryException(QStringLiteral("Ошибка чтения реестра."));
+        w.Columns = cols;
+    } catch (const ERegistryException& e) {
+        out.Error = e.Message();
+    }
+    return out;
+}
+
+void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNormal, int width,
+                   int height, bool hideSys, int sortColumn, int sortDirection,
+                   const TSavedCols& columns) {
+    for (int i = 0; i < servers.size(); ++i) {
+        TServer* s = servers[i];
+        s->Order = i;
+        if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(s->ServerID), true))
+            continue;
+        reg.WriteString(QStringLiteral("Name"), s->Name);
+        reg.WriteString(QStringLiteral("ConnectionString"), s->ConnectionString);
+        reg.WriteString(QStringLiteral("Version"), s->Version);
+        reg.WriteInteger(QStringLiteral("Order"), s->Order);
+        reg.CloseKey();
+    }
+    if (!reg.OpenKey(kRoot, true))
+        return;
+    if (windowNormal) {
+        reg.WriteInteger(QStringLiteral("Width"), width);
+        reg.WriteInteger(QStringLiteral("Height"), height);
+    }
+    reg.WriteInteger(QStringLiteral("HideSys"), hideSys ? 1 : 0);
+    reg.WriteInteger(QStringLiteral("SortColumn"), sortColumn);
+    reg.WriteInteger(QStringLiteral("SortDirection"), sortDirection);
+    const QByteArray bytes = SavedColsToBytes(columns);
+    reg.WriteBinaryData(QStringLiteral("Columns"), bytes.constData(),
+                        static_cast<int>(bytes.size()));
+    reg.CloseKey();
+}
+
+bool DeleteServerKey(TRegistry& reg, const QUuid& id) {
+    return reg.DeleteKey(kServers + QLatin1Char('\\') + GuidText(id));
+}

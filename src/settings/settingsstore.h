@@ -1,0 +1,55 @@
+#pragma once
+// Reading and writing the persistent settings under "Software\Dervel": the server list
+// and the main window's size, HideSys switch, sort order and column layout. The values
+// travel as plain data; the main window applies them.
+
+#include "settings/savedcols.h"
+
+#include <QList>
+#include <QString>
+#include <QUuid>
+#include <optional>
+
+class TRegistry;
+class TServer;
+
+struct TStoredServer {
+    QString Name;
+    QString ConnectionString;
+    QUuid ServerID; // null until read
+    QString Version;
+    int Order = 0;
+};
+
+struct TStoredWindow {
+    std::optional<int> Width;
+    std::optional<int> Height;
+    std::optional<bool> HideSys;
+    std::optional<int> SortColumn;
+    std::optional<int> SortDirection;
+    std::optional<TSavedCols> Columns;
+};
+
+struct TLoadedSettings {
+    // Entries in the order read; an entry whose reading failed midway is still here, as
+    // far as it got.
+    QList<TStoredServer> Servers;
+    bool SortServers = false; // the server list was read completely
+    TStoredWindow Window;     // what was read before any failure
+    QString Error;            // the failure that ended the load, empty when none
+};
+
+// The registry's GUID text: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case.
+QString GuidText(const QUuid& id);
+
+// Reads everything as far as it goes; never throws.
+TLoadedSettings ReadSettings(TRegistry& registry, int columnCount);
+
+// Writes the servers (renumbering their Order from the list order), then the window
+// values. Throws ERegistryException on the first failure.
+void WriteSettings(TRegistry& registry, const QList<TServer*>& servers, bool windowNormal,
+                   int width, int height, bool hideSys, int sortColumn, int sortDirection,
+                   const TSavedCols& columns);
+
+// Deletes a server's key with everything below it; false when it did not exist.
+bool DeleteServerKey(TRegistry& registry, const QUuid& id);
