@@ -27,6 +27,7 @@ class TServer;
 class TServerPanel;
 class TSplitStrip;
 class TStatusFilterEdit;
+class TSelColForm;
 class TStatusPanel;
 
 class TMainForm : public QWidget, public TServerPanelHost {
@@ -57,6 +58,13 @@ public:
     bool EditConnection(const QString& caption, QString& name, QString& connectionString) override;
     void DeleteServerSettings(const QUuid& serverId) override;
 
+    // --- recording ---------------------------------------------------------------------------
+    void StartRecord(bool Start, const QString& Msg);
+    void LogToFileFirst();
+    void LogToFile();
+    void tbRecordClick();
+
+    void LoadDefCols();
     void LoadSettings();
     void SaveSettings();
 
@@ -93,6 +101,7 @@ public:
     QPlainTextEdit* mmError;
     TMonitorStatusBar* MonitorStatusBar;
     QMenu* MenuMonitor;
+    TSelColForm* SelColForm;
 
     QAction* actShowPanel;
     QAction* actRefresh;
@@ -123,6 +132,7 @@ private:
     void MonitorVTHeaderClick(int column);
     void StatusPanelShow();
     void setMarkedCount();
+    QList<int> visibleColumnsInDisplayOrder() const;
 
     QStackedLayout* FGridStack = nullptr;
 };
