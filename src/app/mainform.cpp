@@ -212,6 +212,7 @@ void TMainForm::createMonitorToolBar() {
     MonitorToolBar = new QToolBar(this);
     MonitorToolBar->setObjectName(QStringLiteral("MonitorToolBar"));
     MonitorToolBar->setIconSize(QSize(16, 16));
+    MonitorToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
     cbPeriod = new QComboBox(MonitorToolBar);
     cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
