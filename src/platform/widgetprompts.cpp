@@ -1,5 +1,6 @@
 #include "platform/widgetprompts.h"
 
+#include "platform/datalinkdialog.h"
 #include "servers/logindialog.h"
 
 #include <QApplication>
@@ -55,7 +56,6 @@ bool TWidgetPrompts::login(const QString& serverName, QString& user, QString& pa
     return true;
 }
 
-bool TWidgetPrompts::dataLink(QWidget*, QString&) {
-    // The data-link dialog arrives with the connection dialog.
-    return false;
+bool TWidgetPrompts::dataLink(QWidget* parent, QString& connectionString) {
+    return TDataLinkDialog::Execute(parent, connectionString);
 }
