@@ -20,16 +20,42 @@ namespace {
 
 // An empty name is an index with no picture: transparent.
 constexpr std::array<const char*, 10> kMain = {
-    "ball-blue", "ball-green",    "ball-red",    "server-add",      "server",
-    "server",    "server-delete", "server-edit", "plug-disconnect", "plug-connect",
+    "ball-blue",       // 0
+    "ball-green",      // 1
+    "ball-red",        // 2
+    "server-add",      // 3
+    "server",          // 4
+    "server",          // 5
+    "server-delete",   // 6
+    "server-edit",     // 7
+    "plug-disconnect", // 8
+    "plug-connect",    // 9
 };
 constexpr std::array<const char*, 16> kMonitor = {
-    "refresh",      "hide-system", "cross",        "swords", "broom", "",
-    "pause",        "exit",        "kill",         "record", "view",  "view-blocking",
-    "follow-focus", "help",        "chevron-down", "tick",
+    "refresh",       // 0
+    "hide-system",   // 1
+    "cross",         // 2
+    "swords",        // 3
+    "broom",         // 4
+    "",              // 5
+    "pause",         // 6
+    "exit",          // 7
+    "kill",          // 8
+    "record",        // 9
+    "view",          // 10
+    "view-blocking", // 11
+    "follow-focus",  // 12
+    "help",          // 13
+    "chevron-down",  // 14
+    "tick",          // 15
 };
-constexpr std::array<const char*, 5> kSelCol = {"check-all", "uncheck-all", "tick", "cross",
-                                                "reset"};
+constexpr std::array<const char*, 5> kSelCol = {
+    "check-all",   // 0
+    "uncheck-all", // 1
+    "tick",        // 2
+    "cross",       // 3
+    "reset",       // 4
+};
 
 QString resourcePath(const char* name) {
     return QStringLiteral(":/images/%1.svg").arg(QLatin1String(name));
