@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/appcursors.h"
 #include "app/imagelists.h"
 #include "app/splitstrip.h"
 #include "grid/celltext.h"
@@ -91,6 +92,7 @@ QFont tahoma(bool bold) {
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Dervel"));
+    setWindowIcon(ApplicationIcon());
     setFont(tahoma(false));
     Dervel = new TDervel(this, CS);
 
