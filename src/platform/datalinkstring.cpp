@@ -1,12 +1,10 @@
 #include "platform/datalinkstring.h"
 
+#include "platform/oledbitems.h"
+
 #include <QStringList>
 
 namespace {
-
-bool isQuote(QChar c) {
-    return c == u'"' || c == u'\'';
-}
 
 bool isKeyword(const QString& keyword, std::initializer_list<const char*> names) {
     for (const char* name : names)
@@ -21,68 +19,8 @@ bool isTrue(const QString& value) {
 
 } // namespace
 
-std::optional<QList<TDataLinkItem>> ParseDataLinkItems(const QString& AConnectionString) {
-    const QString& s = AConnectionString;
-    const qsizetype n = s.size();
-    QList<TDataLinkItem> items;
-    qsizetype pos = 0;
-    while (pos < n) {
-        const qsizetype start = pos;
-        const qsizetype eq = s.indexOf(u'=', pos);
-        const qsizetype semi = s.indexOf(u';', pos);
-        if (eq < 0 || (semi >= 0 && semi < eq)) {
-            const qsizetype end = semi < 0 ? n : semi;
-            if (!QStringView(s).mid(start, end - start).trimmed().isEmpty())
-                return std::nullopt; // text that is no "keyword=value" item
-            pos = end + 1;
-            continue;
-        }
-        TDataLinkItem item;
-        item.keyword = s.mid(start, eq - start).trimmed();
-        if (item.keyword.isEmpty())
-            return std::nullopt;
-        pos = eq + 1;
-        while (pos < n && s[pos].isSpace() && s[pos] != u';')
-            ++pos;
-        if (pos < n && isQuote(s[pos])) {
-            const QChar quote = s[pos++];
-            bool closed = false;
-            while (pos < n) {
-                if (s[pos] == quote) {
-                    if (pos + 1 < n && s[pos + 1] == quote) {
-                        item.value += quote;
-                        pos += 2;
-                        continue;
-                    }
-                    ++pos;
-                    closed = true;
-                    break;
-                }
-                item.value += s[pos++];
-            }
-            if (!closed)
-                return std::nullopt;
-            while (pos < n && s[pos] != u';') {
-                if (!s[pos].isSpace())
-                    return std::nullopt; // text after the closing quote
-                ++pos;
-            }
-        } else {
-            qsizetype end = s.indexOf(u';', pos);
-            if (end < 0)
-                end = n;
-            item.value = s.mid(pos, end - pos).trimmed();
-            pos = end;
-        }
-        item.raw = s.mid(start, pos - start).trimmed();
-        items << item;
-        ++pos; // past the ";"
-    }
-    return items;
-}
-
 std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionString) {
-    const auto items = ParseDataLinkItems(AConnectionString);
+    const auto items = ParseOleDbItems(AConnectionString);
     if (!items)
         return std::nullopt;
 
@@ -93,7 +31,7 @@ std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionS
     bool serverGiven[3] = {false, false, false};
     bool persist = false;
     bool passwordGiven = false;
-    for (const TDataLinkItem& item : *items) {
+    for (const TOleDbItem& item : *items) {
         const QString& k = item.keyword;
         if (isKeyword(k, {"Provider"})) {
             settings.provider = item.value;
@@ -137,22 +75,11 @@ std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionS
     return settings;
 }
 
-QString QuoteDataLinkValue(const QString& AValue) {
-    const bool needs = !AValue.isEmpty() && (AValue.contains(u';') || AValue.front().isSpace() ||
-                                             AValue.back().isSpace() || isQuote(AValue.front()) ||
-                                             isQuote(AValue.back()));
-    if (!needs)
-        return AValue;
-    QString quoted = AValue;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 QString BuildDataLinkString(const TDataLinkSettings& ASettings) {
     const TDataLinkSettings& s = ASettings;
     QStringList items;
     auto add = [&items](const char* keyword, const QString& value) {
-        items << QLatin1String(keyword) + u'=' + QuoteDataLinkValue(value);
+        items << OleDbItemText(QLatin1String(keyword), value);
     };
     add("Provider", s.provider);
     if (!s.server.isEmpty())

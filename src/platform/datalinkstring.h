@@ -25,22 +25,6 @@ struct TDataLinkSettings {
     bool operator==(const TDataLinkSettings&) const = default;
 };
 
-// One "keyword=value" item read the way the OLE DB providers read it: blanks around
-// the keyword and an unquoted value dropped, a value quoted with " or ' unquoted (a
-// doubled quote inside stands for one). raw is the item's own text, trimmed.
-struct TDataLinkItem {
-    QString keyword;
-    QString value;
-    QString raw;
-
-    bool operator==(const TDataLinkItem&) const = default;
-};
-
-// Splits a connection string into its items; blank items are dropped. Empty when the
-// string is malformed: an item without "=" or without a keyword, a quote that is not
-// closed, or text after a closing quote.
-std::optional<QList<TDataLinkItem>> ParseDataLinkItems(const QString& AConnectionString);
-
 // The dialog's fields from a connection string (keywords in any letter case; "Data
 // Source", "Server" or "Address" for the server, "Initial Catalog" or "Database" for
 // the database). Empty when the string is malformed.
@@ -50,7 +34,3 @@ std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionS
 // log-on, Persist Security Info, Connect Timeout, then the other items unchanged. The
 // password is written only when saving it is allowed (or as "" when it is blank).
 QString BuildDataLinkString(const TDataLinkSettings& ASettings);
-
-// A value as an OLE DB string item takes it: in double quotes, with every double quote
-// doubled, when it contains ";" or starts or ends with a blank or a quote.
-QString QuoteDataLinkValue(const QString& AValue);

@@ -59,8 +59,9 @@ void TestDbLayer::wrongPasswordReportsTheDriversText() {
         c.open();
         QFAIL("opened with a wrong password");
     } catch (const EDbError& e) {
-        QCOMPARE(e.message(), QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'sa'.\n"
-                                             "[FreeTDS][SQL Server]Unable to connect to data source"));
+        QCOMPARE(e.message(),
+                 QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'sa'.\n"
+                                "[FreeTDS][SQL Server]Unable to connect to data source"));
     }
     QVERIFY(!c.connected());
 }
@@ -96,7 +97,8 @@ void TestDbLayer::executeWithRowsAndWithout() {
         QFAIL("a kill of a gone session succeeded");
     } catch (const EDbError& e) {
         QCOMPARE(e.message(), QStringLiteral("[FreeTDS][SQL Server]Process ID %1 is not an active "
-                                             "process ID.").arg(spid));
+                                             "process ID.")
+                                  .arg(spid));
     }
 }
 
@@ -121,12 +123,15 @@ void TestDbLayer::conversions_data() {
     QTest::addColumn<QString>("expression");
     QTest::addColumn<QString>("text");
     QTest::addColumn<qlonglong>("integer");
-    QTest::newRow("int") << "-123456" << "-123456" << -123456LL;
-    QTest::newRow("arithmetic") << "(7/2)+1" << "4" << 4LL;
+    QTest::newRow("int") << "-123456"
+                         << "-123456" << -123456LL;
+    QTest::newRow("arithmetic") << "(7/2)+1"
+                                << "4" << 4LL;
     QTest::newRow("smallint column") << "(select session_id from sys.dm_exec_sessions where "
                                         "session_id=@@spid)"
                                      << QString() << -1LL;
-    QTest::newRow("numeric text") << "N'42'" << "42" << 42LL;
+    QTest::newRow("numeric text") << "N'42'"
+                                  << "42" << 42LL;
 }
 
 void TestDbLayer::conversions() {
@@ -154,11 +159,10 @@ void TestDbLayer::nullFailsNamingTheColumn() {
     c.open();
     TDbRecordset rs = c.execute(QStringLiteral("select Nothing = null, Flag = 1"));
     QVERIFY(rs.field(0).isNull());
-    for (auto convert : {+[](const TDbField& f) { f.asString(); },
-                         +[](const TDbField& f) { f.asInteger(); },
-                         +[](const TDbField& f) { f.asLargeInt(); },
-                         +[](const TDbField& f) { f.asDateTime(); },
-                         +[](const TDbField& f) { f.asBoolean(); }}) {
+    for (auto convert :
+         {+[](const TDbField& f) { f.asString(); }, +[](const TDbField& f) { f.asInteger(); },
+          +[](const TDbField& f) { f.asLargeInt(); }, +[](const TDbField& f) { f.asDateTime(); },
+          +[](const TDbField& f) { f.asBoolean(); }}) {
         try {
             convert(rs.field(0));
             QFAIL("NULL converted");
@@ -188,8 +192,9 @@ void TestDbLayer::datetimeKeepsMilliseconds() {
     TDbConnection c;
     c.setConnectionString(server.oledb());
     c.open();
-    TDbRecordset rs = c.execute(
-        QStringLiteral("select login_time from sys.dm_exec_sessions where session_id=%1").arg(spid));
+    TDbRecordset rs =
+        c.execute(QStringLiteral("select login_time from sys.dm_exec_sessions where session_id=%1")
+                      .arg(spid));
     const double expected = EncodeDateTime(2024, 2, 29, 13, 45, 30, 500);
     QVERIFY2(std::fabs(rs.field(0).asDateTime() - expected) < 0.5 / 86400000.0,
              qPrintable(QString::number(rs.field(0).asDateTime(), 'f', 12)));

@@ -124,9 +124,15 @@ void TestDataLinkDialog::roundTrip_data() {
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("canonical string comes back as it was")
+        << u"Provider=SQLNCLI11;Data Source=h\\i;Initial Catalog=db;User ID=sa;\"Password=a;b\";"
+           u"Persist Security Info=True;Connect Timeout=7"_s
+        << u"Provider=SQLNCLI11;Data Source=h\\i;Initial Catalog=db;User ID=sa;\"Password=a;b\";"
+           u"Persist Security Info=True;Connect Timeout=7"_s;
+    // Written back in the form the keyword look-up of connecting reads.
+    QTest::newRow("a value quoted the providers' way is written as a quoted item")
         << u"Provider=SQLNCLI11;Data Source=h\\i;Initial Catalog=db;User ID=sa;Password=\"a;b\";"
            u"Persist Security Info=True;Connect Timeout=7"_s
-        << u"Provider=SQLNCLI11;Data Source=h\\i;Initial Catalog=db;User ID=sa;Password=\"a;b\";"
+        << u"Provider=SQLNCLI11;Data Source=h\\i;Initial Catalog=db;User ID=sa;\"Password=a;b\";"
            u"Persist Security Info=True;Connect Timeout=7"_s;
     QTest::newRow("keywords it does not show are kept unchanged")
         << u"Application Name=My App;Data Source=h;Integrated Security=SSPI;Packet Size=4096"_s
