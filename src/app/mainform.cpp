@@ -422,8 +422,8 @@ void TMainForm::FocusSessionGrid() {
     MonitorVT->setFocus();
 }
 
-bool TMainForm::EditConnection(const QString&, QString&, QString&) {
-    return false;
+bool TMainForm::EditConnection(const QString& caption, QString& name, QString& connectionString) {
+    return Prompts().connection(caption, name, connectionString);
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
