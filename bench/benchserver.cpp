@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <cstdio>
 
-TBenchServer::TBenchServer(int sessions) {
+TBenchServer::TBenchServer(int rows) {
     using namespace testserver;
+    // Session ids are smallints: beyond that many rows, every session runs two requests.
+    const bool twoRequests = rows > 30000;
+    const int sessions = twoRequests ? rows / 2 : rows;
     std::vector<SessionSpec> specs(sessions);
     for (int i = 0; i < sessions; ++i) {
         SessionSpec& s = specs[i];
@@ -24,7 +27,7 @@ TBenchServer::TBenchServer(int sessions) {
     }
     const std::vector<int> ids = FServer.instance().addSessions(specs);
     std::vector<RequestSpec> requests;
-    for (size_t i = 0; i < ids.size(); i += 3) {
+    for (size_t i = 0; i < ids.size(); i += twoRequests ? 1 : 3) {
         RequestSpec r;
         r.sessionId = ids[i];
         r.status = i % 2 ? "suspended" : "running";
@@ -33,6 +36,11 @@ TBenchServer::TBenchServer(int sessions) {
         r.blockingSessionId = i % 2 && i > 0 ? ids[i - 1] : 0;
         r.sqlText = "select * from dbo.Orders where id = " + std::to_string(i);
         requests.push_back(r);
+        if (twoRequests) {
+            r.requestId = 1;
+            r.blockingSessionId = 0;
+            requests.push_back(r);
+        }
     }
     FServer.instance().addRequests(requests);
     FPort = FServer.start(0);

@@ -7,11 +7,11 @@
 #include <QString>
 #include <QStringList>
 
-// Starts an in-process server with n scripted user sessions (a third of them running
-// something, some blocked) on a free port.
+// Starts an in-process server whose sampling query returns about `rows` rows of scripted
+// user sessions (a third of them running something, some blocked) on a free port.
 class TBenchServer {
 public:
-    explicit TBenchServer(int sessions);
+    explicit TBenchServer(int rows);
     ~TBenchServer();
     quint16 port() const { return FPort; }
     QString oledb() const;
