@@ -723,12 +723,16 @@ void TMainForm::LogToFileFirst() {
 void TMainForm::LogToFile() {
     const QList<int> columns = visibleColumnsInDisplayOrder();
     const QString stamp = LogTimeStamp(QDateTime::currentDateTime());
+    const int rows = MonitorModel->rowCount();
     QString text;
-    for (int row = 0; row < MonitorModel->rowCount(); ++row) {
-        QStringList cells;
-        for (int column : columns)
-            cells << CellText(*RecList[row], column, SystemThousandSeparator());
-        text += LogDataLine(stamp, cells);
+    text.reserve(rows * (stamp.size() + 12 * columns.size()));
+    for (int row = 0; row < rows; ++row) {
+        text += stamp;
+        for (int column : columns) {
+            text += QLatin1Char(';');
+            text += CellText(*RecList[row], column, SystemThousandSeparator());
+        }
+        text += QLatin1String("\r\n");
     }
     try {
         WriteLogText(FileName, text, false);

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,18 +24,38 @@ QString blockerText(std::int32_t ABlocking) {
 QString GroupedText(double AValue, const QString& AThousandSeparator) {
     // -0.4 rounds to -0, which compares equal to 0 and so gets no minus sign.
     const double rounded = std::round(AValue);
-    const QString digits = QString::number(std::fabs(rounded), 'f', 0);
-
-    QString text;
-    if (rounded < 0)
-        text += u'-';
-    const qsizetype n = digits.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0)
-            text += AThousandSeparator;
-        text += digits[i];
+    if (!(std::fabs(rounded) < 9.2e18)) { // beyond 64 bits, or NaN: the slow way
+        const QString digits = QString::number(std::fabs(rounded), 'f', 0);
+        QString text;
+        if (rounded < 0)
+            text += u'-';
+        for (qsizetype i = 0; i < digits.size(); ++i) {
+            if (i > 0 && (digits.size() - i) % 3 == 0)
+                text += AThousandSeparator;
+            text += digits[i];
+        }
+        return text;
     }
-    return text;
+    // Whole numbers are most of a grid: digits written straight into a buffer, right to
+    // left, a separator after every third.
+    std::uint64_t v = static_cast<std::uint64_t>(std::fabs(rounded));
+    char16_t buffer[64];
+    char16_t* end = buffer + 64;
+    char16_t* p = end;
+    const qsizetype sepLength = AThousandSeparator.size();
+    int digits = 0;
+    do {
+        if (digits > 0 && digits % 3 == 0 && sepLength > 0) {
+            p -= sepLength;
+            std::copy_n(AThousandSeparator.utf16(), sepLength, p);
+        }
+        *--p = static_cast<char16_t>(u'0' + v % 10);
+        v /= 10;
+        ++digits;
+    } while (v != 0);
+    if (rounded < 0)
+        *--p = u'-';
+    return QString(reinterpret_cast<const QChar*>(p), end - p);
 }
 
 QString DateTimeText(double ADays) {
@@ -50,9 +71,28 @@ QString DateTimeText(double ADays) {
         if (date.year() > 9999)
             return QString();
     }
-    const qint64 seconds = ms / 1000;
-    return QString::asprintf("%02d.%02d.%04d %02d:%02d:%02d", date.day(), date.month(), date.year(),
-                             int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60));
+    const int seconds = static_cast<int>(ms / 1000);
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    // "dd.mm.yyyy hh:mm:ss", written digit by digit: the log writes thousands of these.
+    char16_t t[19];
+    auto two = [&t](int at, int value) {
+        t[at] = static_cast<char16_t>(u'0' + value / 10);
+        t[at + 1] = static_cast<char16_t>(u'0' + value % 10);
+    };
+    two(0, day);
+    t[2] = u'.';
+    two(3, month);
+    t[5] = u'.';
+    two(6, year / 100);
+    two(8, year % 100);
+    t[10] = u' ';
+    two(11, seconds / 3600);
+    t[13] = u':';
+    two(14, seconds / 60 % 60);
+    t[16] = u':';
+    two(17, seconds % 60);
+    return QString(reinterpret_cast<const QChar*>(t), 19);
 }
 
 QString CellText(const TMonitorRec& ARec, int AColumn, const QString& AThousandSeparator) {

@@ -5,8 +5,13 @@
 #include "servers/server.h"
 #include "servers/serverpanel.h"
 
-TMainFormFixture::TMainFormFixture() {
+TMainFormFixture::TMainFormFixture(bool startNow) {
     TRegistry::SetDefaultLocation(FSettings.path());
+    if (startNow)
+        start();
+}
+
+void TMainFormFixture::start() {
     FForm = std::make_unique<TMainForm>();
     FForm->show();
 }
@@ -27,8 +32,7 @@ TServer* TMainFormFixture::addConnectedServer(const QString& name) {
 void TMainFormFixture::restart() {
     FForm->close();
     FForm.reset();
-    FForm = std::make_unique<TMainForm>();
-    FForm->show();
+    start();
 }
 
 void TMainFormFixture::arrive(const QList<TMonitorRec>& records) {

@@ -13,8 +13,11 @@ class TServer;
 
 class TMainFormFixture {
 public:
-    TMainFormFixture();
+    // startNow false: the settings folder exists but the window is made by start(), so a
+    // test can write the settings a start should find.
+    explicit TMainFormFixture(bool startNow = true);
     ~TMainFormFixture();
+    void start();
 
     TMainForm& form() { return *FForm; }
     TScriptedPrompts& prompts() { return FPrompts; }

@@ -1,0 +1,265 @@
+// What survives a restart: servers and their order, window size, sort order, the HideSys
+// switch and the column layout; how damaged settings are reported; the column chooser.
+
+#include "app/mainform.h"
+#include "grid/monitorcolumns.h"
+#include "grid/monitorview.h"
+#include "mainformfixture.h"
+#include "platform/registry.h"
+#include "servers/server.h"
+#include "servers/serverlistmodel.h"
+#include "servers/serverlistview.h"
+#include "servers/serverpanel.h"
+#include "settings/savedcols.h"
+#include "settings/selcolform.h"
+
+#include <QHeaderView>
+#include <QListWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+void writeRoot(const std::function<void(TRegistry&)>& write) {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(QStringLiteral("Software\\Dervel"), true));
+    write(reg);
+    reg.CloseKey();
+}
+
+void writeServer(const QString& guid, const QString& name, std::optional<int> order) {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(QStringLiteral("Software\\Dervel\\Servers\\") + guid, true));
+    reg.WriteString(QStringLiteral("Name"), name);
+    reg.WriteString(QStringLiteral("ConnectionString"), QStringLiteral("Data Source=") + name);
+    if (order)
+        reg.WriteInteger(QStringLiteral("Order"), *order);
+    reg.CloseKey();
+}
+
+QStringList serverNames(TMainForm& form) {
+    QStringList names;
+    for (int i = 0; i < form.ServerPanel->model()->rowCount(); ++i)
+        names << form.ServerPanel->model()->server(i)->Name;
+    return names;
+}
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void layoutSortAndSwitchSurviveARestart();
+    void serversComeBackInTheirDraggedOrder();
+    void maximizedWindowKeepsTheLastNormalSize();
+    void columnsValueProblems_data();
+    void columnsValueProblems();
+    void missingOrderStopsLoadingServers();
+    void hideSysValueFivePressesTheSwitch();
+    void damagedSettingsFileIsReportedAndKept();
+    void chooserKeepsColumnZeroAndApplies();
+    void chooserDefaultsAskFirst();
+    void chooserIsReadOnlyWhileRecording();
+};
+
+void TestSettings::layoutSortAndSwitchSurviveARestart() {
+    TMainFormFixture f;
+    TSavedCols saved;
+    {
+        TMainForm& form = f.form();
+        QHeaderView* header = form.MonitorVT->horizontalHeader();
+        header->moveSection(header->visualIndex(5), 0);  // Program first
+        header->moveSection(header->visualIndex(0), 10); // SPID further right
+        header->setSectionHidden(3, true);               // Command hidden
+        header->setSectionHidden(25, false);             // Wait Type shown
+        header->resizeSection(1, 211);
+        header->resizeSection(25, 77);
+        form.MonitorVT->setSort(9, true);
+        form.tbHideSys->setChecked(true);
+        form.resize(1111, 777);
+        saved = form.MonitorVT->SaveCols();
+    }
+    f.restart();
+    TMainForm& form = f.form();
+    const TSavedCols loaded = form.MonitorVT->SaveCols();
+    QCOMPARE(SavedColsToBytes(loaded), SavedColsToBytes(saved));
+    QCOMPARE(form.MonitorVT->horizontalHeader()->logicalIndex(0), 5);
+    QVERIFY(form.MonitorVT->horizontalHeader()->isSectionHidden(3));
+    QCOMPARE(form.MonitorVT->sortColumn(), 9);
+    QVERIFY(form.MonitorVT->sortDescending());
+    QVERIFY(form.tbHideSys->isChecked());
+    QCOMPARE(form.size(), QSize(1111, 777));
+    QVERIFY(f.prompts().messages.isEmpty());
+    // The built-in layout is the grid as designed, not what the settings brought back.
+    QCOMPARE(SavedColsToBytes(form.FDefCols), SavedColsToBytes(BuiltInSavedCols()));
+}
+
+void TestSettings::serversComeBackInTheirDraggedOrder() {
+    TMainFormFixture f;
+    {
+        TMainForm& form = f.form();
+        for (const char* name : {"A", "B", "C", "D"})
+            form.ServerPanel->NewServer(QLatin1String(name), QStringLiteral("Data Source=x"),
+                                        false);
+    }
+    f.restart();
+    f.form().ServerPanel->model()->move(3, 0); // D to the top
+    f.form().ServerPanel->model()->move(2, 3); // B to the end
+    QCOMPARE(serverNames(f.form()), (QStringList{"D", "A", "C", "B"}));
+    f.restart();
+    QCOMPARE(serverNames(f.form()), (QStringList{"D", "A", "C", "B"}));
+}
+
+void TestSettings::maximizedWindowKeepsTheLastNormalSize() {
+    TMainFormFixture f;
+    f.form().resize(900, 700);
+    f.restart();
+    f.form().resize(1400, 1000); // what the window manager makes of maximizing
+    f.form().setWindowState(Qt::WindowMaximized);
+    f.restart();
+    QCOMPARE(f.form().size(), QSize(900, 700));
+}
+
+void TestSettings::columnsValueProblems_data() {
+    QTest::addColumn<int>("bytes"); // -1: no "Columns" value at all
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << -1 << "Ошибка чтения реестра.";
+    QTest::newRow("shorter") << 6 * 36 << "Ошибка чтения реестра.";
+    QTest::newRow("longer") << 6 * 38 << "Invalid data type for 'Columns'";
+}
+
+void TestSettings::columnsValueProblems() {
+    QFETCH(int, bytes);
+    QFETCH(QString, message);
+    TMainFormFixture f(false);
+    writeRoot([&](TRegistry& reg) {
+        reg.WriteInteger(QStringLiteral("Width"), 1000);
+        reg.WriteInteger(QStringLiteral("SortColumn"), 4);
+        reg.WriteInteger(QStringLiteral("SortDirection"), 1);
+        if (bytes >= 0) {
+            const QByteArray data(bytes, '\0'); // every column hidden, if it were applied
+            reg.WriteBinaryData(QStringLiteral("Columns"), data.constData(), bytes);
+        }
+    });
+    f.start();
+    TMainForm& form = f.form();
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QCOMPARE(f.prompts().messages.first().text,
+             QStringLiteral("Ошибка при загрузке настроек:\r\n") + message);
+    QCOMPARE(f.prompts().messages.first().caption, QStringLiteral("Ошибка"));
+    // What came before "Columns" is applied; the grid keeps its built-in layout.
+    QCOMPARE(form.width(), 1000);
+    QCOMPARE(form.MonitorVT->sortColumn(), 4);
+    QVERIFY(form.MonitorVT->sortDescending());
+    QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), SavedColsToBytes(BuiltInSavedCols()));
+}
+
+void TestSettings::missingOrderStopsLoadingServers() {
+    TMainFormFixture f(false);
+    writeServer(QStringLiteral("{00000000-0000-0000-0000-000000000002}"), QStringLiteral("Second"),
+                1);
+    writeServer(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), QStringLiteral("First"),
+                0);
+    writeServer(QStringLiteral("{00000000-0000-0000-0000-000000000003}"), QStringLiteral("NoOrder"),
+                std::nullopt);
+    writeServer(QStringLiteral("{00000000-0000-0000-0000-000000000004}"), QStringLiteral("Later"),
+                2);
+    writeRoot([](TRegistry& reg) { reg.WriteInteger(QStringLiteral("HideSys"), 1); });
+    f.start();
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QCOMPARE(f.prompts().messages.first().text,
+             QStringLiteral("Ошибка при загрузке настроек:\r\nFailed to get data for 'Order'"));
+    // Entries read so far stay, in the order read and unsorted; nothing else is applied.
+    QCOMPARE(serverNames(f.form()), (QStringList{"First", "Second", "NoOrder"}));
+    QVERIFY(!f.form().tbHideSys->isChecked());
+}
+
+void TestSettings::hideSysValueFivePressesTheSwitch() {
+    TMainFormFixture f(false);
+    writeRoot([](TRegistry& reg) {
+        reg.WriteInteger(QStringLiteral("HideSys"), 5);
+        const QByteArray cols = SavedColsToBytes(BuiltInSavedCols());
+        reg.WriteBinaryData(QStringLiteral("Columns"), cols.constData(), int(cols.size()));
+    });
+    f.start();
+    QVERIFY(f.form().tbHideSys->isChecked());
+    QVERIFY(f.prompts().messages.isEmpty());
+}
+
+void TestSettings::damagedSettingsFileIsReportedAndKept() {
+    TMainFormFixture f(false);
+    QDir().mkpath(f.settingsFolder());
+    QFile file(f.settingsFolder() + QStringLiteral("/registry.reg"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\n\"x\"=nonsense\n");
+    file.close();
+    f.start();
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QVERIFY2(f.prompts().messages.first().text.contains(QStringLiteral("registry.reg")),
+             qPrintable(f.prompts().messages.first().text));
+    const QStringList kept =
+        QDir(f.settingsFolder()).entryList({QStringLiteral("registry.reg.corrupt-*")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+}
+
+void TestSettings::chooserKeepsColumnZeroAndApplies() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    TSelColForm* chooser = form.SelColForm;
+    chooser->FormShow(false, 4);
+    QCOMPARE(chooser->windowTitle(), QStringLiteral("Показывать колонки"));
+    QCOMPARE(chooser->ColList->count(), MonitorColumnCount);
+    QCOMPARE(chooser->ColList->currentRow(), 4);
+    QVERIFY(chooser->ColList->item(0)->text().startsWith(QStringLiteral("SPID ")));
+    QVERIFY(chooser->ColList->item(0)->text().endsWith(QStringLiteral(" sessions.session_id")));
+    chooser->ColList->item(0)->setCheckState(Qt::Unchecked);
+    QCOMPARE(chooser->ColList->item(0)->checkState(), Qt::Checked); // ticked again at once
+    chooser->tbUncheckAllClick();
+    for (int i = 0; i < MonitorColumnCount; ++i)
+        QCOMPARE(chooser->ColList->item(i)->checkState(), i == 0 ? Qt::Checked : Qt::Unchecked);
+    chooser->tbOKClick();
+    QVERIFY(!chooser->isVisible());
+    QHeaderView* header = form.MonitorVT->horizontalHeader();
+    for (int i = 0; i < MonitorColumnCount; ++i)
+        QCOMPARE(header->isSectionHidden(i), i != 0);
+}
+
+void TestSettings::chooserDefaultsAskFirst() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    QHeaderView* header = form.MonitorVT->horizontalHeader();
+    header->setSectionHidden(2, true);
+    header->moveSection(header->visualIndex(7), 0);
+    const QByteArray changed = SavedColsToBytes(form.MonitorVT->SaveCols());
+    form.SelColForm->FormShow(false, -1);
+    f.prompts().messageAnswers << TMsgResult::No;
+    form.SelColForm->tbDefaultsClick();
+    QCOMPARE(
+        f.prompts().messages.last().text,
+        QStringLiteral("Будут восстановлены видимость, порядок и размеры колонок. Продолжить?"));
+    QCOMPARE(f.prompts().messages.last().caption, QStringLiteral("Настройка по умолчанию"));
+    QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), changed);
+    f.prompts().messageAnswers << TMsgResult::Yes;
+    form.SelColForm->tbDefaultsClick();
+    QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), SavedColsToBytes(BuiltInSavedCols()));
+    QVERIFY(!form.SelColForm->isVisible());
+}
+
+void TestSettings::chooserIsReadOnlyWhileRecording() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    form.SelColForm->FormShow(true, 1);
+    QCOMPARE(form.SelColForm->windowTitle(),
+             QStringLiteral("Показывать колонки (недоступно, пока идёт запись в файл)"));
+    QVERIFY(!form.SelColForm->ColList->isEnabled());
+    QVERIFY(!form.SelColForm->tbDefaults->isEnabled() || !form.SelColForm->ToolBar->isEnabled());
+    // Enter still applies the unchanged ticks and closes.
+    QTest::keyClick(form.SelColForm, Qt::Key_Return);
+    QVERIFY(!form.SelColForm->isVisible());
+    QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), SavedColsToBytes(BuiltInSavedCols()));
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
