@@ -1,6 +1,7 @@
 // Dervel: a live monitor of what runs on Microsoft SQL Server.
 
 #include "app/fonts.h"
+#include "app/imagelists.h"
 #include "app/mainform.h"
 #include "platform/widgetprompts.h"
 
@@ -10,6 +11,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dervel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Dervel"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("dervel"));
+    QApplication::setWindowIcon(ApplicationIcon());
     InstallFontSubstitutes();
     TWidgetPrompts prompts;
     SetPrompts(&prompts);
