@@ -27,12 +27,27 @@ port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log" | head -n1)
 [ -n "$port" ] || { echo "the demo server did not start:" >&2; cat "$log" >&2; exit 1; }
 echo "Demo server on 127.0.0.1:$port (login sa / Dervel-2026)"
 
-# A settings store of the demo's own, with one entry "Demo" pointing at this run's port.
+# A settings store of the demo's own: the grid's built-in layout and one entry "Demo"
+# pointing at this run's port.
 config="$state/config"
 mkdir -p "$config/dervel"
 chmod 700 "$config" "$config/dervel"
 cat >"$config/dervel/registry.reg" <<REG
 Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Dervel]
+"SortColumn"=dword:00000000
+"SortDirection"=dword:00000000
+"Columns"=hex:01,00,00,00,3c,00,01,00,01,00,64,00,01,00,02,00,50,00,01,00,03,\\
+  00,5a,00,01,00,04,00,64,00,01,00,05,00,64,00,01,00,06,00,82,00,01,00,07,00,\\
+  82,00,01,00,08,00,50,00,01,00,09,00,50,00,01,00,0a,00,50,00,01,00,0b,00,64,\\
+  00,01,00,0c,00,64,00,01,00,0d,00,50,00,00,00,0e,00,78,00,00,00,0f,00,78,00,\\
+  00,00,10,00,78,00,00,00,11,00,78,00,00,00,12,00,78,00,00,00,13,00,78,00,00,\\
+  00,14,00,78,00,00,00,15,00,78,00,00,00,16,00,78,00,00,00,17,00,78,00,00,00,\\
+  18,00,78,00,00,00,19,00,78,00,00,00,1a,00,78,00,00,00,1b,00,78,00,00,00,1c,\\
+  00,78,00,00,00,1d,00,78,00,00,00,1e,00,78,00,00,00,1f,00,78,00,00,00,20,00,\\
+  78,00,00,00,21,00,78,00,00,00,22,00,78,00,00,00,23,00,78,00,00,00,24,00,78,\\
+  00
 
 [HKEY_CURRENT_USER\\Software\\Dervel\\Servers\\{6D656D6F-0000-4000-8000-000000000001}]
 "Name"="Demo"
