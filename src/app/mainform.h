@@ -28,6 +28,7 @@ class TServerPanel;
 class TSplitStrip;
 class TStatusFilterEdit;
 class TStatusPanel;
+struct TViewHost;
 
 class TMainForm : public QWidget, public TServerPanelHost {
     Q_OBJECT
@@ -50,6 +51,14 @@ public:
     void actClearFilterExecute();
     QString StatusFilterUpdate();
     void ClearStatusFilter();
+
+    // --- session actions: ending sessions, the detail windows, the colour legend ----------
+    bool KillProcess(PMonitorRec AMonitorRec, TServer* AServer);
+    void actKillProcessExecute();
+    void actKillSelectedExecute();
+    void actViewExecute();
+    void actViewBlockExecute();
+    void actHelpExecute();
 
     // --- TServerPanelHost ----------------------------------------------------------------
     void UnselectAll() override { actUnselectAllExecute(); }
@@ -123,6 +132,9 @@ private:
     void MonitorVTHeaderClick(int column);
     void StatusPanelShow();
     void setMarkedCount();
+    void connectSessionActions();
+    QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
+    TViewHost SessionViewHost();
 
     QStackedLayout* FGridStack = nullptr;
 };
