@@ -6,11 +6,14 @@
 // members in the first block below; everything else is for tests and the demo.
 // Every member is thread-safe: each TDS connection runs on its own thread.
 
+#include "scripting.h"
 #include "values.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace testserver {
 
@@ -18,21 +21,25 @@ namespace testserver {
 struct LoginInfo {
     std::string user;
     std::string password;
-    std::string host;        // HostName of LOGIN7
-    std::string program;     // AppName of LOGIN7
-    std::string database;    // Database of LOGIN7; empty means the login's default ("master")
+    std::string host;     // HostName of LOGIN7
+    std::string program;  // AppName of LOGIN7
+    std::string database; // Database of LOGIN7; empty means the login's default ("master")
     std::string clientInterface = "ODBC";
     std::string clientAddress = "127.0.0.1";
     int clientPort = 0;
     std::string serverAddress = "127.0.0.1";
     int serverPort = 0;
+    int hostProcessId = 0; // ClientPID of LOGIN7
+    int packetSize = 4096; // as negotiated
+    std::uint32_t tdsVersion = 0x74000004;
 };
 
 struct LoginResult {
     bool ok = false;
-    int spid = 0;            // the new session's id when ok
-    std::string database;    // the session's database when ok
-    Message error;           // 18456 / class 14 "Login failed for user '<name>'." when not ok
+    int spid = 0;                 // the new session's id when ok
+    std::string database;         // the session's database when ok
+    Message error;                // 18456 / class 14 "Login failed for user '<name>'." when not ok
+    std::optional<Message> cause; // sent before `error`, e.g. 4060 for an unknown database
 };
 
 class Instance {
@@ -51,18 +58,57 @@ public:
     // Runs one SQL batch for the session. While it runs, the session is "running" with a
     // request of its own; afterwards "sleeping" with its last request times updated.
     BatchOutcome execute(int spid, const std::string& batchUtf8);
+    // A batch has arrived but its reply is held back (the delay fault): the session shows
+    // it running from now on. execute() then runs it; cancelBatch() drops it (ATTENTION).
+    void beginBatch(int spid, const std::string& batchUtf8);
+    void cancelBatch(int spid);
     // Called (from any thread) when a session is ended by `kill` or by a test, so the
     // protocol layer can close that session's connection.
     void setKillHandler(std::function<void(int spid)> handler);
     // @@SERVERNAME and the text that LOGINACK and @@VERSION report.
     std::string serverName() const;
+    std::string version() const;
+    // The version LOGINACK reports: major, minor and build, as in @@VERSION.
+    std::uint32_t versionNumber() const;
+    // The 18456 reply for a refused login of this user.
+    static Message loginFailed(const std::string& user);
 
     // --- logins ----------------------------------------------------------------------------
     // "sa" with the password "Dervel-2026" exists from the start.
     void addLogin(const std::string& name, const std::string& password);
 
-    // Tests and the demo add their own members below (sessions, requests, input buffers,
-    // databases, ending sessions, a NULL @@SERVERNAME, ...).
+    // --- scripting the instance (tests, demo) ----------------------------------------------
+    // The instance starts with master, tempdb, model, msdb and three user databases, and a
+    // handful of system sessions (ids below 51, is_user_process 0) most with a background
+    // request. Scripting calls throw std::invalid_argument for an unknown column, a session
+    // id in use, a request of a missing session and the like.
+    int addDatabase(const DatabaseSpec& spec); // returns its database_id
+    int addSession(const SessionSpec& spec);   // returns its session_id
+    // Many sessions in one transaction: the fast way to script thousands.
+    std::vector<int> addSessions(const std::vector<SessionSpec>& specs);
+    void addRequest(const RequestSpec& spec);
+    void addRequests(const std::vector<RequestSpec>& specs);
+    // Sets columns of existing rows by their SQL Server names.
+    void updateSession(int spid, const ColumnOverrides& columns);
+    void updateRequest(int spid, int requestId, const ColumnOverrides& columns);
+    void updateConnection(int spid, const ColumnOverrides& columns);
+    void removeRequest(int spid, int requestId);
+    // What DBCC INPUTBUFFER reports for the session.
+    void setInputBuffer(int spid, const std::string& text,
+                        const std::string& eventType = "Language Event", int parameters = 0);
+    // Ends the session as `kill` does: its rows go and the kill handler closes a TDS
+    // connection behind it. False when there is no such session.
+    bool endSession(int spid);
+    bool hasSession(int spid) const;
+    std::vector<int> sessionIds() const;
+    // Removes every user session that no TDS connection stands behind.
+    void removeScriptedSessions();
+    // nullopt makes @@SERVERNAME NULL.
+    void setServerName(std::optional<std::string> name);
+    void setVersion(const std::string& text, std::uint32_t number);
+    // The clock behind login times, request times and getdate(): days since 1900-01-01.
+    void setClock(std::function<double()> now);
+    double now() const;
 
 private:
     struct Impl;

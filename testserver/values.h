@@ -11,20 +11,38 @@
 
 namespace testserver {
 
-// SQL Server column types the server can put on the wire.
-enum class SqlType { Bit, SmallInt, Int, BigInt, Float, DateTime, NVarChar, VarBinary };
+// SQL Server column types the server can put on the wire. The second row holds the
+// types that only a few catalog columns have (sys.databases, the connection views).
+enum class SqlType {
+    Bit,
+    SmallInt,
+    Int,
+    BigInt,
+    Float,
+    DateTime,
+    NVarChar,
+    VarBinary,
+    TinyInt,
+    Real,
+    VarChar,
+    Binary,
+    UniqueIdentifier
+};
 
 struct Column {
-    std::string name;          // UTF-8
+    std::string name; // UTF-8
     SqlType type = SqlType::Int;
-    int length = 0;            // NVarChar: characters (0 = max); VarBinary: bytes (0 = max)
+    int length = 0; // NVarChar/VarChar: characters (0 = max); VarBinary/Binary: bytes
+                    // (0 = max)
     bool nullable = true;
 };
 
 // NULL, integer (any integer type and bit), float, datetime, text (UTF-8), bytes.
+// A UniqueIdentifier column holds its text form, 36 characters.
 // A DateTime column holds a double: days since 1900-01-01 00:00, the time as the fraction
 // (SQL Server's own day zero; 0 is 1900-01-01 00:00:00).
-using Value = std::variant<std::monostate, std::int64_t, double, std::string, std::vector<std::uint8_t>>;
+using Value =
+    std::variant<std::monostate, std::int64_t, double, std::string, std::vector<std::uint8_t>>;
 using Row = std::vector<Value>;
 
 struct ResultSet {
@@ -45,8 +63,9 @@ struct Message {
 struct StatementOutcome {
     std::vector<Message> messages;
     std::optional<ResultSet> result;
-    std::optional<std::int64_t> rowCount; // DONE_COUNT when set
-    bool failed = false;                  // DONE_ERROR
+    std::optional<std::int64_t> rowCount;   // DONE_COUNT when set
+    bool failed = false;                    // DONE_ERROR
+    std::optional<std::string> newDatabase; // a `use` switched the session's database
 };
 
 struct BatchOutcome {

@@ -4,8 +4,10 @@
 #include "actions/helpform.h"
 #include "actions/killsession.h"
 #include "actions/viewform.h"
+#include "app/appcursors.h"
 #include "app/imagelists.h"
 #include "app/splitstrip.h"
+#include "grid/celltext.h"
 #include "grid/monitorcolumns.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
@@ -17,17 +19,21 @@
 #include "grid/statuspanel.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
+#include "recording/logfile.h"
+#include "recording/logformat.h"
 #include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"
 #include "servers/serverpanel.h"
+#include "settings/selcolform.h"
 #include "settings/settingsstore.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -90,6 +96,7 @@ QFont tahoma(bool bold) {
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Dervel"));
+    setWindowIcon(ApplicationIcon());
     setFont(tahoma(false));
     Dervel = new TDervel(this, CS);
 
@@ -118,6 +125,10 @@ TMainForm::~TMainForm() {
     }
     SaveSettings();
     ClearRecList(RecList);
+}
+
+void TMainForm::LoadDefCols() {
+    MonitorVT->LoadCols(FDefCols);
 }
 
 void TMainForm::LoadSettings() {
@@ -208,6 +219,7 @@ void TMainForm::createMonitorToolBar() {
     MonitorToolBar = new QToolBar(this);
     MonitorToolBar->setObjectName(QStringLiteral("MonitorToolBar"));
     MonitorToolBar->setIconSize(QSize(16, 16));
+    MonitorToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
     cbPeriod = new QComboBox(MonitorToolBar);
     cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
@@ -231,6 +243,7 @@ void TMainForm::createMonitorToolBar() {
     MonitorToolBar->addWidget(tbFollowFocus);
     tbRecord = makeToggle(MonitorToolBar, "tbRecord", 9, QStringLiteral("Запись в файл"),
                           QStringLiteral("Запись в файл"));
+    connect(tbRecord, &QToolButton::clicked, this, [this] { tbRecordClick(); });
     MonitorToolBar->addWidget(tbRecord);
     MonitorToolBar->addAction(actHelp);
     MonitorToolBar->addSeparator();
@@ -354,6 +367,10 @@ void TMainForm::createLayout() {
             [this](const QPoint& p) { MenuMonitorPopup(p); });
 
     connect(MonitorVT, &TMonitorView::stateChanged, this, [this] { UpdateGridActions(); });
+    SelColForm = new TSelColForm(
+        MonitorVT, [this] { Monitoring(false); }, [this] { LoadDefCols(); }, this);
+    connect(MonitorVT, &TMonitorView::headerRightClicked, this,
+            [this](int column) { SelColForm->FormShow(tbRecord->isChecked(), column); });
     connect(MonitorVT, &TMonitorView::headerClicked, this,
             [this](int column) { MonitorVTHeaderClick(column); });
     connect(MonitorVT, &TMonitorView::deletePressed, actKillProcess, &QAction::trigger);
@@ -442,6 +459,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
             cbDBList->addItems(DBFilterItems(server->DBList));
             cbDBList->setCurrentIndex(keep.value_or(0));
             MonitorStatusBar->setPanelText(0, server->ConnectDescr);
+            StartRecord(false, QString());
         }
         QList<bool> visible;
         for (int i = 0; i < MonitorColumnCount; ++i)
@@ -460,6 +478,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         MonitorModel->setRowCount(0);
         Dervel->StartMonitoring(QString(), nullptr);
         MonitorStatusBar->setPanelText(0, QString());
+        StartRecord(false, QString());
     }
     showErrorPanel(false);
     MonitorToolBar->setEnabled(true);
@@ -525,6 +544,8 @@ void TMainForm::OnDataArrive() {
     MonitorStatusBar->setPanelText(1, RowCountText(n));
     MonitorStatusBar->setPanelText(2, CountText(blocked));
     UpdateGridActions();
+    if (tbRecord->isChecked())
+        LogToFile();
 }
 
 void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
@@ -725,4 +746,69 @@ void TMainForm::actViewBlockExecute() {
 
 void TMainForm::actHelpExecute() {
     ShowColourLegend(this);
+}
+
+QList<int> TMainForm::visibleColumnsInDisplayOrder() const {
+    const QHeaderView* header = MonitorVT->horizontalHeader();
+    QList<int> columns;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical))
+            columns << logical;
+    }
+    return columns;
+}
+
+void TMainForm::StartRecord(bool Start, const QString& Msg) {
+    const bool wasEnabled = tbRecord->isEnabled();
+    tbRecord->setEnabled(true);
+    const TServer* server = SelectedServer();
+    if (Start && server) {
+        FileName = LogFilePath(LogFolder(), QDateTime::currentDateTime(), server->Name);
+        tbRecord->setChecked(true);
+        LogToFileFirst();
+    }
+    if (!Start) {
+        tbRecord->setChecked(false);
+        if (!Msg.isEmpty())
+            ShowMessage(RecordStopMessage(Msg, FileName), QStringLiteral("Запись в файл"),
+                        TMsgIcon::Information);
+        FileName.clear();
+    }
+    // The log's columns are fixed while it is written.
+    MonitorVT->setColumnDragAllowed(!tbRecord->isChecked());
+    MonitorStatusBar->setPanelText(5, FileName);
+    tbRecord->setEnabled(wasEnabled);
+}
+
+void TMainForm::LogToFileFirst() {
+    QStringList captions;
+    for (int column : visibleColumnsInDisplayOrder())
+        captions << MonitorColumns()[column].Caption.toString();
+    try {
+        WriteLogText(FileName, LogHeaderLine(captions), true);
+    } catch (const ELogWriteError& e) {
+        StartRecord(false, e.message());
+    }
+}
+
+void TMainForm::LogToFile() {
+    const QList<int> columns = visibleColumnsInDisplayOrder();
+    const QString stamp = LogTimeStamp(QDateTime::currentDateTime());
+    QString text;
+    for (int row = 0; row < MonitorModel->rowCount(); ++row) {
+        QStringList cells;
+        for (int column : columns)
+            cells << CellText(*RecList[row], column, SystemThousandSeparator());
+        text += LogDataLine(stamp, cells);
+    }
+    try {
+        WriteLogText(FileName, text, false);
+    } catch (const ELogWriteError& e) {
+        StartRecord(false, e.message());
+    }
+}
+
+void TMainForm::tbRecordClick() {
+    StartRecord(FileName.isEmpty(), QString());
 }

@@ -27,6 +27,7 @@ class TServer;
 class TServerPanel;
 class TSplitStrip;
 class TStatusFilterEdit;
+class TSelColForm;
 class TStatusPanel;
 struct TViewHost;
 
@@ -66,6 +67,13 @@ public:
     bool EditConnection(const QString& caption, QString& name, QString& connectionString) override;
     void DeleteServerSettings(const QUuid& serverId) override;
 
+    // --- recording ---------------------------------------------------------------------------
+    void StartRecord(bool Start, const QString& Msg);
+    void LogToFileFirst();
+    void LogToFile();
+    void tbRecordClick();
+
+    void LoadDefCols();
     void LoadSettings();
     void SaveSettings();
 
@@ -102,6 +110,7 @@ public:
     QPlainTextEdit* mmError;
     TMonitorStatusBar* MonitorStatusBar;
     QMenu* MenuMonitor;
+    TSelColForm* SelColForm;
 
     QAction* actShowPanel;
     QAction* actRefresh;
@@ -135,6 +144,7 @@ private:
     void connectSessionActions();
     QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
     TViewHost SessionViewHost();
+    QList<int> visibleColumnsInDisplayOrder() const;
 
     QStackedLayout* FGridStack = nullptr;
 };

@@ -57,7 +57,7 @@ TDbRecordset TDbConnection::execute(const QString& sql) {
     if (!FDbc)
         throw EDbError(QStringLiteral("The connection is not open."));
     TOdbcCursor cursor(FDbc);
-    cursor.execute(sql, kQueryTimeoutSec);
+    cursor.execute(sql, FQueryTimeoutSec);
     std::vector<QString> names;
     for (int i = 0; i < cursor.columnCount(); ++i)
         names.push_back(cursor.columnName(i));

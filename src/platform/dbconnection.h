@@ -20,7 +20,7 @@ class TDbQuery;
 
 class TDbConnection {
 public:
-    static constexpr int kQueryTimeoutSec = 30;
+    static constexpr int kDefaultQueryTimeoutSec = 30;
 
     TDbConnection();
     ~TDbConnection(); // closes
@@ -45,6 +45,10 @@ public:
     // Queries attached to this connection; a disconnect waits for none to be left.
     int dataSetCount() const { return FDataSetCount.load(); }
 
+    // How long a statement may run before the driver cancels it.
+    void setQueryTimeout(int seconds) { FQueryTimeoutSec = seconds; }
+    int queryTimeout() const { return FQueryTimeoutSec; }
+
     std::mutex& commandLock() { return FCommandLock; }
     void* handle() const { return FDbc; } // SQLHDBC
 
@@ -56,4 +60,5 @@ private:
     void* FDbc = nullptr;
     std::mutex FCommandLock;
     std::atomic<int> FDataSetCount{0};
+    int FQueryTimeoutSec = kDefaultQueryTimeoutSec;
 };

@@ -29,7 +29,7 @@ void TDbQuery::open() {
     if (!FConnection->connected())
         throw EDbError(QStringLiteral("The connection is not open."));
     auto cursor = std::make_unique<TOdbcCursor>(FConnection->handle());
-    cursor->execute(FSQL, TDbConnection::kQueryTimeoutSec);
+    cursor->execute(FSQL, FConnection->queryTimeout());
     FEof = !cursor->fetch();
     FFields.clear();
     FFields.reserve(cursor->columnCount());

@@ -1,55 +1,9 @@
 #include "platform/oledbtranslator.h"
 
 #include "platform/dberror.h"
+#include "platform/oledbitems.h"
 
 #include <QStringList>
-
-QList<QPair<QString, QString>> ParseOleDbItems(const QString& oledb) {
-    QList<QPair<QString, QString>> items;
-    const qsizetype n = oledb.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype eq = oledb.indexOf(QLatin1Char('='), i);
-        const qsizetype semi = oledb.indexOf(QLatin1Char(';'), i);
-        if (eq < 0 || (semi >= 0 && semi < eq)) {
-            // An item without "=": nothing to look up, skip it.
-            if (semi < 0)
-                break;
-            i = semi + 1;
-            continue;
-        }
-        const QString key = oledb.mid(i, eq - i).trimmed();
-        i = eq + 1;
-        while (i < n && oledb[i].isSpace())
-            ++i;
-        QString value;
-        if (i < n && (oledb[i] == QLatin1Char('"') || oledb[i] == QLatin1Char('\''))) {
-            const QChar quote = oledb[i++];
-            while (i < n) {
-                if (oledb[i] == quote) {
-                    if (i + 1 < n && oledb[i + 1] == quote) {
-                        value += quote;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += oledb[i++];
-            }
-            const qsizetype next = oledb.indexOf(QLatin1Char(';'), i);
-            i = next < 0 ? n : next + 1;
-        } else {
-            const qsizetype next = oledb.indexOf(QLatin1Char(';'), i);
-            const qsizetype end = next < 0 ? n : next;
-            value = oledb.mid(i, end - i).trimmed();
-            i = end + 1;
-        }
-        if (!key.isEmpty())
-            items.append({key, value});
-    }
-    return items;
-}
 
 QString QuoteOdbcValue(const QString& value) {
     static const QString special = QStringLiteral(";{}=");
@@ -70,14 +24,14 @@ QString QuoteOdbcValue(const QString& value) {
 namespace {
 
 // The last item with any of the keywords wins, as with the providers.
-QString itemValue(const QList<QPair<QString, QString>>& items,
-                  std::initializer_list<const char*> keys, bool* present = nullptr) {
+QString itemValue(const QList<TOleDbItem>& items, std::initializer_list<const char*> keys,
+                  bool* present = nullptr) {
     QString value;
     bool found = false;
-    for (const auto& [key, v] : items)
+    for (const TOleDbItem& item : items)
         for (const char* k : keys)
-            if (key.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) {
-                value = v;
+            if (item.keyword.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) {
+                value = item.value;
                 found = true;
             }
     if (present)
@@ -147,7 +101,11 @@ ServerAddress parseDataSource(QString source) {
 TOdbcConnectParams
 TranslateOleDbConnectionString(const QString& oledb,
                                const std::optional<TDbCredentials>& credentials) {
-    const auto items = ParseOleDbItems(oledb);
+    const std::optional<QList<TOleDbItem>> parsed = ParseOleDbItems(oledb);
+    if (!parsed)
+        throw EDbError(QStringLiteral("The connection string cannot be read: an item is not "
+                                      "keyword=value, or a quote is not closed."));
+    const QList<TOleDbItem>& items = *parsed;
     checkProvider(itemValue(items, {"Provider"}));
 
     QStringList odbc;

@@ -22,11 +22,6 @@ struct TDbCredentials {
 TOdbcConnectParams TranslateOleDbConnectionString(const QString& oledb,
                                                   const std::optional<TDbCredentials>& credentials);
 
-// Splits an OLE DB connection string into (keyword, value) items the way the providers
-// read it: blanks around keywords and values ignored, values optionally quoted with
-// ' or " (a doubled quote inside stands for one), keywords in any letter case.
-QList<QPair<QString, QString>> ParseOleDbItems(const QString& oledb);
-
 // Quotes a value for the FreeTDS ODBC driver when it needs it: {value}. Throws EDbError
 // for a value the driver cannot take (one containing "};").
 QString QuoteOdbcValue(const QString& value);

@@ -14,6 +14,7 @@ public:
     }
     bool login(const QString&, QString&, QString&) override { return false; }
     bool dataLink(QWidget*, QString&) override { return false; }
+    bool connection(const QString&, QString&, QString&) override { return false; }
 };
 
 TNoPrompts noPrompts;

@@ -29,6 +29,9 @@ public:
     // The data-link dialog: edits an OLE DB connection string. False when cancelled
     // (the string is then unchanged).
     virtual bool dataLink(QWidget* parent, QString& connectionString) = 0;
+    // The connection dialog of a server entry with the given caption over its name and
+    // connection string. False when cancelled (both then unchanged).
+    virtual bool connection(const QString& caption, QString& name, QString& connectionString) = 0;
 };
 
 // The prompts in force; the one installed last wins. Not owned.

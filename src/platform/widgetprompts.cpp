@@ -1,8 +1,11 @@
 #include "platform/widgetprompts.h"
 
+#include "platform/datalinkdialog.h"
+#include "servers/connectionform.h"
 #include "servers/logindialog.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -55,7 +58,22 @@ bool TWidgetPrompts::login(const QString& serverName, QString& user, QString& pa
     return true;
 }
 
-bool TWidgetPrompts::dataLink(QWidget*, QString&) {
-    // The data-link dialog arrives with the connection dialog.
-    return false;
+TWidgetPrompts::TWidgetPrompts() : FConnectionForm(std::make_unique<TConnectionForm>()) {}
+
+TWidgetPrompts::~TWidgetPrompts() = default;
+
+bool TWidgetPrompts::connection(const QString& caption, QString& name, QString& connectionString) {
+    TConnectionForm& form = *FConnectionForm;
+    form.setWindowTitle(caption);
+    form.edName->setText(name);
+    form.edConnectionString->setText(connectionString);
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    name = form.edName->text();
+    connectionString = form.edConnectionString->text();
+    return true;
+}
+
+bool TWidgetPrompts::dataLink(QWidget* parent, QString& connectionString) {
+    return TDataLinkDialog::Execute(parent, connectionString);
 }

@@ -3,9 +3,20 @@
 
 #include "platform/prompts.h"
 
+#include <memory>
+
+class TConnectionForm;
+
 class TWidgetPrompts : public TPrompts {
 public:
+    TWidgetPrompts();
+    ~TWidgetPrompts() override;
     TMsgResult message(const TMessage& m) override;
     bool login(const QString& serverName, QString& user, QString& password) override;
     bool dataLink(QWidget* parent, QString& connectionString) override;
+    bool connection(const QString& caption, QString& name, QString& connectionString) override;
+
+private:
+    // One connection dialog, created at start and reused for every Add and Edit.
+    std::unique_ptr<TConnectionForm> FConnectionForm;
 };

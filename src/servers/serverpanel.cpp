@@ -52,6 +52,7 @@ TServerPanel::TServerPanel(TServerPanelHost& host, QWidget* parent)
     MainToolBar->setObjectName(QStringLiteral("MainToolBar"));
     MainToolBar->setIconSize(QSize(16, 16));
     MainToolBar->setFixedHeight(24);
+    MainToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     MainToolBar->setStyleSheet(QStringLiteral("QToolBar { border-bottom: 1px solid #A0A0A0; }"));
     MainToolBar->addActions(
         {actAddConnection, actConnect, actDisconnect, actEditConnection, actDeleteConnection});

@@ -1,31 +1,57 @@
 #include "scriptedprompts.h"
 
+TScriptedPrompts::TScriptedPrompts() { SetPrompts(this); }
+
+TScriptedPrompts::~TScriptedPrompts() { SetPrompts(nullptr); }
+
 TMsgResult TScriptedPrompts::message(const TMessage& m) {
-    messages.append(m);
-    if (!messageAnswers.isEmpty())
-        return messageAnswers.dequeue();
-    return m.buttons == TMsgButtons::OK ? TMsgResult::OK : m.defaultButton;
+    messages << m;
+    if (m.buttons == TMsgButtons::OK)
+        return TMsgResult::OK;
+    if (messageAnswers.isEmpty()) {
+        ++unanswered;
+        return TMsgResult::No;
+    }
+    return messageAnswers.takeFirst();
 }
 
 bool TScriptedPrompts::login(const QString& serverName, QString& user, QString& password) {
-    loginRequests << serverName + QLatin1Char('|') + user;
-    if (loginAnswers.isEmpty())
+    loginCalls << serverName + QLatin1Char('|') + user;
+    if (loginAnswers.isEmpty()) {
+        ++unanswered;
         return false;
-    const Login answer = loginAnswers.dequeue();
-    if (!answer.accept)
-        return false;
-    user = answer.user;
-    password = answer.password;
-    return true;
+    }
+    const TLoginAnswer answer = loginAnswers.takeFirst();
+    if (answer.accepted) {
+        user = answer.user;
+        password = answer.password;
+    }
+    return answer.accepted;
 }
 
-bool TScriptedPrompts::dataLink(QWidget*, QString& connectionString) {
-    dataLinkRequests << connectionString;
-    if (dataLinkAnswers.isEmpty())
+bool TScriptedPrompts::dataLink(QWidget* parent, QString& connectionString) {
+    dataLinkCalls << TDataLinkCall{parent, connectionString};
+    if (dataLinkAnswers.isEmpty()) {
+        ++unanswered;
         return false;
-    const std::optional<QString> answer = dataLinkAnswers.dequeue();
-    if (!answer)
+    }
+    const TDataLinkAnswer answer = dataLinkAnswers.takeFirst();
+    if (answer.accepted)
+        connectionString = answer.connectionString;
+    return answer.accepted;
+}
+
+bool TScriptedPrompts::connection(const QString& caption, QString& name,
+                                  QString& connectionString) {
+    connectionCalls << TConnectionCall{caption, name, connectionString};
+    if (connectionAnswers.isEmpty()) {
+        ++unanswered;
         return false;
-    connectionString = *answer;
-    return true;
+    }
+    const TConnectionAnswer answer = connectionAnswers.takeFirst();
+    if (answer.accepted) {
+        name = answer.name;
+        connectionString = answer.connectionString;
+    }
+    return answer.accepted;
 }

@@ -1,34 +1,59 @@
 #pragma once
-// Prompts answered in advance: every message and login request is recorded, and each
-// is answered from its queue (or by a default when the queue is empty).
+// Prompts for tests: every question is recorded and answered from queues filled in
+// advance. Installed for its lifetime.
 
 #include "platform/prompts.h"
 
 #include <QList>
-#include <QQueue>
+#include <QString>
 #include <QStringList>
 
 class TScriptedPrompts : public TPrompts {
 public:
-    TScriptedPrompts() { SetPrompts(this); }
-    ~TScriptedPrompts() override { SetPrompts(nullptr); }
+    struct TLoginAnswer {
+        bool accepted = false;
+        QString user;
+        QString password;
+    };
+    struct TDataLinkAnswer {
+        bool accepted = false;
+        QString connectionString; // the dialog's result when accepted
+    };
+    struct TDataLinkCall {
+        QWidget* parent = nullptr;
+        QString connectionString; // what the dialog was given
+    };
+    struct TConnectionAnswer {
+        bool accepted = false;
+        QString name;
+        QString connectionString;
+    };
+    struct TConnectionCall {
+        QString caption;
+        QString name;
+        QString connectionString;
+    };
+
+    TScriptedPrompts();
+    ~TScriptedPrompts() override;
+    TScriptedPrompts(const TScriptedPrompts&) = delete;
+    TScriptedPrompts& operator=(const TScriptedPrompts&) = delete;
 
     TMsgResult message(const TMessage& m) override;
     bool login(const QString& serverName, QString& user, QString& password) override;
     bool dataLink(QWidget* parent, QString& connectionString) override;
+    bool connection(const QString& caption, QString& name, QString& connectionString) override;
 
-    // Answers, taken first in, first out.
-    QQueue<TMsgResult> messageAnswers; // default: the box's default button
-    struct Login {
-        bool accept = true;
-        QString user;
-        QString password;
-    };
-    QQueue<Login> loginAnswers;                     // default: cancel
-    QQueue<std::optional<QString>> dataLinkAnswers; // nullopt = cancel; default: cancel
+    // Answers, taken from the front. A Yes/No question without an answer gets No; a dialog
+    // without one is cancelled; both count in unanswered. OK-only boxes need no answer.
+    QList<TMsgResult> messageAnswers;
+    QList<TLoginAnswer> loginAnswers;
+    QList<TDataLinkAnswer> dataLinkAnswers;
+    QList<TConnectionAnswer> connectionAnswers;
 
-    // What was asked.
     QList<TMessage> messages;
-    QStringList loginRequests; // "server|user as offered"
-    QStringList dataLinkRequests;
+    QStringList loginCalls; // "server|user offered"
+    QList<TDataLinkCall> dataLinkCalls;
+    QList<TConnectionCall> connectionCalls;
+    int unanswered = 0;
 };

@@ -1,0 +1,46 @@
+#include "app/appcursors.h"
+
+#include "app/imagelists.h"
+
+#include <QBitmap>
+
+namespace {
+
+constexpr int kCursorSize = 32;
+constexpr QPoint kLeftHotSpot(21, 14);
+
+// The drawing is black with a white rim: opaque pixels go into the mask, dark ones
+// into the bitmap.
+QCursor cursorFrom(const QImage& picture, QPoint hotSpot) {
+    QImage bits(picture.size(), QImage::Format_RGB32);
+    QImage mask(picture.size(), QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb p = picture.pixel(x, y);
+            const bool opaque = qAlpha(p) >= 128;
+            const bool dark = opaque && qGray(p) < 128;
+            bits.setPixel(x, y, dark ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+            mask.setPixel(x, y, opaque ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        }
+    return QCursor(QBitmap::fromImage(bits, Qt::MonoOnly | Qt::ThresholdDither),
+                   QBitmap::fromImage(mask, Qt::MonoOnly | Qt::ThresholdDither), hotSpot.x(),
+                   hotSpot.y());
+}
+
+QImage leftPicture() {
+    // Straight alpha, so the colour test above sees the drawn colours.
+    return RenderSvgImage(QStringLiteral(":/images/arrow-left-cursor.svg"),
+                          QSize(kCursorSize, kCursorSize))
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+QCursor ArrowLeftCursor() {
+    return cursorFrom(leftPicture(), kLeftHotSpot);
+}
+
+QCursor ArrowRightCursor() {
+    return cursorFrom(leftPicture().mirrored(true, false),
+                      QPoint(kCursorSize - 1 - kLeftHotSpot.x(), kLeftHotSpot.y()));
+}

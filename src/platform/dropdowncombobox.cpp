@@ -1,0 +1,6 @@
+#include "platform/dropdowncombobox.h"
+
+void TDropDownComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}

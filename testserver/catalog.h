@@ -1,0 +1,53 @@
+#pragma once
+// The objects the instance impersonates: their SQL Server names, column names, order
+// and types, and the SQLite tables that hold their rows.
+
+#include "values.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testserver {
+
+struct CatalogColumn {
+    std::string name;
+    SqlType type = SqlType::Int;
+    int length = 0; // as in Column: characters or bytes, 0 = max
+    bool nullable = true;
+    std::string defaultSql; // SQLite DEFAULT expression; empty = NULL
+};
+
+struct CatalogObject {
+    std::string schema; // "sys"
+    std::string name;   // "dm_exec_sessions"
+    std::string table;  // the SQLite table behind it
+    std::vector<CatalogColumn> columns;
+    // A table-valued function (sys.dm_exec_sql_text): its one argument is matched
+    // against this hidden column of the table.
+    std::string argumentColumn;
+
+    bool isFunction() const { return !argumentColumn.empty(); }
+    // Index into columns, or -1; names compare case-insensitively as in SQL Server.
+    int columnIndex(std::string_view column) const;
+};
+
+class Catalog {
+public:
+    Catalog();
+    // Looks an object up by schema and name, case-insensitively; nullptr when unknown.
+    const CatalogObject* find(std::string_view schema, std::string_view name) const;
+    const std::vector<CatalogObject>& objects() const { return objects_; }
+    const CatalogObject& sessions() const { return objects_[0]; }
+    const CatalogObject& requests() const { return objects_[1]; }
+    const CatalogObject& connections() const { return objects_[2]; }
+    const CatalogObject& databases() const { return objects_[3]; }
+    const CatalogObject& sqlText() const { return objects_[4]; }
+
+private:
+    std::vector<CatalogObject> objects_;
+};
+
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+} // namespace testserver

@@ -1,0 +1,274 @@
+#include "model.h"
+
+#include <stdexcept>
+
+namespace testserver {
+
+namespace {
+
+const char* affinity(SqlType type) {
+    switch (type) {
+    case SqlType::Float:
+    case SqlType::Real:
+    case SqlType::DateTime:
+        return "REAL";
+    case SqlType::NVarChar:
+    case SqlType::VarChar:
+    case SqlType::UniqueIdentifier:
+        return "TEXT COLLATE NOCASE";
+    case SqlType::VarBinary:
+    case SqlType::Binary:
+        return "BLOB";
+    default:
+        return "INTEGER";
+    }
+}
+
+std::string quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+std::string tableSql(const CatalogObject& o, const std::string& keyColumn) {
+    std::string sql = "CREATE TABLE " + quoted(o.table) + " (";
+    if (o.isFunction())
+        sql += quoted(o.argumentColumn) + " BLOB PRIMARY KEY, ";
+    for (std::size_t i = 0; i < o.columns.size(); ++i) {
+        const auto& col = o.columns[i];
+        if (i)
+            sql += ", ";
+        sql += quoted(col.name) + " " + affinity(col.type);
+        if (col.name == keyColumn)
+            sql += " PRIMARY KEY";
+        if (!col.nullable)
+            sql += " NOT NULL";
+        if (!col.defaultSql.empty())
+            sql += " DEFAULT " + col.defaultSql;
+    }
+    return sql + ")";
+}
+
+} // namespace
+
+Model::Model(const Catalog& catalog) : catalog_(catalog) {
+    createSchema();
+}
+
+void Model::createSchema() {
+    // INTEGER PRIMARY KEY makes the id the rowid, so unordered scans come out in id
+    // order as SQL Server's views usually do.
+    db_.exec(tableSql(catalog_.sessions(), "session_id"));
+    db_.exec(tableSql(catalog_.requests(), ""));
+    db_.exec(tableSql(catalog_.connections(), ""));
+    db_.exec(tableSql(catalog_.databases(), "database_id"));
+    db_.exec(tableSql(catalog_.sqlText(), ""));
+    // What the sampling query's joins and its `exists` probe look up.
+    db_.exec("CREATE UNIQUE INDEX requests_key ON requests(session_id, request_id)");
+    db_.exec("CREATE INDEX requests_blocking ON requests(blocking_session_id)");
+    db_.exec("CREATE INDEX connections_session ON connections(session_id)");
+    db_.exec("CREATE UNIQUE INDEX databases_name ON databases(name)");
+    db_.exec("CREATE TABLE input_buffers (session_id INTEGER PRIMARY KEY, event_type TEXT, "
+             "parameters INTEGER, event_info TEXT)");
+}
+
+void Model::insert(const CatalogObject& object, const ColumnValues& values) {
+    std::vector<std::string> names;
+    std::vector<const Value*> args;
+    for (const auto& [name, value] : values) {
+        const int index = object.columnIndex(name);
+        const bool hidden = object.isFunction() && equalsNoCase(name, object.argumentColumn);
+        if (index < 0 && !hidden)
+            throw std::invalid_argument("no column " + name + " in " + object.name);
+        const std::string canonical = hidden ? object.argumentColumn : object.columns[index].name;
+        bool replaced = false;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == canonical) {
+                args[i] = &value;
+                replaced = true;
+            }
+        if (!replaced) {
+            names.push_back(canonical);
+            args.push_back(&value);
+        }
+    }
+    std::string sql = "INSERT INTO " + quoted(object.table) + " (";
+    std::string marks;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        sql += (i ? ", " : "") + quoted(names[i]);
+        marks += i ? ", ?" : "?";
+    }
+    sql += ") VALUES (" + marks + ")";
+    auto& st = db_.statement(sql);
+    for (std::size_t i = 0; i < args.size(); ++i)
+        st.bind(static_cast<int>(i + 1), *args[i]);
+    st.run();
+}
+
+void Model::update(const CatalogObject& object, const ColumnValues& values,
+                   const std::string& whereSql, const std::vector<Value>& whereArgs) {
+    if (values.empty())
+        return;
+    std::string sql = "UPDATE " + quoted(object.table) + " SET ";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int index = object.columnIndex(values[i].first);
+        if (index < 0)
+            throw std::invalid_argument("no column " + values[i].first + " in " + object.name);
+        sql += (i ? ", " : "") + quoted(object.columns[index].name) + " = ?";
+    }
+    sql += " WHERE " + whereSql;
+    auto& st = db_.statement(sql);
+    int n = 1;
+    for (const auto& v : values)
+        st.bind(n++, v.second);
+    for (const auto& v : whereArgs)
+        st.bind(n++, v);
+    st.run();
+}
+
+std::optional<Value> Model::scalar(const std::string& sql, const std::vector<Value>& args) {
+    auto& st = db_.statement(sql);
+    for (std::size_t i = 0; i < args.size(); ++i)
+        st.bind(static_cast<int>(i + 1), args[i]);
+    std::optional<Value> result;
+    if (st.step())
+        result = st.valueAt(0);
+    st.reset();
+    return result;
+}
+
+namespace {
+
+std::optional<std::int64_t> asInt(const std::optional<Value>& v) {
+    if (!v)
+        return std::nullopt;
+    if (const auto* i = std::get_if<std::int64_t>(&*v))
+        return *i;
+    return std::nullopt;
+}
+
+std::optional<std::string> asText(const std::optional<Value>& v) {
+    if (!v)
+        return std::nullopt;
+    if (const auto* s = std::get_if<std::string>(&*v))
+        return *s;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool Model::sessionExists(int spid) {
+    return scalar("SELECT 1 FROM sessions WHERE session_id = ?", {std::int64_t{spid}}).has_value();
+}
+
+std::optional<bool> Model::isUserProcess(int spid) {
+    const auto v = asInt(
+        scalar("SELECT is_user_process FROM sessions WHERE session_id = ?", {std::int64_t{spid}}));
+    if (!v)
+        return std::nullopt;
+    return *v != 0;
+}
+
+std::optional<int> Model::sessionDatabaseId(int spid) {
+    const auto v = asInt(
+        scalar("SELECT database_id FROM sessions WHERE session_id = ?", {std::int64_t{spid}}));
+    if (!v)
+        return std::nullopt;
+    return static_cast<int>(*v);
+}
+
+std::optional<std::string> Model::sessionLogin(int spid) {
+    return asText(
+        scalar("SELECT login_name FROM sessions WHERE session_id = ?", {std::int64_t{spid}}));
+}
+
+bool Model::requestExists(int spid, int requestId) {
+    return scalar("SELECT 1 FROM requests WHERE session_id = ? AND request_id = ?",
+                  {std::int64_t{spid}, std::int64_t{requestId}})
+        .has_value();
+}
+
+void Model::deleteSession(int spid) {
+    for (const char* sql :
+         {"DELETE FROM sessions WHERE session_id = ?", "DELETE FROM requests WHERE session_id = ?",
+          "DELETE FROM connections WHERE session_id = ?",
+          "DELETE FROM input_buffers WHERE session_id = ?"}) {
+        auto& st = db_.statement(sql);
+        st.bindInt(1, spid);
+        st.run();
+    }
+}
+
+void Model::deleteRequest(int spid, int requestId) {
+    auto& st = db_.statement("DELETE FROM requests WHERE session_id = ? AND request_id = ?");
+    st.bindInt(1, spid);
+    st.bindInt(2, requestId);
+    st.run();
+}
+
+std::size_t Model::sessionCount() {
+    return static_cast<std::size_t>(asInt(scalar("SELECT count(*) FROM sessions", {})).value_or(0));
+}
+
+Bytes Model::handleFor(const std::string& text) {
+    // SQL Server's batch handles: 0x02000000, a 20-byte hash of the text, 20 zero bytes.
+    Bytes handle = {0x02, 0x00, 0x00, 0x00};
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (int round = 0; round < 3; ++round) {
+        for (unsigned char ch : text) {
+            h ^= ch;
+            h *= 0x100000001b3ULL;
+        }
+        h ^= static_cast<std::uint64_t>(round + 1) * 0x9E3779B97F4A7C15ULL;
+        for (int k = 0; k < 8 && handle.size() < 24; ++k)
+            handle.push_back(static_cast<std::uint8_t>(h >> (8 * k)));
+    }
+    handle.resize(44, 0);
+    return handle;
+}
+
+Bytes Model::storeSqlText(const std::string& text) {
+    Bytes handle = handleFor(text);
+    auto& st = db_.statement("INSERT OR IGNORE INTO sql_texts (handle, text) VALUES (?, ?)");
+    st.bind(1, handle);
+    st.bindText(2, text);
+    st.run();
+    return handle;
+}
+
+void Model::setInputBuffer(int spid, const InputBuffer& buffer) {
+    auto& st = db_.statement("INSERT OR REPLACE INTO input_buffers (session_id, event_type, "
+                             "parameters, event_info) VALUES (?, ?, ?, ?)");
+    st.bindInt(1, spid);
+    st.bindText(2, buffer.eventType);
+    st.bindInt(3, buffer.parameters);
+    st.bindText(4, buffer.eventInfo);
+    st.run();
+}
+
+std::optional<InputBuffer> Model::inputBuffer(int spid) {
+    auto& st = db_.statement(
+        "SELECT event_type, parameters, event_info FROM input_buffers WHERE session_id = ?");
+    st.bindInt(1, spid);
+    std::optional<InputBuffer> result;
+    if (st.step())
+        result = InputBuffer{st.textAt(0), static_cast<int>(st.intAt(1)), st.textAt(2)};
+    st.reset();
+    return result;
+}
+
+std::optional<int> Model::databaseId(const std::string& name) {
+    const auto v = asInt(scalar("SELECT database_id FROM databases WHERE name = ?", {name}));
+    if (!v)
+        return std::nullopt;
+    return static_cast<int>(*v);
+}
+
+std::optional<std::string> Model::databaseName(int id) {
+    return asText(scalar("SELECT name FROM databases WHERE database_id = ?", {std::int64_t{id}}));
+}
+
+int Model::nextDatabaseId() {
+    return static_cast<int>(
+        asInt(scalar("SELECT coalesce(max(database_id), 0) + 1 FROM databases", {})).value_or(1));
+}
+
+} // namespace testserver

@@ -1,0 +1,102 @@
+#pragma once
+// What tests and the demo script into the instance: databases, sessions with their
+// connections, and requests. Every field has a sensible default; any column of the
+// impersonated views can be set through `overrides` by its SQL Server name.
+// Times are days since 1900-01-01 00:00 (SQL Server's day zero), local time.
+
+#include "values.h"
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace testserver {
+
+using ColumnOverrides = std::map<std::string, Value>;
+
+struct DatabaseSpec {
+    std::string name;
+    int databaseId = 0;        // 0: the next free id
+    ColumnOverrides overrides; // sys.databases columns
+};
+
+struct ConnectionSpec {
+    std::optional<double> connectTime; // default: the session's login time
+    std::string netTransport = "TCP";
+    std::string protocolType = "TSQL";
+    std::string authScheme = "SQL";
+    std::string encryptOption = "FALSE";
+    std::string clientNetAddress = "10.0.0.20";
+    int clientTcpPort = 50000;
+    std::string localNetAddress = "10.0.0.1";
+    int localTcpPort = 1433;
+    int netPacketSize = 4096;
+    ColumnOverrides overrides; // sys.dm_exec_connections columns
+};
+
+struct SessionSpec {
+    int sessionId = 0; // 0: the next free id from 51 up
+    std::string loginName = "sa";
+    std::optional<std::string> originalLoginName; // default: loginName
+    std::optional<std::string> hostName = "WORKSTATION";
+    std::optional<std::string> programName = "Application";
+    std::optional<std::string> clientInterfaceName = "ODBC";
+    std::optional<std::string> ntUserName;
+    std::optional<std::string> ntDomain;
+    std::optional<int> hostProcessId = 4242;
+    std::string status = "sleeping";
+    bool isUserProcess = true;
+    std::optional<double> loginTime; // default: now
+    std::optional<double> lastRequestStartTime;
+    std::optional<double> lastRequestEndTime;
+    int cpuTime = 0;
+    int memoryUsage = 2;
+    int totalScheduledTime = 0;
+    int totalElapsedTime = 0;
+    std::int64_t reads = 0;
+    std::int64_t writes = 0;
+    std::int64_t logicalReads = 0;
+    std::int64_t rowCount = 0;
+    int transactionIsolationLevel = 2;
+    int lockTimeout = -1;
+    int openTransactionCount = 0;
+    int databaseId = 1;
+    bool withConnection = true; // ignored for system sessions, which never have one
+    ConnectionSpec connection;
+    std::optional<std::string> inputBuffer; // a "Language Event" with this text
+    ColumnOverrides overrides;              // sys.dm_exec_sessions columns
+};
+
+struct RequestSpec {
+    int sessionId = 0;
+    int requestId = 0;
+    std::string status = "running";
+    std::string command = "SELECT";
+    std::optional<double> startTime; // default: now
+    // The batch text; it gets a sql_handle that sys.dm_exec_sql_text resolves.
+    std::optional<std::string> sqlText;
+    // Byte offsets into the UTF-16 text, as SQL Server gives them; -1 ends with the batch.
+    int statementStartOffset = 0;
+    int statementEndOffset = -1;
+    std::optional<std::string> waitType;
+    int waitTime = 0;
+    std::string lastWaitType;
+    std::string waitResource;
+    int blockingSessionId = 0;
+    std::optional<int> databaseId; // default: the session's
+    int transactionIsolationLevel = 2;
+    int lockTimeout = -1;
+    int openTransactionCount = 0;
+    bool executingManagedCode = false;
+    int cpuTime = 0;
+    int totalElapsedTime = 0;
+    int nestLevel = 0;
+    int grantedQueryMemory = 0;
+    std::int64_t reads = 0;
+    std::int64_t writes = 0;
+    std::int64_t logicalReads = 0;
+    std::int64_t rowCount = 0;
+    ColumnOverrides overrides; // sys.dm_exec_requests columns
+};
+
+} // namespace testserver

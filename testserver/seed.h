@@ -1,0 +1,22 @@
+#pragma once
+// What a fresh instance holds: its databases and its system sessions.
+
+#include <cstdint>
+
+namespace testserver {
+
+class Instance;
+
+// @@VERSION of the impersonated SQL Server 2019 and the version LOGINACK reports
+// (major 15, minor 0, build 4322).
+inline constexpr const char* kDefaultVersion =
+    "Microsoft SQL Server 2019 (RTM-CU22) (KB5027702) - 15.0.4322.2 (X64) \n"
+    "\tJul 27 2023 18:11:00 \n"
+    "\tCopyright (C) 2019 Microsoft Corporation\n"
+    "\tDeveloper Edition (64-bit) on Linux (Debian GNU/Linux 12 (bookworm)) <X64>";
+inline constexpr std::uint32_t kDefaultVersionNumber = 0x0F0010E2;
+
+// master, tempdb, model, msdb and three user databases; system sessions 1 to 12.
+void seedInstance(Instance& instance, double startTime);
+
+} // namespace testserver

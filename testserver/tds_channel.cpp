@@ -1,0 +1,113 @@
+#include "tds_channel.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace testserver {
+
+namespace {
+
+// Larger requests than any client of this server sends; guards against garbage lengths.
+constexpr std::size_t kMaxMessage = 64u << 20;
+
+} // namespace
+
+TdsChannel::TdsChannel(int fd) : fd_(fd) {}
+
+bool TdsChannel::readExact(char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::recv(fd_, buffer + done, size - done, 0);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            broken_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TdsChannel::read(TdsMessage& message) {
+    message.payload.clear();
+    for (;;) {
+        unsigned char header[8];
+        if (!readExact(reinterpret_cast<char*>(header), sizeof header))
+            return false;
+        const std::size_t length = (static_cast<std::size_t>(header[2]) << 8) | header[3];
+        if (length < 8 || message.payload.size() + length > kMaxMessage) {
+            broken_ = true;
+            return false;
+        }
+        message.type = header[0];
+        const std::size_t old = message.payload.size();
+        message.payload.resize(old + length - 8);
+        if (!readExact(message.payload.data() + old, length - 8))
+            return false;
+        if (header[1] & 0x01)
+            return true;
+    }
+}
+
+bool TdsChannel::waitReadable(int ms) {
+    pollfd p{fd_, POLLIN, 0};
+    for (;;) {
+        const int rc = ::poll(&p, 1, ms);
+        if (rc < 0 && errno == EINTR)
+            continue;
+        return rc > 0;
+    }
+}
+
+bool TdsChannel::writeAll(const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::send(fd_, data + done, size - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            broken_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TdsChannel::sendPacket(std::uint8_t type, const char* data, std::size_t size, bool last) {
+    if (broken_)
+        return false;
+    std::string packet;
+    packet.reserve(size + 8);
+    const std::size_t length = size + 8;
+    packet += static_cast<char>(type);
+    packet += static_cast<char>(last ? 0x01 : 0x00);
+    packet += static_cast<char>((length >> 8) & 0xFF);
+    packet += static_cast<char>(length & 0xFF);
+    packet += static_cast<char>((spid_ >> 8) & 0xFF);
+    packet += static_cast<char>(spid_ & 0xFF);
+    packet += static_cast<char>(packetId_++);
+    packet += '\0';
+    packet.append(data, size);
+    return writeAll(packet.data(), packet.size());
+}
+
+bool TdsChannel::send(std::uint8_t type, const std::string& payload) {
+    const std::size_t chunk = static_cast<std::size_t>(packetSize_) - 8;
+    std::size_t pos = 0;
+    do {
+        const std::size_t n = std::min(chunk, payload.size() - pos);
+        if (!sendPacket(type, payload.data() + pos, n, pos + n >= payload.size()))
+            return false;
+        pos += n;
+    } while (pos < payload.size());
+    return true;
+}
+
+} // namespace testserver

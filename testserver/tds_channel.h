@@ -1,0 +1,55 @@
+#pragma once
+// TDS packets over one TCP socket: reassembles incoming messages and splits outgoing
+// ones at the negotiated packet size, stamping the session id into every header.
+
+#include <cstdint>
+#include <string>
+
+namespace testserver {
+
+namespace tds {
+constexpr std::uint8_t kSqlBatch = 0x01;
+constexpr std::uint8_t kRpc = 0x03;
+constexpr std::uint8_t kReply = 0x04;
+constexpr std::uint8_t kAttention = 0x06;
+constexpr std::uint8_t kTransactionManager = 0x0E;
+constexpr std::uint8_t kLogin7 = 0x10;
+constexpr std::uint8_t kPrelogin = 0x12;
+} // namespace tds
+
+struct TdsMessage {
+    std::uint8_t type = 0;
+    std::string payload;
+};
+
+class TdsChannel {
+public:
+    explicit TdsChannel(int fd);
+
+    // Blocks for the next complete message; false when the peer closed or broke the framing.
+    bool read(TdsMessage& message);
+    // Waits up to `ms` for incoming data (or the peer closing); false on timeout.
+    bool waitReadable(int ms);
+    // Sends one packet of a reply; `last` sets the end-of-message status.
+    bool sendPacket(std::uint8_t type, const char* data, std::size_t size, bool last);
+    // Sends a whole message, split at the packet size.
+    bool send(std::uint8_t type, const std::string& payload);
+
+    void setPacketSize(int size) { packetSize_ = size; }
+    int packetSize() const { return packetSize_; }
+    void setSpid(int spid) { spid_ = spid; }
+    bool broken() const { return broken_; }
+    int fd() const { return fd_; }
+
+private:
+    bool readExact(char* buffer, std::size_t size);
+    bool writeAll(const char* data, std::size_t size);
+
+    int fd_;
+    int packetSize_ = 4096;
+    int spid_ = 0;
+    std::uint8_t packetId_ = 1;
+    bool broken_ = false;
+};
+
+} // namespace testserver

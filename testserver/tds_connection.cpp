@@ -1,0 +1,225 @@
+#include "tds_connection.h"
+
+#include "tds_encoder.h"
+#include "tds_login.h"
+#include "tds_reply_writer.h"
+#include "utf.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace testserver {
+
+namespace {
+
+// SQL batches start with ALL_HEADERS from TDS 7.2 on; older clients send bare text.
+std::string batchText(const std::string& payload) {
+    std::size_t skip = 0;
+    if (payload.size() >= 4) {
+        std::uint32_t total = 0;
+        for (int k = 3; k >= 0; --k)
+            total = (total << 8) | static_cast<unsigned char>(payload[static_cast<std::size_t>(k)]);
+        if (total >= 4 && total <= payload.size() && total % 2 == 0 && total <= 1024)
+            skip = total;
+    }
+    return utf::fromUtf16le(std::string_view(payload).substr(skip));
+}
+
+} // namespace
+
+TdsConnection::TdsConnection(int fd, Instance& instance, Faults& faults, Endpoints endpoints)
+    : fd_(fd), instance_(instance), faults_(faults), endpoints_(std::move(endpoints)),
+      channel_(fd) {}
+
+TdsConnection::~TdsConnection() {
+    ::close(fd_);
+}
+
+void TdsConnection::shutdown() {
+    shutdown_ = true;
+    ::shutdown(fd_, SHUT_RDWR);
+}
+
+void TdsConnection::run() {
+    try {
+        if (faults_.silent)
+            drainSilently();
+        else
+            serve();
+    } catch (const std::exception&) {
+        // A reply that cannot be encoded ends the connection, as a server fault would.
+    }
+    ::shutdown(fd_, SHUT_RDWR);
+    const int spid = spid_;
+    if (spid != 0 && !killed_)
+        instance_.logout(spid);
+}
+
+void TdsConnection::drainSilently() {
+    char buffer[4096];
+    while (!shutdown_ && ::recv(fd_, buffer, sizeof buffer, 0) > 0) {
+    }
+}
+
+void TdsConnection::serve() {
+    TdsMessage message;
+    while (!shutdown_ && channel_.read(message)) {
+        bool keep = true;
+        switch (message.type) {
+        case tds::kPrelogin:
+            keep = channel_.send(tds::kReply, tds::preloginReply(instance_.versionNumber()));
+            break;
+        case tds::kLogin7:
+            keep = spid_ == 0 && handleLogin(message.payload);
+            break;
+        case tds::kSqlBatch:
+            keep = spid_ != 0 && handleBatch(message.payload);
+            break;
+        case tds::kAttention:
+            keep = sendDone(tds::kDoneAttention);
+            break;
+        case tds::kTransactionManager:
+            keep = spid_ != 0 && sendDone(0);
+            break;
+        case tds::kRpc: {
+            Message m;
+            m.number = 2812;
+            m.text = "Remote procedure calls are not supported by this server.";
+            TdsReplyWriter w(channel_);
+            w.append(tds::message(m, instance_.serverName()));
+            w.append(tds::done(tds::kDoneError, 0, 0));
+            keep = spid_ != 0 && w.finish();
+            break;
+        }
+        default:
+            keep = false;
+        }
+        if (!keep || killed_)
+            return;
+    }
+}
+
+bool TdsConnection::handleLogin(const std::string& payload) {
+    auto info = tds::parseLogin7(payload);
+    if (!info)
+        return false;
+    info->clientAddress = endpoints_.clientAddress;
+    info->clientPort = endpoints_.clientPort;
+    info->serverAddress = endpoints_.serverAddress;
+    info->serverPort = endpoints_.serverPort;
+    const std::string server = instance_.serverName();
+    LoginResult result;
+    if (faults_.refuseLogins)
+        result.error = Instance::loginFailed(info->user);
+    else
+        result = instance_.login(*info);
+    if (!result.ok) {
+        TdsReplyWriter w(channel_);
+        if (result.cause)
+            w.append(tds::message(*result.cause, server));
+        w.append(tds::message(result.error, server));
+        w.append(tds::done(tds::kDoneError, 0, 0));
+        w.finish();
+        return false; // SQL Server closes the connection after a failed login
+    }
+    // FreeTDS takes the session id from the header of the login reply.
+    channel_.setSpid(result.spid);
+    spid_ = result.spid;
+    database_ = result.database;
+    Message changed;
+    changed.number = 5701;
+    changed.severity = 0;
+    changed.state = 2;
+    changed.text = "Changed database context to '" + result.database + "'.";
+    Message language;
+    language.number = 5703;
+    language.severity = 0;
+    language.text = "Changed language setting to us_english.";
+    TdsReplyWriter w(channel_);
+    w.append(tds::envChange(1, result.database, "master"));
+    w.append(tds::message(changed, server));
+    w.append(tds::collationEnvChange());
+    w.append(tds::envChange(2, "us_english", ""));
+    w.append(tds::message(language, server));
+    w.append(tds::loginAck(0x74000004, instance_.versionNumber()));
+    w.append(
+        tds::envChange(4, std::to_string(info->packetSize), std::to_string(channel_.packetSize())));
+    w.append(tds::done(0, 0, 0));
+    const bool ok = w.finish();
+    channel_.setPacketSize(info->packetSize);
+    return ok;
+}
+
+bool TdsConnection::handleBatch(const std::string& payload) {
+    const std::string text = batchText(payload);
+    const int delay = faults_.delayMs;
+    if (delay > 0) {
+        // The session shows the batch running while its reply is held back; an
+        // ATTENTION cancels it.
+        instance_.beginBatch(spid_, text);
+        if (channel_.waitReadable(delay)) {
+            TdsMessage next;
+            const bool got = channel_.read(next);
+            instance_.cancelBatch(spid_);
+            if (!got)
+                return false;
+            if (next.type == tds::kAttention)
+                return sendDone(tds::kDoneAttention);
+            return false;
+        }
+    }
+    const BatchOutcome outcome = instance_.execute(spid_, text);
+    return sendOutcome(outcome);
+}
+
+bool TdsConnection::sendDone(std::uint16_t status) {
+    TdsReplyWriter w(channel_);
+    w.append(tds::done(status, 0, 0));
+    return w.finish();
+}
+
+bool TdsConnection::sendOutcome(const BatchOutcome& outcome) {
+    if (outcome.statements.empty())
+        return sendDone(0);
+    const std::string server = instance_.serverName();
+    TdsReplyWriter w(channel_);
+    for (std::size_t i = 0; i < outcome.statements.size(); ++i) {
+        const StatementOutcome& s = outcome.statements[i];
+        if (s.newDatabase) {
+            w.append(tds::envChange(1, *s.newDatabase, database_));
+            database_ = *s.newDatabase;
+        }
+        for (const auto& m : s.messages)
+            w.append(tds::message(m, server));
+        if (s.result) {
+            const ResultSet& rs = *s.result;
+            w.append(tds::colMetadata(rs.columns));
+            const int cut = faults_.takeDropAfterRows();
+            std::size_t rows = 0;
+            for (const auto& row : rs.rows) {
+                if (cut >= 0 && rows == static_cast<std::size_t>(cut))
+                    break;
+                tds::appendRow(w.buffer(), rs.columns, row);
+                ++rows;
+                if (!w.flushFull())
+                    return false;
+            }
+            if (cut >= 0) {
+                w.flushPartial();
+                return false; // the fault: the connection drops in mid-result
+            }
+        }
+        std::uint16_t status = 0;
+        if (i + 1 < outcome.statements.size())
+            status |= tds::kDoneMore;
+        if (s.failed)
+            status |= tds::kDoneError;
+        if (s.rowCount)
+            status |= tds::kDoneCount;
+        w.append(tds::done(status, s.result ? tds::kCurCmdSelect : 0,
+                           static_cast<std::uint64_t>(s.rowCount.value_or(0))));
+    }
+    return w.finish();
+}
+
+} // namespace testserver

@@ -1,0 +1,55 @@
+#pragma once
+// One client connection: pre-login, login, then SQL batches and attentions until the
+// client leaves, the session is killed or the server stops. Runs on its own thread.
+
+#include "instance.h"
+#include "tds_channel.h"
+#include "tds_faults.h"
+
+#include <atomic>
+#include <string>
+
+namespace testserver {
+
+struct Endpoints {
+    std::string clientAddress;
+    int clientPort = 0;
+    std::string serverAddress;
+    int serverPort = 0;
+};
+
+class TdsConnection {
+public:
+    TdsConnection(int fd, Instance& instance, Faults& faults, Endpoints endpoints);
+    ~TdsConnection(); // closes the socket
+    TdsConnection(const TdsConnection&) = delete;
+    TdsConnection& operator=(const TdsConnection&) = delete;
+
+    // The thread body: serves until the connection ends.
+    void run();
+    // From any thread: ends the connection (its blocking reads return at once).
+    void shutdown();
+    // Its session was ended by `kill` or a test: the rows are gone already.
+    void markKilled() { killed_ = true; }
+    int spid() const { return spid_; }
+
+private:
+    void serve();
+    void drainSilently();
+    bool handleLogin(const std::string& payload);
+    bool handleBatch(const std::string& payload);
+    bool sendOutcome(const BatchOutcome& outcome);
+    bool sendDone(std::uint16_t status);
+
+    int fd_;
+    Instance& instance_;
+    Faults& faults_;
+    Endpoints endpoints_;
+    TdsChannel channel_;
+    std::string database_; // for the old value of a database ENVCHANGE
+    std::atomic<int> spid_{0};
+    std::atomic<bool> killed_{false};
+    std::atomic<bool> shutdown_{false};
+};
+
+} // namespace testserver

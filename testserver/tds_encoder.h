@@ -1,0 +1,37 @@
+#pragma once
+// Encodes the TDS 7.4 tokens the server sends: ENVCHANGE, INFO/ERROR, LOGINACK, DONE,
+// COLMETADATA and ROW/NBCROW.
+
+#include "values.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testserver::tds {
+
+constexpr std::uint16_t kDoneMore = 0x01;
+constexpr std::uint16_t kDoneError = 0x02;
+constexpr std::uint16_t kDoneCount = 0x10;
+constexpr std::uint16_t kDoneAttention = 0x20;
+constexpr std::uint16_t kCurCmdSelect = 0xC1;
+
+void putU8(std::string& out, std::uint8_t v);
+void putU16(std::string& out, std::uint16_t v); // little-endian, as all TDS token fields
+void putU32(std::string& out, std::uint32_t v);
+void putU64(std::string& out, std::uint64_t v);
+void putBVarchar(std::string& out, std::string_view utf8);  // u8 characters + UTF-16LE
+void putUsVarchar(std::string& out, std::string_view utf8); // u16 characters + UTF-16LE
+
+std::string envChange(std::uint8_t type, std::string_view newValue, std::string_view oldValue);
+std::string collationEnvChange();
+// INFO for severity 10 and below, ERROR above.
+std::string message(const Message& m, std::string_view serverName);
+std::string loginAck(std::uint32_t tdsVersion, std::uint32_t serverVersion);
+std::string done(std::uint16_t status, std::uint16_t curCmd, std::uint64_t rows);
+std::string colMetadata(const std::vector<Column>& columns);
+// Appends one ROW, or an NBCROW when the row holds NULLs.
+void appendRow(std::string& out, const std::vector<Column>& columns, const Row& row);
+
+} // namespace testserver::tds

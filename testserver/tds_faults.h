@@ -1,0 +1,23 @@
+#pragma once
+// The faults a test can switch on while the server runs; read by every connection.
+
+#include <atomic>
+
+namespace testserver {
+
+struct Faults {
+    std::atomic<int> dropAfterRows{-1}; // the next result set: this many rows, then drop
+    std::atomic<int> delayMs{0};        // hold every batch reply back this long
+    std::atomic<bool> refuseLogins{false};
+    std::atomic<bool> silent{false}; // new connections are accepted and never answered
+
+    // Takes the armed row limit, once.
+    int takeDropAfterRows() {
+        int rows = dropAfterRows.load();
+        while (rows >= 0 && !dropAfterRows.compare_exchange_weak(rows, -1)) {
+        }
+        return rows;
+    }
+};
+
+} // namespace testserver
