@@ -125,6 +125,8 @@ QWidget* TViewForm::createTextArea() {
     lbSource->setObjectName(QStringLiteral("lbSource"));
     lbSource->setFixedWidth(353);
     lbSource->setFont(tahoma(15, true));
+    // On a tool bar a label would take the bar's button text colour.
+    lbSource->setForegroundRole(QPalette::WindowText);
     bar->addWidget(lbSource);
     tbUp = makeToolButton(bar, "tbUp", QStringLiteral("Вверх"),
                           style()->standardIcon(QStyle::SP_ArrowUp));

@@ -62,7 +62,7 @@ void TestHelpForm::bars() {
     const QLabel* bar = legend.bars().at(index);
     QCOMPARE(bar->text(), caption);
     QCOMPARE(bar->palette().color(QPalette::Window), background);
-    QCOMPARE(bar->palette().color(QPalette::WindowText),
+    QCOMPARE(bar->palette().color(bar->foregroundRole()),
              text.isValid() ? text : legend.palette().color(QPalette::WindowText));
     QCOMPARE(bar->height(), 27);
     QCOMPARE(bar->y(), 27 * index);

@@ -66,6 +66,10 @@ SessionSpec idleSession(int id, const QString& buffer = QString()) {
     return s;
 }
 
+QColor sourceColor(const TViewForm* view) {
+    return view->lbSource->palette().color(view->lbSource->foregroundRole());
+}
+
 QList<int> markedLines(const TSqlView* edit) {
     QList<int> marked;
     for (int line = 1; line <= edit->lines(); ++line)
@@ -190,7 +194,7 @@ void TestViewForm::currentStatementOfTheBatch() {
     QVERIFY(QTest::qWaitForWindowExposed(view));
     QCOMPARE(view->windowTitle(), u"Test SPID=60 (sa)"_s);
     QCOMPARE(view->lbSource->text(), u" sys.dm_exec_requests"_s);
-    QCOMPARE(view->lbSource->palette().color(QPalette::WindowText), kTeal);
+    QCOMPARE(sourceColor(view), kTeal);
     QCOMPARE(view->SynEdit->text(), lines.join(u"\r\n"_s));
     QCOMPARE(view->LineStart, firstLine);
     QCOMPARE(view->LineEnd, lastLine);
@@ -227,7 +231,7 @@ void TestViewForm::idleSessionShowsItsInputBuffer() {
     TViewForm* view = open(61);
     QVERIFY(view);
     QCOMPARE(view->lbSource->text(), label);
-    QCOMPARE(view->lbSource->palette().color(QPalette::WindowText), kTeal);
+    QCOMPARE(sourceColor(view), kTeal);
     QCOMPARE(view->SynEdit->text(), buffer);
     QVERIFY(view->RequestList->lines().isEmpty());
     QCOMPARE(valueOf(view->SessionList, u"status"_s), u"sleeping"_s);
@@ -259,7 +263,7 @@ void TestViewForm::failedLoadShowsTheError() {
     TViewForm* view = open(spid);
     QVERIFY(view);
     QCOMPARE(view->lbSource->text(), u" Error"_s);
-    QCOMPARE(view->lbSource->palette().color(QPalette::WindowText), kRed);
+    QCOMPARE(sourceColor(view), kRed);
     QVERIFY2(view->SynEdit->text().endsWith(message), qPrintable(view->SynEdit->text()));
     QVERIFY(!view->btnKill->isEnabled());
     QCOMPARE(FRearms, 1);
@@ -271,7 +275,7 @@ void TestViewForm::failedLoadShowsTheError() {
         FServer->instance().addSession(idleSession(62, u"select 1"_s));
         view->btnRefresh->click();
         QCOMPARE(view->lbSource->text(), u" DBCC INPUTBUFFER"_s);
-        QCOMPARE(view->lbSource->palette().color(QPalette::WindowText), kTeal);
+        QCOMPARE(sourceColor(view), kTeal);
         QVERIFY(view->btnKill->isEnabled());
         QCOMPARE(FRearms, 1);
     }
