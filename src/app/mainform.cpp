@@ -427,8 +427,8 @@ void TMainForm::FocusSessionGrid() {
     MonitorVT->setFocus();
 }
 
-bool TMainForm::EditConnection(const QString&, QString&, QString&) {
-    return false;
+bool TMainForm::EditConnection(const QString& caption, QString& name, QString& connectionString) {
+    return Prompts().connection(caption, name, connectionString);
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
@@ -505,13 +505,13 @@ void TMainForm::OnDataArrive() {
             *RecList[i] = *buffer[i];
         }
     }
+    const int focusedRowBefore = MonitorVT->focusedRow();
     MonitorVT->setUpdatesEnabled(false);
     MonitorModel->setRowCount(n);
     QList<int> present;
     const bool pruning = !SelList.isEmpty();
     int blocked = 0;
     int newFocus = -1;
-    bool exactFocus = false;
     for (int row = 0; row < n; ++row) {
         TMonitorRec& rec = *RecList[row];
         rec.Color = GetRecColor(rec);
@@ -519,21 +519,22 @@ void TMainForm::OnDataArrive() {
             ++blocked;
         if (rec.SPID == focusSPID && rec.RequestID == focusRequest) {
             newFocus = row;
-            exactFocus = true;
         } else if (rec.SPID == focusSPID && newFocus < 0) {
             newFocus = row;
         }
         if (pruning)
             present << rec.SPID;
     }
-    Q_UNUSED(exactFocus);
     if (pruning) {
         for (int i = SelList.size() - 1; i >= 0; --i)
             if (!present.contains(SelList[i]))
                 SelList.removeAt(i);
         setMarkedCount();
     }
-    if (newFocus >= 0) {
+    if (newFocus < 0 && focusedRowBefore >= n) {
+        // The focused row went with the shrink: no row takes its place.
+        MonitorVT->selectionModel()->clear();
+    } else if (newFocus >= 0) {
         const QModelIndex target = MonitorModel->index(newFocus, focusColumn);
         MonitorVT->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
                                                                  QItemSelectionModel::Rows);

@@ -57,14 +57,16 @@ TMonitorView::TMonitorView(TMonitorModel* model, const QList<int>& selList, QWid
 }
 
 int TMonitorView::sortColumn() const {
-    return horizontalHeader()->sortIndicatorSection();
+    return FSortColumn;
 }
 
 bool TMonitorView::sortDescending() const {
-    return horizontalHeader()->sortIndicatorOrder() == Qt::DescendingOrder;
+    return FSortDescending;
 }
 
 void TMonitorView::setSort(int column, bool descending) {
+    FSortColumn = column;
+    FSortDescending = descending;
     horizontalHeader()->setSortIndicator(column,
                                          descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }

@@ -54,4 +54,7 @@ private:
     void copyFocusedCell();
 
     TMonitorModel* FModel;
+    // The header flips its own indicator on a click; the grid keeps the order itself.
+    int FSortColumn = 0;
+    bool FSortDescending = false;
 };

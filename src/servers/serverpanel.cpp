@@ -41,6 +41,8 @@ TServerPanel::TServerPanel(TServerPanelHost& host, QWidget* parent)
                                    QStringLiteral("Изменить подключение"), 7);
     actDeleteConnection = makeAction(this, "actDeleteConnection", QStringLiteral("Удалить"),
                                      QStringLiteral("Удалить подключение"), 6);
+    actAddConnection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    actAddConnection->setShortcutContext(Qt::WindowShortcut);
     connect(actAddConnection, &QAction::triggered, this, [this] { actAddConnectionExecute(); });
     connect(actConnect, &QAction::triggered, this, [this] { actConnectExecute(); });
     connect(actDisconnect, &QAction::triggered, this, [this] { actDisconnectExecute(true); });

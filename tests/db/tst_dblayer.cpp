@@ -210,15 +210,17 @@ void TestDbLayer::queryStreamsAndLooksUpFields() {
     TDbQuery q;
     q.setConnection(&c);
     q.setSQL(QStringLiteral("select SPID = session_id, Login = login_name from "
-                            "sys.dm_exec_sessions where session_id>=%1 order by 1")
-                 .arg(ids.front()));
+                            "sys.dm_exec_sessions where session_id>=%1 and session_id<=%2 "
+                            "order by 1")
+                 .arg(ids.front())
+                 .arg(ids.back()));
     q.open();
     QVERIFY(q.findField(QStringLiteral("Missing")) == nullptr);
     QVERIFY_THROWS_EXCEPTION(EDbError, q.fieldByName(QStringLiteral("Missing")));
     const TDbField& spid = q.fieldByName(QStringLiteral("SPID"));
     int count = 0;
-    for (; !q.eof(); q.next())
-        QCOMPARE(spid.asInteger(), ids[count++]); // the field reads the current row
+    for (; !q.eof(); q.next(), ++count)
+        QCOMPARE(spid.asInteger(), ids[count]); // the field reads the current row
     QCOMPARE(count, 300);
     q.close();
     for (int id : ids)

@@ -1,0 +1,77 @@
+#include "benchserver.h"
+
+#include "grid/monitorcolumns.h"
+#include "instance.h"
+#include "sampling/querycomposition.h"
+#include "scripting.h"
+
+#include <algorithm>
+#include <cstdio>
+
+TBenchServer::TBenchServer(int rows) {
+    using namespace testserver;
+    // Session ids are smallints: beyond that many rows, every session runs two requests.
+    const bool twoRequests = rows > 30000;
+    const int sessions = twoRequests ? rows / 2 : rows;
+    std::vector<SessionSpec> specs(sessions);
+    for (int i = 0; i < sessions; ++i) {
+        SessionSpec& s = specs[i];
+        s.loginName = "user" + std::to_string(i % 97);
+        s.hostName = "HOST" + std::to_string(i % 31);
+        s.programName = i % 3 ? "Billing service" : "Reporting";
+        s.status = i % 3 == 0 ? "running" : "sleeping";
+        s.cpuTime = i * 7;
+        s.reads = 1000LL * i;
+        s.writes = i;
+        s.databaseId = 1 + i % 5;
+    }
+    const std::vector<int> ids = FServer.instance().addSessions(specs);
+    std::vector<RequestSpec> requests;
+    for (size_t i = 0; i < ids.size(); i += twoRequests ? 1 : 3) {
+        RequestSpec r;
+        r.sessionId = ids[i];
+        r.status = i % 2 ? "suspended" : "running";
+        r.command = i % 2 ? "UPDATE" : "SELECT";
+        r.waitType = i % 2 ? std::optional<std::string>("LCK_M_X") : std::nullopt;
+        r.blockingSessionId = i % 2 && i > 0 ? ids[i - 1] : 0;
+        r.sqlText = "select * from dbo.Orders where id = " + std::to_string(i);
+        requests.push_back(r);
+        if (twoRequests) {
+            r.requestId = 1;
+            r.blockingSessionId = 0;
+            requests.push_back(r);
+        }
+    }
+    FServer.instance().addRequests(requests);
+    FPort = FServer.start(0);
+}
+
+TBenchServer::~TBenchServer() {
+    FServer.stop();
+}
+
+QString TBenchServer::oledb() const {
+    return QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
+                          "Password=Dervel-2026")
+        .arg(FPort);
+}
+
+QString DefaultSamplingQuery() {
+    QList<bool> visible;
+    for (const TMonitorColumn& c : MonitorColumns())
+        visible << c.DefaultVisible;
+    return ComposeQuery(QueryTemplateLines(), visible, 0, false, {}).Text;
+}
+
+double Median(QList<double> values) {
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void Report(const QString& name, double value, const QString& unit) {
+    std::printf("%s: %.3f %s\n", qPrintable(name), value, qPrintable(unit));
+    std::fflush(stdout);
+}

@@ -1,0 +1,54 @@
+#include "mainformfixture.h"
+
+#include "platform/registry.h"
+#include "sampling/monitor.h"
+#include "servers/server.h"
+#include "servers/serverpanel.h"
+
+TMainFormFixture::TMainFormFixture() {
+    TRegistry::SetDefaultLocation(FSettings.path());
+    FForm = std::make_unique<TMainForm>();
+    FForm->show();
+}
+
+TMainFormFixture::~TMainFormFixture() {
+    if (FForm)
+        FForm->close();
+    FForm.reset();
+    TRegistry::SetDefaultLocation(QString());
+}
+
+TServer* TMainFormFixture::addConnectedServer(const QString& name) {
+    FPrompts.connectionAnswers << TScriptedPrompts::TConnectionAnswer{true, name, FServer.oledb()};
+    FForm->ServerPanel->actAddConnection->trigger();
+    return FForm->SelectedServer();
+}
+
+void TMainFormFixture::restart() {
+    FForm->close();
+    FForm.reset();
+    FForm = std::make_unique<TMainForm>();
+    FForm->show();
+}
+
+void TMainFormFixture::arrive(const QList<TMonitorRec>& records) {
+    {
+        std::lock_guard lock(FForm->CS);
+        ClearRecList(FForm->Dervel->Buffer);
+        for (const TMonitorRec& r : records)
+            FForm->Dervel->Buffer.append(new TMonitorRec(r));
+    }
+    FForm->OnDataArrive();
+}
+
+TMonitorRec Rec(int spid, int request, const QString& status, int blocking, bool blocked) {
+    TMonitorRec r;
+    r.SPID = spid;
+    r.RequestID = request;
+    r.Status = status;
+    r.Login = QStringLiteral("user%1").arg(spid);
+    r.Blocking = blocking;
+    r.Blocked = blocked;
+    r.IsUser = true;
+    return r;
+}
