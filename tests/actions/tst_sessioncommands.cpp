@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
 using testserver::RequestSpec;
@@ -57,6 +58,7 @@ private slots:
     void killMarkedReportsFailuresInGridOrder();
     void killMarkedWithoutServerDoesNothing();
     void viewOpensTheFocusedSession();
+    void killFromTheDetailWindow();
     void viewBlockOpensThePair();
     void viewBlockWithoutTheBlockerAmongTheRows();
     void helpShowsTheLegend();
@@ -236,6 +238,25 @@ void TestSessionCommands::viewOpensTheFocusedSession() {
     QVERIFY(view->MonitorRec() != f.Form->MonitorModel->record(f.rowOf(84))); // its own copy
     view->close();
     QTRY_VERIFY(f.Opened.first().isNull());
+}
+
+void TestSessionCommands::killFromTheDetailWindow() {
+    TSessionFixture f;
+    f.instance().addSession(session(89, "alice"));
+    QVERIFY(f.start());
+    f.focus(89);
+    f.Form->actView->trigger();
+    QCOMPARE(f.Opened.size(), 1);
+    auto* view = qobject_cast<TViewForm*>(f.Opened.first().data());
+    QVERIFY(view);
+    f.Prompts.messageAnswers.append(TMsgResult::Yes);
+    view->btnKill->click();
+
+    QCOMPARE(f.Prompts.messages.size(), 1);
+    QCOMPARE(f.Prompts.messages.first().text, u"Завершить процесс SPID=89, Login=alice?"_s);
+    QVERIFY(!f.instance().hasSession(89));
+    QTRY_VERIFY(f.Opened.first().isNull());
+    QTRY_COMPARE(f.rowOf(89), -1);
 }
 
 void TestSessionCommands::viewBlockOpensThePair() {
