@@ -7,8 +7,8 @@
 
 namespace {
 
-// ADO's words when a field of an empty result is read; the input buffer is the one
-// result this window cannot do without.
+// The input buffer is the one result the window cannot do without: a reply without a
+// row is a failure, worded as the classic data access message for a missing record.
 const QString kNoCurrentRecord = QStringLiteral(
     "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
     "requires a current record.");
