@@ -1,5 +1,9 @@
 #include "app/mainform.h"
 
+#include "actions/containerform.h"
+#include "actions/helpform.h"
+#include "actions/killsession.h"
+#include "actions/viewform.h"
 #include "app/appcursors.h"
 #include "app/imagelists.h"
 #include "app/splitstrip.h"
@@ -98,6 +102,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
 
     createActions();
     createLayout();
+    connectSessionActions();
 
     FDefCols = MonitorVT->SaveCols();
     cbPeriod->setCurrentIndex(kDefaultPeriodIndex);
@@ -674,6 +679,74 @@ void TMainForm::actClearFilterExecute() {
     ClearStatusFilter();
     edLogin->clear();
     Monitoring(false);
+}
+
+// --- session actions ---------------------------------------------------------------------
+
+void TMainForm::connectSessionActions() {
+    connect(actKillProcess, &QAction::triggered, this, [this] { actKillProcessExecute(); });
+    connect(actKillSelected, &QAction::triggered, this, [this] { actKillSelectedExecute(); });
+    connect(actView, &QAction::triggered, this, [this] { actViewExecute(); });
+    connect(actViewBlock, &QAction::triggered, this, [this] { actViewBlockExecute(); });
+    connect(actHelp, &QAction::triggered, this, [this] { actHelpExecute(); });
+}
+
+QList<PMonitorRec> TMainForm::GridRecords() const {
+    QList<PMonitorRec> rows;
+    for (int row = 0; row < MonitorModel->rowCount(); ++row)
+        rows.append(MonitorModel->record(row));
+    return rows;
+}
+
+TViewHost TMainForm::SessionViewHost() {
+    return {[this](PMonitorRec rec, TServer* server) { return KillProcess(rec, server); },
+            [this] { Monitoring(false); }};
+}
+
+bool TMainForm::KillProcess(PMonitorRec AMonitorRec, TServer* AServer) {
+    const TKillOutcome outcome = KillSession(*AMonitorRec, AServer->Connection);
+    if (outcome == TKillOutcome::Declined)
+        return false;
+    Monitoring(false);
+    return outcome == TKillOutcome::Killed;
+}
+
+void TMainForm::actKillProcessExecute() {
+    const PMonitorRec focused = FocusedRec();
+    TServer* server = SelectedServer();
+    if (!focused || !server)
+        return;
+    // Snapshots that arrive while the question is open overwrite the grid's records.
+    TMonitorRec copy = *focused;
+    KillProcess(&copy, server);
+}
+
+void TMainForm::actKillSelectedExecute() {
+    TServer* server = SelectedServer();
+    if (!server)
+        return;
+    KillMarkedSessions(GridRecords(), SelList, server->Connection);
+    Monitoring(false);
+}
+
+void TMainForm::actViewExecute() {
+    const PMonitorRec focused = FocusedRec();
+    TServer* server = SelectedServer();
+    if (!focused || !server)
+        return;
+    OpenSessionView(this, server, focused, SessionViewHost());
+}
+
+void TMainForm::actViewBlockExecute() {
+    const PMonitorRec focused = FocusedRec();
+    TServer* server = SelectedServer();
+    if (!focused || !server)
+        return;
+    OpenBlockingPair(this, server, focused, GridRecords(), SessionViewHost());
+}
+
+void TMainForm::actHelpExecute() {
+    ShowColourLegend(this);
 }
 
 QList<int> TMainForm::visibleColumnsInDisplayOrder() const {

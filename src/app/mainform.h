@@ -29,6 +29,7 @@ class TSplitStrip;
 class TStatusFilterEdit;
 class TSelColForm;
 class TStatusPanel;
+struct TViewHost;
 
 class TMainForm : public QWidget, public TServerPanelHost {
     Q_OBJECT
@@ -51,6 +52,14 @@ public:
     void actClearFilterExecute();
     QString StatusFilterUpdate();
     void ClearStatusFilter();
+
+    // --- session actions: ending sessions, the detail windows, the colour legend ----------
+    bool KillProcess(PMonitorRec AMonitorRec, TServer* AServer);
+    void actKillProcessExecute();
+    void actKillSelectedExecute();
+    void actViewExecute();
+    void actViewBlockExecute();
+    void actHelpExecute();
 
     // --- TServerPanelHost ----------------------------------------------------------------
     void UnselectAll() override { actUnselectAllExecute(); }
@@ -132,6 +141,9 @@ private:
     void MonitorVTHeaderClick(int column);
     void StatusPanelShow();
     void setMarkedCount();
+    void connectSessionActions();
+    QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
+    TViewHost SessionViewHost();
     QList<int> visibleColumnsInDisplayOrder() const;
 
     QStackedLayout* FGridStack = nullptr;

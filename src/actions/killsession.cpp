@@ -1,0 +1,68 @@
+#include "actions/killsession.h"
+
+#include "platform/dbconnection.h"
+#include "platform/dberror.h"
+#include "platform/prompts.h"
+#include "sampling/querycomposition.h"
+
+QString KillQuestionText(int ASPID, const QString& ALogin) {
+    return QStringLiteral("Завершить процесс SPID=%1, Login=%2?")
+        .arg(QString::number(ASPID), ALogin);
+}
+
+QString SessionCheckStatement(int ASPID, const QString& ALogin) {
+    return QStringLiteral("select session_id from sys.dm_exec_sessions where session_id=%1 and "
+                          "login_name='%2'")
+        .arg(QString::number(ASPID), QuoteSqlLiteralText(ALogin));
+}
+
+QString SessionNotFoundText(int ASPID, const QString& ALogin) {
+    return QStringLiteral("Процесс SPID=%1, Login=%2 не найден.")
+        .arg(QString::number(ASPID), ALogin);
+}
+
+QString KillStatement(int ASPID) {
+    return QStringLiteral("kill ") + QString::number(ASPID);
+}
+
+QString KillReportLine(int ASPID, const QString& AMessage) {
+    return QStringLiteral("SPID ") + QString::number(ASPID) + QStringLiteral(": ") + AMessage +
+           QStringLiteral("\r\n");
+}
+
+TKillOutcome KillSession(const TMonitorRec& ARec, TDbConnection& AConnection) {
+    // The values are fixed now: snapshots arriving while the box is open must not
+    // change what is asked, checked and ended.
+    const int spid = ARec.SPID;
+    const QString login = ARec.Login;
+    if (ShowMessage(KillQuestionText(spid, login), QStringLiteral("Kill process"),
+                    TMsgIcon::Question, TMsgButtons::YesNo, TMsgResult::Yes) != TMsgResult::Yes)
+        return TKillOutcome::Declined;
+    try {
+        const TDbRecordset found = AConnection.execute(SessionCheckStatement(spid, login));
+        if (found.bof() && found.eof())
+            throw EDbError(SessionNotFoundText(spid, login));
+        AConnection.execute(KillStatement(spid));
+        return TKillOutcome::Killed;
+    } catch (const EDbError& e) {
+        ShowError(e.message());
+        return TKillOutcome::Failed;
+    }
+}
+
+QString KillMarkedSessions(const QList<PMonitorRec>& ARows, const QList<int>& AMarked,
+                           TDbConnection& AConnection) {
+    QString report;
+    for (const PMonitorRec rec : ARows) {
+        if (!AMarked.contains(rec->SPID))
+            continue;
+        try {
+            AConnection.execute(KillStatement(rec->SPID));
+        } catch (const EDbError& e) {
+            report += KillReportLine(rec->SPID, e.message());
+        }
+    }
+    if (!report.isEmpty())
+        ShowError(report);
+    return report;
+}

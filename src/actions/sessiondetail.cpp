@@ -1,0 +1,140 @@
+#include "actions/sessiondetail.h"
+
+#include "platform/dbconnection.h"
+#include "platform/dberror.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// The input buffer is the one result the window cannot do without: a reply without a
+// row is a failure, worded as the classic data access message for a missing record.
+const QString kNoCurrentRecord = QStringLiteral(
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+    "requires a current record.");
+
+QString fieldText(const TDbField& AField) {
+    return AField.isNull() ? QString() : AField.asString();
+}
+
+} // namespace
+
+QString SessionRowsStatement(int ASPID) {
+    return QStringLiteral("select * from sys.dm_exec_sessions where session_id=%1").arg(ASPID);
+}
+
+QString RequestRowsStatement(int ASPID, int ARequestID) {
+    return QStringLiteral("select * from sys.dm_exec_requests where session_id=%1 and "
+                          "request_id=%2")
+        .arg(QString::number(ASPID), QString::number(ARequestID));
+}
+
+QString ConnectionRowsStatement(int ASPID) {
+    return QStringLiteral("select * from sys.dm_exec_connections where session_id=%1").arg(ASPID);
+}
+
+QString StatementTextStatement(int ASPID, int ARequestID) {
+    const QStringList lines = {
+        QStringLiteral("select Idx1 = isnull((R.statement_start_offset/2)+1,0),"),
+        QStringLiteral("       Idx2 = isnull(((case R.statement_end_offset when -1 then "
+                       "datalength(T.text) else R.statement_end_offset END)/2) + 1,0),"),
+        QStringLiteral("       Text = isnull(T.text,'')"),
+        QStringLiteral("from sys.dm_exec_requests R"),
+        QStringLiteral("cross apply sys.dm_exec_sql_text(R.sql_handle) T"),
+        QStringLiteral("where R.session_id=%1").arg(ASPID),
+        QStringLiteral("  and R.request_id=%1").arg(ARequestID)};
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString InputBufferStatement(int ASPID) {
+    return QStringLiteral("DBCC INPUTBUFFER(%1) WITH NO_INFOMSGS ").arg(ASPID);
+}
+
+TNameValues NameValueLines(TDbRecordset& ARows) {
+    TNameValues lines;
+    for (; !ARows.eof(); ARows.moveNext())
+        for (int i = 0; i < ARows.fieldCount(); ++i) {
+            const TDbField field = ARows.field(i);
+            lines.append({field.name(), fieldText(field)});
+        }
+    return lines;
+}
+
+QList<int> TextLineLengths(const QString& AText) {
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QList<int> lengths;
+    for (const QStringView line : QStringView(AText).split(lineBreak))
+        lengths.append(static_cast<int>(line.size()));
+    return lengths;
+}
+
+int LineOfCharIndex(const QList<int>& ALineLengths, qint64 AIndex) {
+    qint64 count = 0;
+    for (int line = 0; line < ALineLengths.size(); ++line) {
+        const qint64 next = count + ALineLengths[line] + 2;
+        if (AIndex < next)
+            return line + 1;
+        count = next;
+    }
+    return static_cast<int>(ALineLengths.size()) + 1;
+}
+
+QString DetailSourceLabel(TDetailSource ASource) {
+    switch (ASource) {
+    case TDetailSource::Requests:
+        return QStringLiteral(" sys.dm_exec_requests");
+    case TDetailSource::InputBuffer:
+        return QStringLiteral(" DBCC INPUTBUFFER");
+    case TDetailSource::Nothing:
+        return QStringLiteral(" No statesments available");
+    case TDetailSource::Error:
+        break;
+    }
+    return QStringLiteral(" Error");
+}
+
+TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int ARequestID) {
+    TSessionDetail d;
+    try {
+        TDbRecordset rows = AConnection.execute(SessionRowsStatement(ASPID));
+        d.SessionList = NameValueLines(rows);
+        rows = AConnection.execute(RequestRowsStatement(ASPID, ARequestID));
+        d.RequestList = NameValueLines(rows);
+        rows = AConnection.execute(ConnectionRowsStatement(ASPID));
+        d.ConnectionList = NameValueLines(rows);
+
+        const TDbRecordset statement =
+            AConnection.execute(StatementTextStatement(ASPID, ARequestID));
+        const QString batch =
+            statement.eof() ? QString() : fieldText(statement.fieldByName(QStringLiteral("Text")));
+        if (!batch.isEmpty()) {
+            const QList<int> lengths = TextLineLengths(batch);
+            d.LineStart = LineOfCharIndex(
+                lengths, statement.fieldByName(QStringLiteral("Idx1")).asLargeInt());
+            d.LineEnd = LineOfCharIndex(lengths,
+                                        statement.fieldByName(QStringLiteral("Idx2")).asLargeInt());
+            d.Text = batch;
+            d.Source = TDetailSource::Requests;
+            return d;
+        }
+
+        const TDbRecordset buffer = AConnection.execute(InputBufferStatement(ASPID));
+        if (buffer.eof())
+            throw EDbError(kNoCurrentRecord);
+        d.Text = fieldText(buffer.fieldByName(QStringLiteral("EventInfo")));
+        d.Source = d.Text.isEmpty() ? TDetailSource::Nothing : TDetailSource::InputBuffer;
+    } catch (const EDbError& e) {
+        d.Source = TDetailSource::Error;
+        d.Text = e.message();
+        d.LineStart = 0;
+        d.LineEnd = 0;
+    }
+    return d;
+}
+
+PMonitorRec FindBlockingRec(const QList<PMonitorRec>& ARows, int ABlocking) {
+    for (const PMonitorRec rec : ARows)
+        if (rec->SPID == ABlocking)
+            return rec;
+    return nullptr;
+}
