@@ -1,0 +1,137 @@
+// Failures of the server, the network and the settings, end to end: each ends in the
+// message the user is promised, nothing crashes, and no setting is lost.
+
+#include "app/mainform.h"
+#include "grid/monitormodel.h"
+#include "grid/monitorstatusbar.h"
+#include "mainformfixture.h"
+#include "platform/registry.h"
+#include "servers/server.h"
+#include "servers/serverlistmodel.h"
+#include "servers/serverpanel.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+
+class TestFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void serverStoppedDuringSampling();
+    void serverStopsAnswering();
+    void loginHangsUntilTheLoginTimeout();
+    void databaseListChangesBetweenConnects();
+    void settingsFileTruncated();
+    void settingsFolderUnwritableAtExit();
+};
+
+void TestFaults::serverStoppedDuringSampling() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    form.cbPeriod->setCurrentIndex(0);
+    TServer* s = f.addConnectedServer();
+    QTRY_VERIFY(form.MonitorModel->rowCount() > 0);
+    f.server().server().stop();
+    QTRY_COMPARE_WITH_TIMEOUT(s->State, stError, 10000);
+    QVERIFY(form.mmError->isVisible());
+    QVERIFY(form.mmError->toPlainText().contains(QStringLiteral("[FreeTDS]")));
+    form.close(); // and the window closes at once
+    QVERIFY(form.Dervel == nullptr);
+}
+
+void TestFaults::serverStopsAnswering() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    TServer* s = f.addConnectedServer();
+    QTRY_VERIFY(form.MonitorModel->rowCount() > 0);
+    s->Connection.setQueryTimeout(1); // the 30 seconds of real use, shortened
+    f.server().server().setResponseDelayMs(5000);
+    form.actRefresh->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(s->State, stError, 15000);
+    f.server().server().setResponseDelayMs(0);
+    QVERIFY2(form.mmError->toPlainText().contains(QStringLiteral("Timeout expired")),
+             qPrintable(form.mmError->toPlainText()));
+    QCOMPARE(form.MonitorStatusBar->panelText(0), QString());
+}
+
+void TestFaults::loginHangsUntilTheLoginTimeout() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    f.server().server().setSilent(true);
+    f.prompts().connectionAnswers << TScriptedPrompts::TConnectionAnswer{
+        true, QStringLiteral("Silent"), f.server().oledb() + QStringLiteral(";Connect Timeout=1")};
+    form.ServerPanel->actAddConnection->trigger();
+    f.server().server().setSilent(false);
+    QCOMPARE(form.SelectedServer()->State, stError);
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QVERIFY(f.prompts().messages.first().text.startsWith(
+        QStringLiteral("Ошибка при подключении к Silent:\r\n[FreeTDS]")));
+}
+
+void TestFaults::databaseListChangesBetweenConnects() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    TServer* s = f.addConnectedServer();
+    QVERIFY(!s->DBList.contains(QStringLiteral("Newcomer")));
+    form.ServerPanel->actDisconnect->trigger();
+    f.server().instance().addDatabase({.name = "Newcomer"});
+    form.ServerPanel->actConnect->trigger();
+    QVERIFY(s->DBList.contains(QStringLiteral("Newcomer")));
+    QVERIFY(form.cbDBList->findText(QStringLiteral("Newcomer")) >= 2);
+}
+
+void TestFaults::settingsFileTruncated() {
+    TMainFormFixture f;
+    f.form().ServerPanel->NewServer(QStringLiteral("Kept"), QStringLiteral("Data Source=a"), false);
+    f.restart();
+    const QString path = f.settingsFolder() + QStringLiteral("/registry.reg");
+    f.form().close();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    file.resize(whole.size() / 2); // cut in the middle of a line
+    file.close();
+    f.prompts().messages.clear();
+    f.restart();
+    QCOMPARE(f.prompts().messages.size(), 1);
+    // The damaged file is kept aside, whole as it was on disk.
+    const QStringList kept =
+        QDir(f.settingsFolder()).entryList({QStringLiteral("registry.reg.corrupt-*")});
+    QCOMPARE(kept.size(), 1);
+    QFile aside(f.settingsFolder() + QLatin1Char('/') + kept.first());
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), whole.left(whole.size() / 2));
+}
+
+void TestFaults::settingsFolderUnwritableAtExit() {
+    TMainFormFixture f;
+    f.form().ServerPanel->NewServer(QStringLiteral("A"), QStringLiteral("Data Source=a"), false);
+    f.restart();
+    // The store's file is replaced by a folder of the same name: nothing can be written.
+    const QString path = f.settingsFolder() + QStringLiteral("/registry.reg");
+    f.form().ServerPanel->NewServer(QStringLiteral("B"), QStringLiteral("Data Source=b"), false);
+    const QByteArray before = [&] {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    QVERIFY(QFile::rename(path, path + QStringLiteral(".saved")));
+    QVERIFY(QDir().mkdir(path));
+    f.prompts().messages.clear();
+    f.form().close();
+    f.restart(); // the save at exit fails; the start after it cannot read either
+    QVERIFY(!f.prompts().messages.isEmpty());
+    QVERIFY2(f.prompts().messages.first().text.startsWith(
+                 QStringLiteral("Ошибка при сохранении настроек:\r\n")),
+             qPrintable(f.prompts().messages.first().text));
+    // Nothing was lost: the file as it stood is untouched.
+    QVERIFY(QDir(path).removeRecursively());
+    QVERIFY(QFile::rename(path + QStringLiteral(".saved"), path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
