@@ -316,11 +316,9 @@ TypedSql Rewriter::variable(const Expr& e) {
     const std::string name = lowerCase(e.token.value);
     if (name == "@@spid")
         return typedSql(std::to_string(context_.spid), SqlType::SmallInt, false);
-    if (name == "@@servername") {
-        if (!context_.serverName)
-            return typedSql("NULL", SqlType::NVarChar, true, 128);
-        return typedSql(sqlString(*context_.serverName), SqlType::NVarChar, false, 128);
-    }
+    if (name == "@@servername") // nullable: an instance without a name gives NULL
+        return typedSql(context_.serverName ? sqlString(*context_.serverName) : "NULL",
+                        SqlType::NVarChar, true, 128);
     if (name == "@@version")
         return typedSql(sqlString(context_.version), SqlType::NVarChar, false, 300);
     if (name == "@@language")
