@@ -46,6 +46,13 @@ void datalengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// ts_error(n): fails the statement with a marker the batch runner turns into SQL Server's
+// error n (8134, divide by zero).
+void errorFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const std::string marker = "ts_error:" + std::to_string(sqlite3_value_int(argv[0]));
+    sqlite3_result_error(ctx, marker.c_str(), -1);
+}
+
 std::string quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
@@ -76,6 +83,9 @@ Model::Model(const Catalog& catalog) : catalog_(catalog) {
                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, datalengthFunction,
                                    nullptr, nullptr, nullptr) != SQLITE_OK)
         throw std::runtime_error("cannot register ts_datalength");
+    if (sqlite3_create_function_v2(db_.handle(), "ts_error", 1, SQLITE_UTF8, nullptr, errorFunction,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot register ts_error");
     createSchema();
 }
 

@@ -21,6 +21,11 @@ void NameScope::add(NameBinding binding) {
     bindings_.push_back(std::move(binding));
 }
 
+void NameScope::markOuter(std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last && i < bindings_.size(); ++i)
+        bindings_[i].outer = true;
+}
+
 TypedSql NameScope::resolve(const Expr& e) const {
     const std::string& name = e.parts.back();
     const std::vector<std::string> qualifier(e.parts.begin(), e.parts.end() - 1);
@@ -58,8 +63,8 @@ TypedSql NameScope::resolve(const Expr& e) const {
         }
         if (found) {
             const auto& c = found->object->columns[static_cast<std::size_t>(index)];
-            return typedSql(found->sqlAlias + "." + sqlIdentifier(c.name), c.type, c.nullable,
-                            c.length);
+            return typedSql(found->sqlAlias + "." + sqlIdentifier(c.name), c.type,
+                            c.nullable || found->outer, c.length);
         }
     }
     if (!qualifier.empty())

@@ -105,6 +105,13 @@ RewrittenSelect Rewriter::rewriteSelect(const SelectStmt& select, const NameScop
                 filters.push_back(on);
                 on.clear();
             }
+            const std::size_t added = scope.bindings().size() - 1;
+            if (join.type == JoinType::Left || join.type == JoinType::OuterApply)
+                scope.markOuter(added, added + 1);
+            else if (join.type == JoinType::Right)
+                scope.markOuter(0, added);
+            else if (join.type == JoinType::Full)
+                scope.markOuter(0, added + 1);
             from += kKeyword[static_cast<int>(join.type)] + src;
             if (!on.empty())
                 from += " ON " + on;
@@ -135,7 +142,7 @@ RewrittenSelect Rewriter::rewriteSelect(const SelectStmt& select, const NameScop
                 matched = true;
                 for (const auto& c : b.object->columns)
                     addItem(b.sqlAlias + "." + sqlIdentifier(c.name),
-                            Column{c.name, c.type, c.length, c.nullable});
+                            Column{c.name, c.type, c.length, c.nullable || b.outer});
             }
             if (!matched)
                 throw SqlError(107, 15,
@@ -364,6 +371,12 @@ TypedSql Rewriter::binary(const Expr& e, const NameScope& scope) {
     if (t.type == SqlType::Bit && (e.op == "+" || e.op == "-" || e.op == "*" || e.op == "/"))
         t.type = SqlType::Int;
     t.sql = "(" + l.sql + " " + e.op + " " + r.sql + ")";
+    // SQLite gives NULL for x/0; SQL Server ends the statement with 8134.
+    const bool constantDivisor =
+        (r.integerLiteral || e.args[1]->token.kind == TokenKind::Decimal) &&
+        r.sql.find_first_not_of("0.") != std::string::npos;
+    if ((e.op == "/" || e.op == "%") && !constantDivisor)
+        t.sql = "(CASE WHEN " + r.sql + " = 0 THEN ts_error(8134) ELSE " + t.sql + " END)";
     t.nullable = l.nullable || r.nullable;
     t.length = std::max(l.length, r.length);
     return t;

@@ -423,6 +423,12 @@ private slots:
         QTest::newRow("4145") << "select 1 from sys.databases where 1" << 4145 << 15
                               << "An expression of non-boolean type specified in a context "
                                  "where a condition is expected, near '1'.";
+        QTest::newRow("8134") << "select S.session_id / S.cpu_time from sys.dm_exec_sessions S "
+                                 "where S.session_id = 62"
+                              << 8134 << 16 << "Divide by zero error encountered.";
+        QTest::newRow("8115") << "select 2147483647 + 1" << 8115 << 16
+                              << "Arithmetic overflow error converting expression to data type "
+                                 "int.";
         QTest::newRow("2526") << "DBCC CHECKDB" << 2526 << 16
                               << "Incorrect DBCC statement. Check the documentation for the "
                                  "correct DBCC syntax and options.";

@@ -150,6 +150,16 @@ private slots:
             QCOMPARE(valueText(out.result->rows[0][0], c.type), value);
     }
 
+    void outerJoinColumnsAreNullable() {
+        const auto out = f.first(source("S.cpu_time, R.cpu_time, C.connection_id, "
+                                        "isnull(R.cpu_time,0), R.cpu_time + S.cpu_time"));
+        QVERIFY(out.result);
+        std::vector<bool> nullable;
+        for (const auto& c : out.result->columns)
+            nullable.push_back(c.nullable);
+        QCOMPARE(nullable, (std::vector<bool>{false, true, true, false, true}));
+    }
+
     void maxLengthTexts() {
         SessionSpec s;
         s.sessionId = 62;
