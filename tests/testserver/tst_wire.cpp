@@ -134,6 +134,31 @@ private slots:
         QCOMPARE(text(out.results.at(0).rows.at(0).at(0)), QString("Sales"));
     }
 
+    void unknownDatabaseFailsTheLogin() {
+        OdbcClient c;
+        QVERIFY(
+            !c.connect(OdbcClient::connectionString(port, "sa", "Dervel-2026", "Database=Nope")));
+        QVERIFY2(hasNative(c.connectDiags(), 4060), qPrintable(allDiags(c.connectDiags())));
+        QVERIFY(hasNative(c.connectDiags(), 18456));
+    }
+
+    void olderTdsVersionsAreAnswered_data() {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("7.2") << "7.2";
+        QTest::newRow("7.3") << "7.3";
+    }
+
+    void olderTdsVersionsAreAnswered() {
+        QFETCH(QString, version);
+        OdbcClient c;
+        QVERIFY(c.connect("Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(port) +
+                          ";UID=sa;PWD=Dervel-2026;TDS_Version=" + version.toStdString()));
+        const auto out = c.exec("select N'Ж' + T.text from sys.dm_exec_requests R cross apply "
+                                "sys.dm_exec_sql_text(R.sql_handle) T where R.session_id = @@spid");
+        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY(text(out.results.at(0).rows.at(0).at(0)).startsWith("Жselect N'Ж'"));
+    }
+
     void wrongPasswordFails_data() {
         QTest::addColumn<bool>("refuseFault");
         QTest::addColumn<QString>("password");
