@@ -436,6 +436,24 @@ private slots:
             QString("[FreeTDS][SQL Server]Process ID %1 is not an active process ID.").arg(spid));
     }
 
+    void killDuringADelayedReply() {
+        auto victim = connected();
+        const int spid = victim->spid();
+        const int killer = observer();
+        server->setResponseDelayMs(30000);
+        OdbcOutcome out;
+        QElapsedTimer timer;
+        timer.start();
+        std::thread client([&] { out = victim->exec("select 1"); });
+        QTRY_COMPARE(statusOf(killer, spid), QString("running"));
+        const auto kill = instance().execute(killer, "kill " + std::to_string(spid));
+        QVERIFY(kill.statements.at(0).messages.empty());
+        client.join();
+        QVERIFY(!SQL_SUCCEEDED(out.rc));
+        QVERIFY(timer.elapsed() < 20000);
+        QVERIFY(!instance().hasSession(spid));
+    }
+
     void endingSessionFromTheApiClosesConnection() {
         auto victim = connected();
         const int spid = victim->spid();
