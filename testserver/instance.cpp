@@ -4,9 +4,9 @@
 #include "catalog.h"
 #include "local_clock.h"
 #include "model.h"
+#include "scripted_rows.h"
 #include "seed.h"
 #include "session_activity.h"
-#include "spec_rows.h"
 
 #include <algorithm>
 #include <cctype>
@@ -74,33 +74,33 @@ struct Instance::Impl {
         return buf;
     }
 
-    int insertSession(const SessionSpec& spec) {
-        int id = spec.sessionId;
+    int insertSession(const ScriptedSession& session) {
+        int id = session.sessionId;
         if (id == 0)
             id = allocateSpid();
         if (id < 1 || id > 32767)
             throw std::invalid_argument("session id out of range: " + std::to_string(id));
         if (model.sessionExists(id))
             throw std::invalid_argument("session id in use: " + std::to_string(id));
-        const double loginTime = spec.loginTime.value_or(now());
-        model.insert(catalog.sessions(), sessionRow(spec, id, loginTime));
-        if (spec.isUserProcess && spec.withConnection)
+        const double loginTime = session.loginTime.value_or(now());
+        model.insert(catalog.sessions(), sessionRow(session, id, loginTime));
+        if (session.isUserProcess && session.withConnection)
             model.insert(catalog.connections(),
-                         connectionRow(spec.connection, id, loginTime, newConnectionId()));
-        if (spec.inputBuffer)
-            model.setInputBuffer(id, InputBuffer{"Language Event", 0, *spec.inputBuffer});
+                         connectionRow(session.connection, id, loginTime, newConnectionId()));
+        if (session.inputBuffer)
+            model.setInputBuffer(id, InputBuffer{"Language Event", 0, *session.inputBuffer});
         return id;
     }
 
-    void insertRequest(const RequestSpec& spec) {
-        const auto sessionDb = model.sessionDatabaseId(spec.sessionId);
+    void insertRequest(const ScriptedRequest& request) {
+        const auto sessionDb = model.sessionDatabaseId(request.sessionId);
         if (!sessionDb)
-            throw std::invalid_argument("no session " + std::to_string(spec.sessionId));
-        if (model.requestExists(spec.sessionId, spec.requestId))
-            throw std::invalid_argument("request in use: " + std::to_string(spec.requestId));
+            throw std::invalid_argument("no session " + std::to_string(request.sessionId));
+        if (model.requestExists(request.sessionId, request.requestId))
+            throw std::invalid_argument("request in use: " + std::to_string(request.requestId));
         RequestLinks links;
-        if (spec.sqlText) {
-            Bytes handle = model.storeSqlText(*spec.sqlText);
+        if (request.sqlText) {
+            Bytes handle = model.storeSqlText(*request.sqlText);
             links.sqlHandle = handle;
             handle[0] = 0x06;
             links.planHandle = handle;
@@ -108,11 +108,11 @@ struct Instance::Impl {
         links.connectionId =
             model
                 .scalar("SELECT connection_id FROM connections WHERE session_id = ?",
-                        {num(spec.sessionId)})
+                        {num(request.sessionId)})
                 .value_or(Value());
-        links.databaseId = spec.databaseId.value_or(*sessionDb);
-        links.startTime = spec.startTime.value_or(now());
-        model.insert(catalog.requests(), requestRow(spec, links));
+        links.databaseId = request.databaseId.value_or(*sessionDb);
+        links.startTime = request.startTime.value_or(now());
+        model.insert(catalog.requests(), requestRow(request, links));
     }
 
     template <typename F> void transaction(F body) {
@@ -206,21 +206,21 @@ LoginResult Instance::login(const LoginInfo& info) {
         result.error = loginFailed(info.user);
         return result;
     }
-    SessionSpec spec;
-    spec.loginName = it->second.first;
-    spec.hostName = info.host;
-    spec.programName = info.program;
-    spec.clientInterfaceName = info.clientInterface;
-    spec.hostProcessId = info.hostProcessId;
-    spec.memoryUsage = 2;
-    spec.databaseId = *dbId;
-    spec.connection.clientNetAddress = info.clientAddress;
-    spec.connection.clientTcpPort = info.clientPort;
-    spec.connection.localNetAddress = info.serverAddress;
-    spec.connection.localTcpPort = info.serverPort;
-    spec.connection.netPacketSize = info.packetSize;
-    spec.connection.overrides["protocol_version"] = std::int64_t{info.tdsVersion};
-    result.spid = d->insertSession(spec);
+    ScriptedSession session;
+    session.loginName = it->second.first;
+    session.hostName = info.host;
+    session.programName = info.program;
+    session.clientInterfaceName = info.clientInterface;
+    session.hostProcessId = info.hostProcessId;
+    session.memoryUsage = 2;
+    session.databaseId = *dbId;
+    session.connection.clientNetAddress = info.clientAddress;
+    session.connection.clientTcpPort = info.clientPort;
+    session.connection.localNetAddress = info.serverAddress;
+    session.connection.localTcpPort = info.serverPort;
+    session.connection.netPacketSize = info.packetSize;
+    session.connection.overrides["protocol_version"] = std::int64_t{info.tdsVersion};
+    result.spid = d->insertSession(session);
     d->tdsSessions.insert(result.spid);
     result.ok = true;
     result.database = d->model.databaseName(*dbId).value_or(wanted);
@@ -296,43 +296,43 @@ void Instance::addLogin(const std::string& name, const std::string& password) {
     d->logins[lower(name)] = {name, password};
 }
 
-int Instance::addDatabase(const DatabaseSpec& spec) {
+int Instance::addDatabase(const ScriptedDatabase& s) {
     std::lock_guard<std::mutex> lock(d->mutex);
-    const int id = spec.databaseId ? spec.databaseId : d->model.nextDatabaseId();
+    const int id = s.databaseId ? s.databaseId : d->model.nextDatabaseId();
     try {
-        d->model.insert(d->catalog.databases(), databaseRow(spec, id, d->now()));
+        d->model.insert(d->catalog.databases(), databaseRow(s, id, d->now()));
     } catch (const std::runtime_error& e) {
         throw std::invalid_argument(std::string("database rejected: ") + e.what());
     }
     return id;
 }
 
-int Instance::addSession(const SessionSpec& spec) {
+int Instance::addSession(const ScriptedSession& s) {
     std::lock_guard<std::mutex> lock(d->mutex);
     int id = 0;
-    d->transaction([&] { id = d->insertSession(spec); });
+    d->transaction([&] { id = d->insertSession(s); });
     return id;
 }
 
-std::vector<int> Instance::addSessions(const std::vector<SessionSpec>& specs) {
+std::vector<int> Instance::addSessions(const std::vector<ScriptedSession>& items) {
     std::lock_guard<std::mutex> lock(d->mutex);
     std::vector<int> ids;
-    ids.reserve(specs.size());
+    ids.reserve(items.size());
     d->transaction([&] {
-        for (const auto& s : specs)
+        for (const auto& s : items)
             ids.push_back(d->insertSession(s));
     });
     return ids;
 }
 
-void Instance::addRequest(const RequestSpec& spec) {
-    addRequests({spec});
+void Instance::addRequest(const ScriptedRequest& s) {
+    addRequests({s});
 }
 
-void Instance::addRequests(const std::vector<RequestSpec>& specs) {
+void Instance::addRequests(const std::vector<ScriptedRequest>& items) {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->transaction([&] {
-        for (const auto& s : specs)
+        for (const auto& s : items)
             d->insertRequest(s);
     });
 }

@@ -82,12 +82,12 @@ public:
     // handful of system sessions (ids below 51, is_user_process 0) most with a background
     // request. Scripting calls throw std::invalid_argument for an unknown column, a session
     // id in use, a request of a missing session and the like.
-    int addDatabase(const DatabaseSpec& spec); // returns its database_id
-    int addSession(const SessionSpec& spec);   // returns its session_id
+    int addDatabase(const ScriptedDatabase& database); // returns its database_id
+    int addSession(const ScriptedSession& session);    // returns its session_id
     // Many sessions in one transaction: the fast way to script thousands.
-    std::vector<int> addSessions(const std::vector<SessionSpec>& specs);
-    void addRequest(const RequestSpec& spec);
-    void addRequests(const std::vector<RequestSpec>& specs);
+    std::vector<int> addSessions(const std::vector<ScriptedSession>& sessions);
+    void addRequest(const ScriptedRequest& request);
+    void addRequests(const std::vector<ScriptedRequest>& requests);
     // Sets columns of existing rows by their SQL Server names.
     void updateSession(int spid, const ColumnOverrides& columns);
     void updateRequest(int spid, int requestId, const ColumnOverrides& columns);

@@ -17,7 +17,7 @@ constexpr int kSessions = 10000;
 
 // Every third session runs a request; every tenth of those waits for the one before.
 void script(Instance& instance) {
-    std::vector<SessionSpec> sessions(kSessions);
+    std::vector<ScriptedSession> sessions(kSessions);
     for (int i = 0; i < kSessions; ++i) {
         auto& s = sessions[static_cast<std::size_t>(i)];
         s.sessionId = 100 + i;
@@ -31,9 +31,9 @@ void script(Instance& instance) {
         s.connection.clientTcpPort = 40000 + i % 20000;
     }
     instance.addSessions(sessions);
-    std::vector<RequestSpec> requests;
+    std::vector<ScriptedRequest> requests;
     for (int i = 0; i < kSessions; i += 3) {
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = 100 + i;
         r.sqlText = "select * from orders where id = " + std::to_string(i % 100);
         if (i % 30 == 0 && i > 0) {
@@ -63,7 +63,7 @@ private slots:
     void samplingQueryInTheEngine() {
         Instance instance;
         script(instance);
-        SessionSpec self;
+        ScriptedSession self;
         self.withConnection = false;
         const int spid = instance.addSession(self);
         const std::string sql = samplingQuery({{}, {}, 1, false});

@@ -99,28 +99,28 @@ class TstEngine : public QObject {
     // alice runs a request in Sales and blocks bob's; O'Brien never ran anything and has
     // database id 0.
     void script() {
-        SessionSpec alice;
+        ScriptedSession alice;
         alice.sessionId = 60;
         alice.loginName = "alice";
         alice.databaseId = 5;
         alice.status = "running";
         alice.lastRequestStartTime = *types::parseDateTime("2025-06-01 10:00:00");
-        SessionSpec bob;
+        ScriptedSession bob;
         bob.sessionId = 61;
         bob.loginName = "bob";
         bob.databaseId = 6;
         bob.status = "running";
-        SessionSpec obrien;
+        ScriptedSession obrien;
         obrien.sessionId = 62;
         obrien.loginName = "O'Brien";
         obrien.databaseId = 0;
         obrien.withConnection = false;
         f->instance.addSessions({alice, bob, obrien});
-        RequestSpec a;
+        ScriptedRequest a;
         a.sessionId = 60;
         a.sqlText = "update t set x = 1";
         a.command = "UPDATE";
-        RequestSpec b;
+        ScriptedRequest b;
         b.sessionId = 61;
         b.status = "suspended";
         b.blockingSessionId = 60;
@@ -332,7 +332,7 @@ private slots:
         QFETCH(int, start);
         QFETCH(int, end);
         QFETCH(QString, idx);
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = 62;
         r.sqlText = "select 1;\r\nselect 2;\r\nselect 3";
         r.statementStartOffset = start;
@@ -596,7 +596,7 @@ private slots:
     }
 
     void scriptedColumnsAndOverrides() {
-        SessionSpec s;
+        ScriptedSession s;
         s.sessionId = 70;
         s.ntDomain = "CORP";
         s.ntUserName = "jdoe";
@@ -622,20 +622,20 @@ private slots:
     }
 
     void scriptingRejectsMistakes() {
-        SessionSpec dup;
+        ScriptedSession dup;
         dup.sessionId = 60;
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, f->instance.addSession(dup));
-        SessionSpec bad;
+        ScriptedSession bad;
         bad.overrides = {{"no_such_column", std::int64_t{1}}};
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, f->instance.addSession(bad));
-        RequestSpec orphan;
+        ScriptedRequest orphan;
         orphan.sessionId = 999;
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, f->instance.addRequest(orphan));
-        RequestSpec twice;
+        ScriptedRequest twice;
         twice.sessionId = 60;
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, f->instance.addRequest(twice));
         // A failed bulk call leaves nothing half-done.
-        SessionSpec fine;
+        ScriptedSession fine;
         fine.sessionId = 80;
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, f->instance.addSessions({fine, dup}));
         QVERIFY(!f->instance.hasSession(80));
@@ -650,7 +650,7 @@ private slots:
         const std::string check = "select login_name from sys.dm_exec_sessions where "
                                   "session_id=62 and login_name='O''Brien'";
         QCOMPARE(f->first(check).result->rows.size(), std::size_t(0));
-        SessionSpec back;
+        ScriptedSession back;
         back.sessionId = 62;
         back.loginName = "carol";
         f->instance.addSession(back);
@@ -669,7 +669,7 @@ private slots:
     }
 
     void newSessionIdsStartAt51AndGoRound() {
-        SessionSpec s;
+        ScriptedSession s;
         const int a = f->instance.addSession(s);
         const int b = f->instance.addSession(s);
         QCOMPARE(b, a + 1);

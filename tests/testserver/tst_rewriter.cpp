@@ -22,7 +22,7 @@ class TstRewriter : public QObject {
 
 private slots:
     void initTestCase() {
-        SessionSpec alice;
+        ScriptedSession alice;
         alice.sessionId = 60;
         alice.loginName = "alice";
         alice.hostName = "host-a";
@@ -31,17 +31,17 @@ private slots:
         alice.writes = 7;
         alice.loginTime = *types::parseDateTime("2024-02-29 13:45:30.500");
         alice.databaseId = 5;
-        SessionSpec bob;
+        ScriptedSession bob;
         bob.sessionId = 61;
         bob.loginName = "bob";
         f.instance.addSessions({alice, bob});
-        RequestSpec running;
+        ScriptedRequest running;
         running.sessionId = 60;
         running.cpuTime = 20;
         running.reads = 3;
         running.writes = 4;
         running.sqlText = "select 1";
-        RequestSpec blocked;
+        ScriptedRequest blocked;
         blocked.sessionId = 61;
         blocked.status = "suspended";
         blocked.blockingSessionId = 60;
@@ -161,10 +161,10 @@ private slots:
     }
 
     void maxLengthTexts() {
-        SessionSpec s;
+        ScriptedSession s;
         s.sessionId = 62;
         f.instance.addSession(s);
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = 62;
         r.sqlText = "select 'Ж'";
         f.instance.addRequest(r);

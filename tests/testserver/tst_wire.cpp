@@ -73,7 +73,7 @@ class TstWire : public QObject {
     // A scripted session with no connection lets a test look at the views while a TDS
     // session is busy.
     int observer() {
-        SessionSpec s;
+        ScriptedSession s;
         s.withConnection = false;
         return instance().addSession(s);
     }
@@ -184,13 +184,13 @@ private slots:
     }
 
     void columnTypesWithValuesAndNulls() {
-        SessionSpec s;
+        ScriptedSession s;
         s.hostName = "Хост-α";
         s.reads = 5'000'000'000LL;
         s.loginTime = *types::parseDateTime("2024-02-29 13:45:30.500");
         s.overrides["context_info"] = std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF};
         const int spid = instance().addSession(s);
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = spid;
         r.sqlText = "select 1";
         instance().addRequest(r);
@@ -329,10 +329,10 @@ private slots:
     }
 
     void samplingQuerySpansManyPackets() {
-        std::vector<SessionSpec> specs(3000);
-        for (std::size_t i = 0; i < specs.size(); ++i)
-            specs[i].programName = "program " + std::to_string(i);
-        instance().addSessions(specs);
+        std::vector<ScriptedSession> sessions(3000);
+        for (std::size_t i = 0; i < sessions.size(); ++i)
+            sessions[i].programName = "program " + std::to_string(i);
+        instance().addSessions(sessions);
         auto c = connected();
         const auto out = c->exec(samplingQuery({{}, {userOnlyFilter()}, 1, true}));
         QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
@@ -387,8 +387,8 @@ private slots:
     }
 
     void droppedConnectionFault() {
-        std::vector<SessionSpec> specs(50);
-        instance().addSessions(specs);
+        std::vector<ScriptedSession> sessions(50);
+        instance().addSessions(sessions);
         auto c = connected();
         const int spid = c->spid();
         server->dropConnectionAfterRows(2);

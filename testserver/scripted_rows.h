@@ -9,9 +9,9 @@
 
 namespace testserver {
 
-ColumnValues databaseRow(const DatabaseSpec& spec, int id, double createDate);
-ColumnValues sessionRow(const SessionSpec& spec, int id, double loginTime);
-ColumnValues connectionRow(const ConnectionSpec& spec, int id, double loginTime,
+ColumnValues databaseRow(const ScriptedDatabase& database, int id, double createDate);
+ColumnValues sessionRow(const ScriptedSession& session, int id, double loginTime);
+ColumnValues connectionRow(const ScriptedConnection& connection, int id, double loginTime,
                            const std::string& connectionId);
 
 // What a request row takes from elsewhere: its text's handles, its session's
@@ -24,6 +24,6 @@ struct RequestLinks {
     double startTime = 0;
 };
 
-ColumnValues requestRow(const RequestSpec& spec, const RequestLinks& links);
+ColumnValues requestRow(const ScriptedRequest& request, const RequestLinks& links);
 
 } // namespace testserver
