@@ -105,11 +105,10 @@ struct Instance::Impl {
             handle[0] = 0x06;
             links.planHandle = handle;
         }
-        links.connectionId =
-            model
-                .scalar("SELECT connection_id FROM connections WHERE session_id = ?",
-                        {num(request.sessionId)})
-                .value_or(Value());
+        if (auto connection =
+                model.scalar("SELECT connection_id FROM connections WHERE session_id = ?",
+                             {num(request.sessionId)}))
+            links.connectionId = std::move(*connection);
         links.databaseId = request.databaseId.value_or(*sessionDb);
         links.startTime = request.startTime.value_or(now());
         model.insert(catalog.requests(), requestRow(request, links));

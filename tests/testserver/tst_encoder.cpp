@@ -117,11 +117,7 @@ private slots:
     void doneAndMessages() {
         QCOMPARE(hex(tds::done(tds::kDoneCount | tds::kDoneMore, tds::kCurCmdSelect, 7)),
                  QString("fd 11 00 c1 00 07 00 00 00 00 00 00 00"));
-        Message m;
-        m.number = 208;
-        m.severity = 16;
-        m.text = "x";
-        m.line = 2;
+        Message m{208, 1, 16, std::string("x"), 2};
         QCOMPARE(hex(tds::message(m, "S")),
                  QString("aa 12 00 d0 00 00 00 01 10 01 00 78 00 01 53 00 00 02 00 00 00"));
         m.severity = 0;
