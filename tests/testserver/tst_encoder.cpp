@@ -1,9 +1,14 @@
 // The bytes of the TDS tokens that carry results, checked against the layouts FreeTDS
 // accepts: type info per SQL type, row values, NULLs in ROW and NBCROW, PLP for max types.
 
+#include "tds_channel.h"
 #include "tds_encoder.h"
+#include "tds_reply_writer.h"
 
 #include <QtTest>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace testserver;
 
@@ -127,6 +132,44 @@ private slots:
                      hex(std::string("M\0i\0c\0r\0o\0s\0o\0f\0t\0 \0S\0Q\0L\0 \0S\0e\0r\0v\0e\0r\0",
                                      40)) +
                      " 0f 00 10 e2");
+    }
+
+    void packetsCarryTheSessionIdAndSplitAtThePacketSize() {
+        int fds[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        {
+            TdsChannel server(fds[0]);
+            server.setSpid(57);
+            server.setPacketSize(512);
+            TdsReplyWriter w(server);
+            w.append(std::string(1000, 'x'));
+            QVERIFY(w.finish());
+        }
+        std::string wire(2000, '\0');
+        std::size_t got = 0;
+        while (got < 1000 + 2 * 8) {
+            const auto n = ::read(fds[1], wire.data() + got, wire.size() - got);
+            QVERIFY(n > 0);
+            got += static_cast<std::size_t>(n);
+        }
+        QCOMPARE(got, std::size_t(1016));
+        // 504 + 496 bytes of payload: two packets, the last one ends the message.
+        QCOMPARE(hex(wire.substr(0, 8)), QString("04 00 02 00 00 39 01 00"));
+        QCOMPARE(hex(wire.substr(512, 8)), QString("04 01 01 f8 00 39 02 00"));
+
+        // A request split over two packets is read as one message.
+        const char packets[] = {1, 0, 0, 10, 0, 0, 1, 0, 'a', 'b',       // not the last
+                                1, 1, 0, 11, 0, 0, 2, 0, 'c', 'd', 'e'}; // end of message
+        const std::string request(packets, sizeof packets);
+        QCOMPARE(::write(fds[1], request.data(), request.size()), ssize_t(request.size()));
+        TdsChannel client(fds[0]);
+        TdsMessage message;
+        QVERIFY(client.read(message));
+        QCOMPARE(message.type, tds::kSqlBatch);
+        QCOMPARE(QString::fromStdString(message.payload), QString("abcde"));
+        ::close(fds[1]);
+        QVERIFY(!client.read(message)); // the peer has gone
+        ::close(fds[0]);
     }
 };
 
