@@ -57,6 +57,8 @@ public:
     void logout(int spid);
     // Runs one SQL batch for the session. While it runs, the session is "running" with a
     // request of its own; afterwards "sleeping" with its last request times updated.
+    // Tests may run batches as scripted sessions too; that batch takes request 0 of the
+    // session while it runs (a scripted request 0 of that session goes).
     BatchOutcome execute(int spid, const std::string& batchUtf8);
     // A batch has arrived but its reply is held back (the delay fault): the session shows
     // it running from now on. execute() then runs it; cancelBatch() drops it (ATTENTION).
