@@ -121,7 +121,15 @@ StatementOutcome BatchRunner::runSelect(const Statement& s) {
     SqliteStmt st(model_.db().handle(), query.sql);
     ResultSet rs;
     const std::size_t n = query.columns.size();
-    while (st.step()) {
+    for (;;) {
+        try {
+            if (!st.step())
+                break;
+        } catch (const std::runtime_error& e) {
+            if (std::string(e.what()).find("ts_error:8134") != std::string::npos)
+                statementError(8134, 16, "Divide by zero error encountered.", s.first);
+            throw;
+        }
         Row row;
         row.reserve(n);
         for (std::size_t i = 0; i < n; ++i) {

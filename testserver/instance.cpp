@@ -4,8 +4,9 @@
 #include "catalog.h"
 #include "local_clock.h"
 #include "model.h"
+#include "scripted_rows.h"
 #include "seed.h"
-#include "utf.h"
+#include "session_activity.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,7 +14,6 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <sqlite3.h>
 #include <stdexcept>
 
 namespace testserver {
@@ -26,43 +26,8 @@ std::string lower(std::string s) {
     return s;
 }
 
-Value opt(const std::optional<std::string>& v) {
-    return v ? Value(*v) : Value(std::monostate{});
-}
-
-Value opt(const std::optional<double>& v) {
-    return v ? Value(*v) : Value(std::monostate{});
-}
-
-Value opt(const std::optional<int>& v) {
-    return v ? Value(std::int64_t{*v}) : Value(std::monostate{});
-}
-
 Value num(std::int64_t v) {
     return Value(v);
-}
-
-void append(ColumnValues& values, const ColumnOverrides& overrides) {
-    for (const auto& [name, value] : overrides)
-        values.emplace_back(name, value);
-}
-
-// sqlite: ts_datalength(x) - the bytes SQL Server stores for an nvarchar value.
-void datalengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_NULL:
-        sqlite3_result_null(ctx);
-        return;
-    case SQLITE_BLOB:
-        sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
-        return;
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-        const int n = sqlite3_value_bytes(argv[0]);
-        sqlite3_result_int64(
-            ctx, 2 * static_cast<sqlite3_int64>(utf::utf16Length(std::string_view(text, n))));
-    }
-    }
 }
 
 } // namespace
@@ -82,7 +47,7 @@ struct Instance::Impl {
     std::uint64_t connectionSerial = 0;
     std::set<int> tdsSessions;
     std::set<int> nocount;
-    std::map<int, std::string> activeBatches; // spid -> batch text
+    SessionActivity activity{model};
 
     double now() const { return clock(); }
 
@@ -109,117 +74,44 @@ struct Instance::Impl {
         return buf;
     }
 
-    int insertSession(const SessionSpec& spec) {
-        int id = spec.sessionId;
+    int insertSession(const ScriptedSession& session) {
+        int id = session.sessionId;
         if (id == 0)
             id = allocateSpid();
         if (id < 1 || id > 32767)
             throw std::invalid_argument("session id out of range: " + std::to_string(id));
         if (model.sessionExists(id))
             throw std::invalid_argument("session id in use: " + std::to_string(id));
-        const double loginTime = spec.loginTime.value_or(now());
-        ColumnValues v = {{"session_id", num(id)},
-                          {"login_time", loginTime},
-                          {"host_name", opt(spec.hostName)},
-                          {"program_name", opt(spec.programName)},
-                          {"host_process_id", opt(spec.hostProcessId)},
-                          {"client_version", spec.isUserProcess ? Value(num(7)) : Value()},
-                          {"client_interface_name", opt(spec.clientInterfaceName)},
-                          {"login_name", spec.loginName},
-                          {"nt_domain", opt(spec.ntDomain)},
-                          {"nt_user_name", opt(spec.ntUserName)},
-                          {"status", spec.status},
-                          {"cpu_time", num(spec.cpuTime)},
-                          {"memory_usage", num(spec.memoryUsage)},
-                          {"total_scheduled_time", num(spec.totalScheduledTime)},
-                          {"total_elapsed_time", num(spec.totalElapsedTime)},
-                          {"endpoint_id", num(spec.isUserProcess ? 4 : 0)},
-                          {"last_request_start_time", opt(spec.lastRequestStartTime)},
-                          {"last_request_end_time", opt(spec.lastRequestEndTime)},
-                          {"reads", num(spec.reads)},
-                          {"writes", num(spec.writes)},
-                          {"logical_reads", num(spec.logicalReads)},
-                          {"is_user_process", num(spec.isUserProcess ? 1 : 0)},
-                          {"transaction_isolation_level", num(spec.transactionIsolationLevel)},
-                          {"lock_timeout", num(spec.lockTimeout)},
-                          {"row_count", num(spec.rowCount)},
-                          {"original_login_name", spec.originalLoginName.value_or(spec.loginName)},
-                          {"database_id", num(spec.databaseId)},
-                          {"open_transaction_count", num(spec.openTransactionCount)}};
-        append(v, spec.overrides);
-        model.insert(catalog.sessions(), v);
-        if (spec.isUserProcess && spec.withConnection) {
-            const ConnectionSpec& c = spec.connection;
-            ColumnValues cv = {{"session_id", num(id)},
-                               {"most_recent_session_id", num(id)},
-                               {"connect_time", c.connectTime.value_or(loginTime)},
-                               {"net_transport", c.netTransport},
-                               {"protocol_type", c.protocolType},
-                               {"auth_scheme", c.authScheme},
-                               {"encrypt_option", c.encryptOption},
-                               {"last_read", loginTime},
-                               {"last_write", loginTime},
-                               {"net_packet_size", num(c.netPacketSize)},
-                               {"client_net_address", c.clientNetAddress},
-                               {"client_tcp_port", num(c.clientTcpPort)},
-                               {"local_net_address", c.localNetAddress},
-                               {"local_tcp_port", num(c.localTcpPort)},
-                               {"connection_id", newConnectionId()}};
-            append(cv, c.overrides);
-            model.insert(catalog.connections(), cv);
-        }
-        if (spec.inputBuffer)
-            model.setInputBuffer(id, InputBuffer{"Language Event", 0, *spec.inputBuffer});
+        const double loginTime = session.loginTime.value_or(now());
+        model.insert(catalog.sessions(), sessionRow(session, id, loginTime));
+        if (session.isUserProcess && session.withConnection)
+            model.insert(catalog.connections(),
+                         connectionRow(session.connection, id, loginTime, newConnectionId()));
+        if (session.inputBuffer)
+            model.setInputBuffer(id, InputBuffer{"Language Event", 0, *session.inputBuffer});
         return id;
     }
 
-    void insertRequest(const RequestSpec& spec) {
-        const auto sessionDb = model.sessionDatabaseId(spec.sessionId);
+    void insertRequest(const ScriptedRequest& request) {
+        const auto sessionDb = model.sessionDatabaseId(request.sessionId);
         if (!sessionDb)
-            throw std::invalid_argument("no session " + std::to_string(spec.sessionId));
-        if (model.requestExists(spec.sessionId, spec.requestId))
-            throw std::invalid_argument("request in use: " + std::to_string(spec.requestId));
-        Value handle, plan, start, end;
-        if (spec.sqlText) {
-            Bytes h = model.storeSqlText(*spec.sqlText);
-            handle = h;
-            h[0] = 0x06;
-            plan = h;
-            start = num(spec.statementStartOffset);
-            end = num(spec.statementEndOffset);
+            throw std::invalid_argument("no session " + std::to_string(request.sessionId));
+        if (model.requestExists(request.sessionId, request.requestId))
+            throw std::invalid_argument("request in use: " + std::to_string(request.requestId));
+        RequestLinks links;
+        if (request.sqlText) {
+            Bytes handle = model.storeSqlText(*request.sqlText);
+            links.sqlHandle = handle;
+            handle[0] = 0x06;
+            links.planHandle = handle;
         }
-        const auto connection = model.scalar(
-            "SELECT connection_id FROM connections WHERE session_id = ?", {num(spec.sessionId)});
-        ColumnValues v = {{"session_id", num(spec.sessionId)},
-                          {"request_id", num(spec.requestId)},
-                          {"start_time", spec.startTime.value_or(now())},
-                          {"status", spec.status},
-                          {"command", spec.command},
-                          {"sql_handle", handle},
-                          {"statement_start_offset", start},
-                          {"statement_end_offset", end},
-                          {"plan_handle", plan},
-                          {"database_id", num(spec.databaseId.value_or(*sessionDb))},
-                          {"connection_id", connection.value_or(Value())},
-                          {"blocking_session_id", num(spec.blockingSessionId)},
-                          {"wait_type", opt(spec.waitType)},
-                          {"wait_time", num(spec.waitTime)},
-                          {"last_wait_type", spec.lastWaitType},
-                          {"wait_resource", spec.waitResource},
-                          {"open_transaction_count", num(spec.openTransactionCount)},
-                          {"cpu_time", num(spec.cpuTime)},
-                          {"total_elapsed_time", num(spec.totalElapsedTime)},
-                          {"reads", num(spec.reads)},
-                          {"writes", num(spec.writes)},
-                          {"logical_reads", num(spec.logicalReads)},
-                          {"transaction_isolation_level", num(spec.transactionIsolationLevel)},
-                          {"lock_timeout", num(spec.lockTimeout)},
-                          {"row_count", num(spec.rowCount)},
-                          {"nest_level", num(spec.nestLevel)},
-                          {"granted_query_memory", num(spec.grantedQueryMemory)},
-                          {"executing_managed_code", num(spec.executingManagedCode ? 1 : 0)}};
-        append(v, spec.overrides);
-        model.insert(catalog.requests(), v);
+        if (auto connection =
+                model.scalar("SELECT connection_id FROM connections WHERE session_id = ?",
+                             {num(request.sessionId)}))
+            links.connectionId = std::move(*connection);
+        links.databaseId = request.databaseId.value_or(*sessionDb);
+        links.startTime = request.startTime.value_or(now());
+        model.insert(catalog.requests(), requestRow(request, links));
     }
 
     template <typename F> void transaction(F body) {
@@ -237,67 +129,9 @@ struct Instance::Impl {
         if (!model.sessionExists(spid))
             return;
         model.deleteSession(spid);
-        activeBatches.erase(spid);
+        activity.forget(spid);
         nocount.erase(spid);
         ended.push_back(spid);
-    }
-
-    void beginBatchLocked(int spid, const std::string& text) {
-        if (activeBatches.count(spid) || !model.sessionExists(spid))
-            return;
-        activeBatches[spid] = text;
-        const double t = now();
-        Bytes handle = model.storeSqlText(text);
-        model.setInputBuffer(spid, InputBuffer{"Language Event", 0, text});
-        Bytes plan = handle;
-        plan[0] = 0x06;
-        model.deleteRequest(spid, 0);
-        auto& st = model.db().statement(
-            "INSERT INTO requests (session_id, request_id, start_time, status, command, "
-            "sql_handle, statement_start_offset, statement_end_offset, plan_handle, database_id, "
-            "connection_id, transaction_isolation_level, lock_timeout, text_size, language, "
-            "date_format, date_first, quoted_identifier, arithabort, ansi_null_dflt_on, "
-            "ansi_defaults, ansi_warnings, ansi_padding, ansi_nulls, concat_null_yields_null, "
-            "deadlock_priority, task_address) "
-            "SELECT s.session_id, 0, ?, 'running', 'SELECT', ?, 0, -1, ?, s.database_id, "
-            "(SELECT connection_id FROM connections c WHERE c.session_id = s.session_id), "
-            "s.transaction_isolation_level, s.lock_timeout, s.text_size, s.language, "
-            "s.date_format, s.date_first, s.quoted_identifier, s.arithabort, "
-            "s.ansi_null_dflt_on, s.ansi_defaults, s.ansi_warnings, s.ansi_padding, "
-            "s.ansi_nulls, s.concat_null_yields_null, s.deadlock_priority, "
-            "x'0000010000000000' FROM sessions s WHERE s.session_id = ?");
-        st.bind(1, t);
-        st.bind(2, handle);
-        st.bind(3, plan);
-        st.bindInt(4, spid);
-        st.run();
-        model.update(catalog.sessions(),
-                     {{"status", std::string("running")}, {"last_request_start_time", t}},
-                     "session_id = ?", {num(spid)});
-    }
-
-    void endBatchLocked(int spid, bool completed) {
-        const auto it = activeBatches.find(spid);
-        if (it == activeBatches.end())
-            return;
-        const Bytes handle = Model::handleFor(it->second);
-        activeBatches.erase(it);
-        if (!model.sessionExists(spid))
-            return;
-        model.deleteRequest(spid, 0);
-        const double t = now();
-        ColumnValues session = {{"status", std::string("sleeping")}};
-        if (completed)
-            session.emplace_back("last_request_end_time", t);
-        model.update(catalog.sessions(), session, "session_id = ?", {num(spid)});
-        auto& st = model.db().statement(
-            "UPDATE connections SET num_reads = num_reads + 1, num_writes = num_writes + 1, "
-            "last_read = ?, last_write = ?, most_recent_sql_handle = ? WHERE session_id = ?");
-        st.bind(1, t);
-        st.bind(2, t);
-        st.bind(3, handle);
-        st.bindInt(4, spid);
-        st.run();
     }
 
     SessionContext contextFor(int spid) {
@@ -336,10 +170,6 @@ struct Instance::Impl {
 };
 
 Instance::Instance() : d(std::make_unique<Impl>()) {
-    if (sqlite3_create_function_v2(d->model.db().handle(), "ts_datalength", 1,
-                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, datalengthFunction,
-                                   nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw std::runtime_error("cannot register ts_datalength");
     addLogin("sa", "Dervel-2026");
     seedInstance(*this, d->now());
 }
@@ -375,21 +205,21 @@ LoginResult Instance::login(const LoginInfo& info) {
         result.error = loginFailed(info.user);
         return result;
     }
-    SessionSpec spec;
-    spec.loginName = it->second.first;
-    spec.hostName = info.host;
-    spec.programName = info.program;
-    spec.clientInterfaceName = info.clientInterface;
-    spec.hostProcessId = info.hostProcessId;
-    spec.memoryUsage = 2;
-    spec.databaseId = *dbId;
-    spec.connection.clientNetAddress = info.clientAddress;
-    spec.connection.clientTcpPort = info.clientPort;
-    spec.connection.localNetAddress = info.serverAddress;
-    spec.connection.localTcpPort = info.serverPort;
-    spec.connection.netPacketSize = info.packetSize;
-    spec.connection.overrides["protocol_version"] = std::int64_t{info.tdsVersion};
-    result.spid = d->insertSession(spec);
+    ScriptedSession session;
+    session.loginName = it->second.first;
+    session.hostName = info.host;
+    session.programName = info.program;
+    session.clientInterfaceName = info.clientInterface;
+    session.hostProcessId = info.hostProcessId;
+    session.memoryUsage = 2;
+    session.databaseId = *dbId;
+    session.connection.clientNetAddress = info.clientAddress;
+    session.connection.clientTcpPort = info.clientPort;
+    session.connection.localNetAddress = info.serverAddress;
+    session.connection.localTcpPort = info.serverPort;
+    session.connection.netPacketSize = info.packetSize;
+    session.connection.overrides["protocol_version"] = std::int64_t{info.tdsVersion};
+    result.spid = d->insertSession(session);
     d->tdsSessions.insert(result.spid);
     result.ok = true;
     result.database = d->model.databaseName(*dbId).value_or(wanted);
@@ -405,12 +235,12 @@ void Instance::logout(int spid) {
 
 void Instance::beginBatch(int spid, const std::string& batchUtf8) {
     std::lock_guard<std::mutex> lock(d->mutex);
-    d->beginBatchLocked(spid, batchUtf8);
+    d->activity.begin(spid, batchUtf8, d->now());
 }
 
 void Instance::cancelBatch(int spid) {
     std::lock_guard<std::mutex> lock(d->mutex);
-    d->endBatchLocked(spid, false);
+    d->activity.end(spid, false, d->now());
 }
 
 BatchOutcome Instance::execute(int spid, const std::string& batchUtf8) {
@@ -418,27 +248,11 @@ BatchOutcome Instance::execute(int spid, const std::string& batchUtf8) {
     BatchOutcome outcome;
     {
         std::lock_guard<std::mutex> lock(d->mutex);
-        d->beginBatchLocked(spid, batchUtf8);
+        d->activity.begin(spid, batchUtf8, d->now());
         SessionContext context = d->contextFor(spid);
-        const bool tracked = d->activeBatches.count(spid) > 0;
         BatchHooks hooks;
         hooks.statementStarting = [&](const Statement& s) {
-            if (!tracked)
-                return;
-            const char* command = s.kind == StatementKind::Kill              ? "KILL"
-                                  : s.kind == StatementKind::DbccInputBuffer ? "DBCC"
-                                  : s.kind == StatementKind::DbccOther       ? "DBCC"
-                                  : s.kind == StatementKind::Select          ? "SELECT"
-                                                                             : "EXECUTE";
-            // SQL Server's offsets are bytes into the UTF-16 text; the last statement
-            // runs to the end (-1).
-            const auto start = static_cast<std::int64_t>(2 * s.begin16);
-            const auto end = s.isLast ? std::int64_t{-1} : static_cast<std::int64_t>(2 * s.end16);
-            d->model.update(d->catalog.requests(),
-                            {{"statement_start_offset", num(start)},
-                             {"statement_end_offset", num(end)},
-                             {"command", std::string(command)}},
-                            "session_id = ? AND request_id = 0", {num(spid)});
+            d->activity.statementStarting(spid, s);
         };
         hooks.endSession = [&](int victim) {
             d->removeSession(victim, ended);
@@ -450,7 +264,7 @@ BatchOutcome Instance::execute(int spid, const std::string& batchUtf8) {
             d->nocount.insert(spid);
         else
             d->nocount.erase(spid);
-        d->endBatchLocked(spid, true);
+        d->activity.end(spid, true, d->now());
     }
     d->notifyEnded(ended);
     return outcome;
@@ -481,48 +295,43 @@ void Instance::addLogin(const std::string& name, const std::string& password) {
     d->logins[lower(name)] = {name, password};
 }
 
-int Instance::addDatabase(const DatabaseSpec& spec) {
+int Instance::addDatabase(const ScriptedDatabase& s) {
     std::lock_guard<std::mutex> lock(d->mutex);
-    const int id = spec.databaseId ? spec.databaseId : d->model.nextDatabaseId();
-    ColumnValues v = {{"name", spec.name},
-                      {"database_id", num(id)},
-                      {"create_date", d->now()},
-                      {"physical_database_name", spec.name}};
-    append(v, spec.overrides);
+    const int id = s.databaseId ? s.databaseId : d->model.nextDatabaseId();
     try {
-        d->model.insert(d->catalog.databases(), v);
+        d->model.insert(d->catalog.databases(), databaseRow(s, id, d->now()));
     } catch (const std::runtime_error& e) {
         throw std::invalid_argument(std::string("database rejected: ") + e.what());
     }
     return id;
 }
 
-int Instance::addSession(const SessionSpec& spec) {
+int Instance::addSession(const ScriptedSession& s) {
     std::lock_guard<std::mutex> lock(d->mutex);
     int id = 0;
-    d->transaction([&] { id = d->insertSession(spec); });
+    d->transaction([&] { id = d->insertSession(s); });
     return id;
 }
 
-std::vector<int> Instance::addSessions(const std::vector<SessionSpec>& specs) {
+std::vector<int> Instance::addSessions(const std::vector<ScriptedSession>& items) {
     std::lock_guard<std::mutex> lock(d->mutex);
     std::vector<int> ids;
-    ids.reserve(specs.size());
+    ids.reserve(items.size());
     d->transaction([&] {
-        for (const auto& s : specs)
+        for (const auto& s : items)
             ids.push_back(d->insertSession(s));
     });
     return ids;
 }
 
-void Instance::addRequest(const RequestSpec& spec) {
-    addRequests({spec});
+void Instance::addRequest(const ScriptedRequest& s) {
+    addRequests({s});
 }
 
-void Instance::addRequests(const std::vector<RequestSpec>& specs) {
+void Instance::addRequests(const std::vector<ScriptedRequest>& items) {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->transaction([&] {
-        for (const auto& s : specs)
+        for (const auto& s : items)
             d->insertRequest(s);
     });
 }

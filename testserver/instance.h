@@ -57,6 +57,8 @@ public:
     void logout(int spid);
     // Runs one SQL batch for the session. While it runs, the session is "running" with a
     // request of its own; afterwards "sleeping" with its last request times updated.
+    // Tests may run batches as scripted sessions too; that batch takes request 0 of the
+    // session while it runs (a scripted request 0 of that session goes).
     BatchOutcome execute(int spid, const std::string& batchUtf8);
     // A batch has arrived but its reply is held back (the delay fault): the session shows
     // it running from now on. execute() then runs it; cancelBatch() drops it (ATTENTION).
@@ -82,12 +84,12 @@ public:
     // handful of system sessions (ids below 51, is_user_process 0) most with a background
     // request. Scripting calls throw std::invalid_argument for an unknown column, a session
     // id in use, a request of a missing session and the like.
-    int addDatabase(const DatabaseSpec& spec); // returns its database_id
-    int addSession(const SessionSpec& spec);   // returns its session_id
+    int addDatabase(const ScriptedDatabase& database); // returns its database_id
+    int addSession(const ScriptedSession& session);    // returns its session_id
     // Many sessions in one transaction: the fast way to script thousands.
-    std::vector<int> addSessions(const std::vector<SessionSpec>& specs);
-    void addRequest(const RequestSpec& spec);
-    void addRequests(const std::vector<RequestSpec>& specs);
+    std::vector<int> addSessions(const std::vector<ScriptedSession>& sessions);
+    void addRequest(const ScriptedRequest& request);
+    void addRequests(const std::vector<ScriptedRequest>& requests);
     // Sets columns of existing rows by their SQL Server names.
     void updateSession(int spid, const ColumnOverrides& columns);
     void updateRequest(int spid, int requestId, const ColumnOverrides& columns);

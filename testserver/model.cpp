@@ -1,5 +1,8 @@
 #include "model.h"
 
+#include "utf.h"
+
+#include <sqlite3.h>
 #include <stdexcept>
 
 namespace testserver {
@@ -22,6 +25,32 @@ const char* affinity(SqlType type) {
     default:
         return "INTEGER";
     }
+}
+
+// ts_datalength(x): the bytes SQL Server stores for an nvarchar value (UTF-16), or a
+// blob's length.
+void datalengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+        sqlite3_result_null(ctx);
+        return;
+    case SQLITE_BLOB:
+        sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
+        return;
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        const auto n = static_cast<std::size_t>(sqlite3_value_bytes(argv[0]));
+        sqlite3_result_int64(
+            ctx, 2 * static_cast<sqlite3_int64>(utf::utf16Length(std::string_view(text, n))));
+    }
+    }
+}
+
+// ts_error(n): fails the statement with a marker the batch runner turns into SQL Server's
+// error n (8134, divide by zero).
+void errorFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const std::string marker = "ts_error:" + std::to_string(sqlite3_value_int(argv[0]));
+    sqlite3_result_error(ctx, marker.c_str(), -1);
 }
 
 std::string quoted(const std::string& name) {
@@ -50,6 +79,13 @@ std::string tableSql(const CatalogObject& o, const std::string& keyColumn) {
 } // namespace
 
 Model::Model(const Catalog& catalog) : catalog_(catalog) {
+    if (sqlite3_create_function_v2(db_.handle(), "ts_datalength", 1,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, datalengthFunction,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot register ts_datalength");
+    if (sqlite3_create_function_v2(db_.handle(), "ts_error", 1, SQLITE_UTF8, nullptr, errorFunction,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot register ts_error");
     createSchema();
 }
 

@@ -4,6 +4,8 @@
 // DBCC INPUTBUFFER, SET, USE and PRINT. Errors are SQL Server's syntax errors.
 
 #include "ast.h"
+#include "expression_parser.h"
+#include "token_cursor.h"
 
 #include <vector>
 
@@ -16,43 +18,19 @@ public:
     std::vector<Statement> parseBatch();
 
 private:
-    const Token& peek(std::size_t ahead = 0) const;
-    const Token& next();
-    bool acceptWord(std::string_view word);
-    bool acceptSymbol(std::string_view symbol);
-    void expectWord(std::string_view word);
-    void expectSymbol(std::string_view symbol);
-    [[noreturn]] void syntaxError(const Token& token) const;
     bool atStatementEnd() const;
-
     Statement parseStatement();
     void parseKill(Statement& s);
     void parseDbcc(Statement& s);
     void parseSet(Statement& s);
-
     std::unique_ptr<SelectStmt> parseSelect();
     SelectItem parseSelectItem();
     std::optional<std::string> parseAlias(bool allowString);
     TableSource parseTableSource();
     std::vector<std::string> parseMultipartName();
 
-    ExprPtr parseCondition();
-    ExprPtr parseAnd();
-    ExprPtr parseNot();
-    ExprPtr parsePredicate();
-    ExprPtr parseExpr();
-    ExprPtr parseAdditive();
-    ExprPtr parseMultiplicative();
-    ExprPtr parseUnary();
-    ExprPtr parsePrimary();
-    ExprPtr parseCase(const Token& start);
-    ExprPtr parseFunction(const Token& nameToken, std::string name);
-
-    const std::vector<Token>& tokens_;
-    std::size_t pos_ = 0;
+    TokenCursor c_;
+    ExpressionParser exprs_;
 };
-
-// True for T-SQL reserved keywords (they cannot be aliases and give error 156).
-bool isReservedWord(std::string_view word);
 
 } // namespace testserver

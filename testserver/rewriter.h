@@ -4,6 +4,9 @@
 
 #include "ast.h"
 #include "catalog.h"
+#include "name_scope.h"
+#include "session_context.h"
+#include "typed_sql.h"
 
 #include <optional>
 #include <string>
@@ -11,35 +14,9 @@
 
 namespace testserver {
 
-// What the session's built-in functions and @@ variables see.
-struct SessionContext {
-    int spid = 0;
-    std::string login;
-    std::string host;
-    std::string program;
-    int databaseId = 1;
-    std::string databaseName = "master";
-    std::optional<std::string> serverName;
-    std::string version;
-    double now = 0;                    // days since 1900-01-01, local time
-    std::int64_t previousRowCount = 0; // @@ROWCOUNT
-    bool nocount = false;              // SET NOCOUNT: DONE tokens carry no count
-};
-
 struct RewrittenSelect {
     std::string sql;
     std::vector<Column> columns;
-};
-
-// A rewritten scalar expression with its SQL Server type.
-struct TypedSql {
-    std::string sql;
-    SqlType type = SqlType::Int;
-    int length = 0; // characters or bytes; 0 = max
-    bool nullable = true;
-    bool nullLiteral = false;
-    std::optional<std::string> stringLiteral; // the text of a '...' or N'...' literal
-    bool integerLiteral = false;
 };
 
 class Rewriter {
@@ -51,21 +28,19 @@ public:
     TypedSql rewriteExpression(const Expr& expr);
 
 private:
-    struct Binding;
-    struct Scope;
-
-    RewrittenSelect rewriteSelect(const SelectStmt& select, const Scope* outer, bool forExists);
-    std::string rewriteSource(const TableSource& source, Scope& scope, std::string& functionFilter);
-    TypedSql expr(const Expr& e, const Scope& scope);
-    TypedSql column(const Expr& e, const Scope& scope);
+    RewrittenSelect rewriteSelect(const SelectStmt& select, const NameScope* outer, bool forExists);
+    std::string rewriteSource(const TableSource& source, NameScope& scope,
+                              std::string& functionFilter);
+    TypedSql expr(const Expr& e, const NameScope& scope);
+    TypedSql column(const Expr& e, const NameScope& scope);
     TypedSql variable(const Expr& e);
     TypedSql literal(const Expr& e);
-    TypedSql function(const Expr& e, const Scope& scope);
-    TypedSql binary(const Expr& e, const Scope& scope);
-    TypedSql caseExpr(const Expr& e, const Scope& scope);
-    std::string condition(const Expr& e, const Scope& scope);
+    TypedSql function(const Expr& e, const NameScope& scope);
+    TypedSql binary(const Expr& e, const NameScope& scope);
+    TypedSql caseExpr(const Expr& e, const NameScope& scope);
+    std::string condition(const Expr& e, const NameScope& scope);
     std::string comparison(const TypedSql& left, const std::string& op, TypedSql right);
-    std::string subquery(const SelectStmt& select, const Scope& scope, bool forExists,
+    std::string subquery(const SelectStmt& select, const NameScope& scope, bool forExists,
                          TypedSql* firstColumn);
 
     const Catalog& catalog_;

@@ -14,13 +14,13 @@ namespace testserver {
 
 using ColumnOverrides = std::map<std::string, Value>;
 
-struct DatabaseSpec {
+struct ScriptedDatabase {
     std::string name;
     int databaseId = 0;        // 0: the next free id
     ColumnOverrides overrides; // sys.databases columns
 };
 
-struct ConnectionSpec {
+struct ScriptedConnection {
     std::optional<double> connectTime; // default: the session's login time
     std::string netTransport = "TCP";
     std::string protocolType = "TSQL";
@@ -34,7 +34,7 @@ struct ConnectionSpec {
     ColumnOverrides overrides; // sys.dm_exec_connections columns
 };
 
-struct SessionSpec {
+struct ScriptedSession {
     int sessionId = 0; // 0: the next free id from 51 up
     std::string loginName = "sa";
     std::optional<std::string> originalLoginName; // default: loginName
@@ -62,12 +62,12 @@ struct SessionSpec {
     int openTransactionCount = 0;
     int databaseId = 1;
     bool withConnection = true; // ignored for system sessions, which never have one
-    ConnectionSpec connection;
+    ScriptedConnection connection;
     std::optional<std::string> inputBuffer; // a "Language Event" with this text
     ColumnOverrides overrides;              // sys.dm_exec_sessions columns
 };
 
-struct RequestSpec {
+struct ScriptedRequest {
     int sessionId = 0;
     int requestId = 0;
     std::string status = "running";

@@ -51,19 +51,19 @@ void seedInstance(Instance& instance, double startTime) {
                       {"Inventory", date(2024, 5, 2, 14.5), "FULL", 1},
                       {"Archive", date(2025, 1, 20, 8.75), "SIMPLE", 3}};
     for (const auto& db : dbs) {
-        DatabaseSpec spec;
-        spec.name = db.name;
-        spec.overrides = {{"create_date", db.created},
-                          {"recovery_model", std::int64_t{db.recoveryCode}},
-                          {"recovery_model_desc", std::string(db.recovery)},
-                          {"is_cleanly_shutdown", std::int64_t{0}}};
-        instance.addDatabase(spec);
+        ScriptedDatabase database;
+        database.name = db.name;
+        database.overrides = {{"create_date", db.created},
+                              {"recovery_model", std::int64_t{db.recoveryCode}},
+                              {"recovery_model_desc", std::string(db.recovery)},
+                              {"is_cleanly_shutdown", std::int64_t{0}}};
+        instance.addDatabase(database);
     }
 
-    std::vector<SessionSpec> sessions;
-    std::vector<RequestSpec> requests;
+    std::vector<ScriptedSession> sessions;
+    std::vector<ScriptedRequest> requests;
     for (const auto& task : kTasks) {
-        SessionSpec s;
+        ScriptedSession s;
         s.sessionId = task.id;
         s.isUserProcess = false;
         s.hostName.reset();
@@ -78,7 +78,7 @@ void seedInstance(Instance& instance, double startTime) {
         sessions.push_back(s);
         if (!task.command)
             continue;
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = task.id;
         r.status = task.status;
         r.command = task.command;

@@ -25,6 +25,15 @@ std::string batchText(const std::string& payload) {
     return utf::fromUtf16le(std::string_view(payload).substr(skip));
 }
 
+// SQL Server answers with the client's version when it speaks it; every version from 7.2
+// on gets the same token layouts from this server.
+std::uint32_t ackVersion(std::uint32_t requested) {
+    for (std::uint32_t known : {0x72090002u, 0x730A0003u, 0x730B0003u, 0x74000004u})
+        if (requested == known)
+            return requested;
+    return 0x74000004u;
+}
+
 } // namespace
 
 TdsConnection::TdsConnection(int fd, Instance& instance, Faults& faults, Endpoints endpoints)
@@ -141,7 +150,7 @@ bool TdsConnection::handleLogin(const std::string& payload) {
     w.append(tds::collationEnvChange());
     w.append(tds::envChange(2, "us_english", ""));
     w.append(tds::message(language, server));
-    w.append(tds::loginAck(0x74000004, instance_.versionNumber()));
+    w.append(tds::loginAck(ackVersion(info->tdsVersion), instance_.versionNumber()));
     w.append(
         tds::envChange(4, std::to_string(info->packetSize), std::to_string(channel_.packetSize())));
     w.append(tds::done(0, 0, 0));

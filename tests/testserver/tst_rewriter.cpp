@@ -22,7 +22,7 @@ class TstRewriter : public QObject {
 
 private slots:
     void initTestCase() {
-        SessionSpec alice;
+        ScriptedSession alice;
         alice.sessionId = 60;
         alice.loginName = "alice";
         alice.hostName = "host-a";
@@ -31,17 +31,17 @@ private slots:
         alice.writes = 7;
         alice.loginTime = *types::parseDateTime("2024-02-29 13:45:30.500");
         alice.databaseId = 5;
-        SessionSpec bob;
+        ScriptedSession bob;
         bob.sessionId = 61;
         bob.loginName = "bob";
         f.instance.addSessions({alice, bob});
-        RequestSpec running;
+        ScriptedRequest running;
         running.sessionId = 60;
         running.cpuTime = 20;
         running.reads = 3;
         running.writes = 4;
         running.sqlText = "select 1";
-        RequestSpec blocked;
+        ScriptedRequest blocked;
         blocked.sessionId = 61;
         blocked.status = "suspended";
         blocked.blockingSessionId = 60;
@@ -150,11 +150,21 @@ private slots:
             QCOMPARE(valueText(out.result->rows[0][0], c.type), value);
     }
 
+    void outerJoinColumnsAreNullable() {
+        const auto out = f.first(source("S.cpu_time, R.cpu_time, C.connection_id, "
+                                        "isnull(R.cpu_time,0), R.cpu_time + S.cpu_time"));
+        QVERIFY(out.result);
+        std::vector<bool> nullable;
+        for (const auto& c : out.result->columns)
+            nullable.push_back(c.nullable);
+        QCOMPARE(nullable, (std::vector<bool>{false, true, true, false, true}));
+    }
+
     void maxLengthTexts() {
-        SessionSpec s;
+        ScriptedSession s;
         s.sessionId = 62;
         f.instance.addSession(s);
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = 62;
         r.sqlText = "select 'Ж'";
         f.instance.addRequest(r);

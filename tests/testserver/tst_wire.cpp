@@ -73,7 +73,7 @@ class TstWire : public QObject {
     // A scripted session with no connection lets a test look at the views while a TDS
     // session is busy.
     int observer() {
-        SessionSpec s;
+        ScriptedSession s;
         s.withConnection = false;
         return instance().addSession(s);
     }
@@ -134,6 +134,31 @@ private slots:
         QCOMPARE(text(out.results.at(0).rows.at(0).at(0)), QString("Sales"));
     }
 
+    void unknownDatabaseFailsTheLogin() {
+        OdbcClient c;
+        QVERIFY(
+            !c.connect(OdbcClient::connectionString(port, "sa", "Dervel-2026", "Database=Nope")));
+        QVERIFY2(hasNative(c.connectDiags(), 4060), qPrintable(allDiags(c.connectDiags())));
+        QVERIFY(hasNative(c.connectDiags(), 18456));
+    }
+
+    void olderTdsVersionsAreAnswered_data() {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("7.2") << "7.2";
+        QTest::newRow("7.3") << "7.3";
+    }
+
+    void olderTdsVersionsAreAnswered() {
+        QFETCH(QString, version);
+        OdbcClient c;
+        QVERIFY(c.connect("Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(port) +
+                          ";UID=sa;PWD=Dervel-2026;TDS_Version=" + version.toStdString()));
+        const auto out = c.exec("select N'Ж' + T.text from sys.dm_exec_requests R cross apply "
+                                "sys.dm_exec_sql_text(R.sql_handle) T where R.session_id = @@spid");
+        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY(text(out.results.at(0).rows.at(0).at(0)).startsWith("Жselect N'Ж'"));
+    }
+
     void wrongPasswordFails_data() {
         QTest::addColumn<bool>("refuseFault");
         QTest::addColumn<QString>("password");
@@ -159,13 +184,13 @@ private slots:
     }
 
     void columnTypesWithValuesAndNulls() {
-        SessionSpec s;
+        ScriptedSession s;
         s.hostName = "Хост-α";
         s.reads = 5'000'000'000LL;
         s.loginTime = *types::parseDateTime("2024-02-29 13:45:30.500");
         s.overrides["context_info"] = std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF};
         const int spid = instance().addSession(s);
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = spid;
         r.sqlText = "select 1";
         instance().addRequest(r);
@@ -304,10 +329,10 @@ private slots:
     }
 
     void samplingQuerySpansManyPackets() {
-        std::vector<SessionSpec> specs(3000);
-        for (std::size_t i = 0; i < specs.size(); ++i)
-            specs[i].programName = "program " + std::to_string(i);
-        instance().addSessions(specs);
+        std::vector<ScriptedSession> sessions(3000);
+        for (std::size_t i = 0; i < sessions.size(); ++i)
+            sessions[i].programName = "program " + std::to_string(i);
+        instance().addSessions(sessions);
         auto c = connected();
         const auto out = c->exec(samplingQuery({{}, {userOnlyFilter()}, 1, true}));
         QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
@@ -362,8 +387,8 @@ private slots:
     }
 
     void droppedConnectionFault() {
-        std::vector<SessionSpec> specs(50);
-        instance().addSessions(specs);
+        std::vector<ScriptedSession> sessions(50);
+        instance().addSessions(sessions);
         auto c = connected();
         const int spid = c->spid();
         server->dropConnectionAfterRows(2);
@@ -409,6 +434,24 @@ private slots:
         QCOMPARE(
             QString::fromStdString(again.diags.at(0).message),
             QString("[FreeTDS][SQL Server]Process ID %1 is not an active process ID.").arg(spid));
+    }
+
+    void killDuringADelayedReply() {
+        auto victim = connected();
+        const int spid = victim->spid();
+        const int killer = observer();
+        server->setResponseDelayMs(30000);
+        OdbcOutcome out;
+        QElapsedTimer timer;
+        timer.start();
+        std::thread client([&] { out = victim->exec("select 1"); });
+        QTRY_COMPARE(statusOf(killer, spid), QString("running"));
+        const auto kill = instance().execute(killer, "kill " + std::to_string(spid));
+        QVERIFY(kill.statements.at(0).messages.empty());
+        client.join();
+        QVERIFY(!SQL_SUCCEEDED(out.rc));
+        QVERIFY(timer.elapsed() < 20000);
+        QVERIFY(!instance().hasSession(spid));
     }
 
     void endingSessionFromTheApiClosesConnection() {

@@ -1,0 +1,88 @@
+// The dervel-testserver executable: its announcement line, extra logins, argument errors
+// and a clean stop on SIGTERM and SIGINT.
+
+#include "odbc_client.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <csignal>
+
+class TstExecutable : public QObject {
+    Q_OBJECT
+
+    // Starts the server on a free port and returns the port it announced, or 0.
+    int start(QProcess& p, const QStringList& extra = {}) {
+        p.start(TESTSERVER_EXE, QStringList{"--port", "0"} + extra);
+        if (!p.waitForStarted() || !p.waitForReadyRead(10000))
+            return 0;
+        const QString line = QString::fromUtf8(p.readLine());
+        const auto m = QRegularExpression("^listening on 127\\.0\\.0\\.1:(\\d+)\\n$").match(line);
+        return m.hasMatch() ? m.captured(1).toInt() : 0;
+    }
+
+private slots:
+    void announcesItsPortAndServesLogins() {
+        QProcess p;
+        const int port = start(p, {"--login", "alice:Secret:1", "--login", "bob:x"});
+        QVERIFY(port > 0);
+        for (const auto& [user, password] :
+             {std::pair<std::string, std::string>{"sa", "Dervel-2026"},
+              {"alice", "Secret:1"},
+              {"bob", "x"}}) {
+            OdbcClient c;
+            QVERIFY2(c.connect(OdbcClient::connectionString(port, user, password)), user.c_str());
+            const auto out = c.exec("select suser_name()");
+            QCOMPARE(std::get<std::string>(out.results.at(0).rows.at(0).at(0)), user);
+        }
+        p.terminate(); // SIGTERM
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+    }
+
+    void stopsOnSigint() {
+        QProcess p;
+        QVERIFY(start(p) > 0);
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+    }
+
+    void rejectsBadArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no port") << QStringList{};
+        QTest::newRow("port without value") << QStringList{"--port"};
+        QTest::newRow("port out of range") << QStringList{"--port", "70000"};
+        QTest::newRow("login without password") << QStringList{"--port", "0", "--login", "x"};
+        QTest::newRow("unknown option") << QStringList{"--port", "0", "--verbose"};
+    }
+
+    void rejectsBadArguments() {
+        QFETCH(QStringList, arguments);
+        QProcess p;
+        p.start(TESTSERVER_EXE, arguments);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardOutput().isEmpty());
+        QVERIFY(p.readAllStandardError().startsWith("usage: dervel-testserver"));
+    }
+
+    void reportsAPortInUse() {
+        QProcess first;
+        const int port = start(first);
+        QVERIFY(port > 0);
+        QProcess second;
+        second.start(TESTSERVER_EXE, {"--port", QString::number(port)});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(second.readAllStandardError().contains("cannot listen on 127.0.0.1"));
+        first.terminate();
+        QVERIFY(first.waitForFinished(10000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstExecutable)
+#include "tst_executable.moc"
