@@ -13,9 +13,9 @@ TBenchServer::TBenchServer(int rows) {
     // Session ids are smallints: beyond that many rows, every session runs two requests.
     const bool twoRequests = rows > 30000;
     const int sessions = twoRequests ? rows / 2 : rows;
-    std::vector<SessionSpec> specs(sessions);
+    std::vector<ScriptedSession> specs(sessions);
     for (int i = 0; i < sessions; ++i) {
-        SessionSpec& s = specs[i];
+        ScriptedSession& s = specs[i];
         s.loginName = "user" + std::to_string(i % 97);
         s.hostName = "HOST" + std::to_string(i % 31);
         s.programName = i % 3 ? "Billing service" : "Reporting";
@@ -26,9 +26,9 @@ TBenchServer::TBenchServer(int rows) {
         s.databaseId = 1 + i % 5;
     }
     const std::vector<int> ids = FServer.instance().addSessions(specs);
-    std::vector<RequestSpec> requests;
+    std::vector<ScriptedRequest> requests;
     for (size_t i = 0; i < ids.size(); i += twoRequests ? 1 : 3) {
-        RequestSpec r;
+        ScriptedRequest r;
         r.sessionId = ids[i];
         r.status = i % 2 ? "suspended" : "running";
         r.command = i % 2 ? "UPDATE" : "SELECT";

@@ -15,13 +15,13 @@
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
-using testserver::RequestSpec;
-using testserver::SessionSpec;
+using testserver::ScriptedRequest;
+using testserver::ScriptedSession;
 
 namespace {
 
-SessionSpec session(int id, const std::string& login) {
-    SessionSpec s;
+ScriptedSession session(int id, const std::string& login) {
+    ScriptedSession s;
     s.sessionId = id;
     s.loginName = login;
     return s;
@@ -222,7 +222,7 @@ void TestSessionCommands::killMarkedWithoutServerDoesNothing() {
 
 void TestSessionCommands::viewOpensTheFocusedSession() {
     TSessionFixture f;
-    SessionSpec s = session(84, "alice");
+    ScriptedSession s = session(84, "alice");
     s.inputBuffer = "exec dbo.Nightly";
     f.instance().addSession(s);
     QVERIFY(f.start());
@@ -263,7 +263,7 @@ void TestSessionCommands::viewBlockOpensThePair() {
     TSessionFixture f;
     f.instance().addSession(session(85, "alice"));
     f.instance().addSession(session(86, "bob"));
-    RequestSpec blocked;
+    ScriptedRequest blocked;
     blocked.sessionId = 85;
     blocked.status = "suspended";
     blocked.blockingSessionId = 86;
@@ -298,7 +298,7 @@ void TestSessionCommands::viewBlockWithoutTheBlockerAmongTheRows() {
     TSessionFixture f;
     f.instance().addSession(session(87, "alice"));
     f.instance().addSession(session(88, "bob"));
-    RequestSpec blocked;
+    ScriptedRequest blocked;
     blocked.sessionId = 87;
     blocked.blockingSessionId = 88;
     f.instance().addRequest(blocked);

@@ -19,8 +19,8 @@
 #include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
-using testserver::RequestSpec;
-using testserver::SessionSpec;
+using testserver::ScriptedRequest;
+using testserver::ScriptedSession;
 
 namespace {
 
@@ -58,8 +58,8 @@ TStatementOffsets offsetsOf(const QStringList& lines, int firstLine, int lastLin
 }
 
 // An idle session whose last batch was ABuffer (none when null).
-SessionSpec idleSession(int id, const QString& buffer = QString()) {
-    SessionSpec s;
+ScriptedSession idleSession(int id, const QString& buffer = QString()) {
+    ScriptedSession s;
     s.sessionId = id;
     if (!buffer.isNull())
         s.inputBuffer.emplace(buffer.toStdString());
@@ -178,11 +178,11 @@ void TestViewForm::currentStatementOfTheBatch() {
 
     const QStringList lines = batchLines();
     const TStatementOffsets offsets = offsetsOf(lines, firstLine, lastLine);
-    SessionSpec s;
+    ScriptedSession s;
     s.sessionId = 60;
     s.status = "running";
     FServer->instance().addSession(s);
-    RequestSpec r;
+    ScriptedRequest r;
     r.sessionId = 60;
     r.sqlText = lines.join(u"\r\n"_s).toStdString();
     r.statementStartOffset = offsets.start;

@@ -85,7 +85,7 @@ void TestDbLayer::executeWithRowsAndWithout() {
     QCOMPARE(none.fieldCount(), 1);
 
     // A statement without a result set gives an empty row set.
-    const int spid = server.instance().addSession(testserver::SessionSpec{});
+    const int spid = server.instance().addSession(testserver::ScriptedSession{});
     TDbRecordset killed = c.execute(QStringLiteral("kill %1").arg(spid));
     QVERIFY(killed.bof() && killed.eof());
     QCOMPARE(killed.fieldCount(), 0);
@@ -186,7 +186,7 @@ void TestDbLayer::bigintBeyond32Bits() {
 
 void TestDbLayer::datetimeKeepsMilliseconds() {
     // 2024-02-29 13:45:30.500 as SQL Server counts (days since 1900-01-01).
-    testserver::SessionSpec spec;
+    testserver::ScriptedSession spec;
     spec.loginTime = 45349.57326967592;
     const int spid = server.instance().addSession(spec);
     TDbConnection c;
@@ -202,7 +202,7 @@ void TestDbLayer::datetimeKeepsMilliseconds() {
 }
 
 void TestDbLayer::queryStreamsAndLooksUpFields() {
-    std::vector<testserver::SessionSpec> specs(300);
+    std::vector<testserver::ScriptedSession> specs(300);
     const std::vector<int> ids = server.instance().addSessions(specs);
     TDbConnection c;
     c.setConnectionString(server.oledb());
@@ -242,7 +242,7 @@ void TestDbLayer::queryCountsAttachments() {
 }
 
 void TestDbLayer::droppedConnectionMidResultFails() {
-    std::vector<testserver::SessionSpec> specs(2000);
+    std::vector<testserver::ScriptedSession> specs(2000);
     const std::vector<int> ids = server.instance().addSessions(specs);
     TDbConnection c;
     c.setConnectionString(server.oledb());

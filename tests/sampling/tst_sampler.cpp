@@ -121,7 +121,7 @@ void TestSampler::recordsMatchScriptedSessions() {
     Instance& inst = server->instance();
     const int salesDb = inst.addDatabase({"Ledger", 0, {}});
 
-    SessionSpec blocker;
+    ScriptedSession blocker;
     blocker.loginName = "O'Brien";
     blocker.hostName = "HOST-B";
     blocker.programName = "Billing";
@@ -140,11 +140,11 @@ void TestSampler::recordsMatchScriptedSessions() {
     blocker.connection.clientTcpPort = 51515;
     const int b = inst.addSession(blocker);
 
-    SessionSpec blockedSpec;
+    ScriptedSession blockedSpec;
     blockedSpec.loginName = "app";
     blockedSpec.status = "running";
     const int a = inst.addSession(blockedSpec);
-    RequestSpec waiting;
+    ScriptedRequest waiting;
     waiting.sessionId = a;
     waiting.status = "suspended";
     waiting.command = "UPDATE";
@@ -160,13 +160,13 @@ void TestSampler::recordsMatchScriptedSessions() {
     waiting.nestLevel = 2;
     inst.addRequest(waiting);
 
-    SessionSpec twoRequests;
+    ScriptedSession twoRequests;
     twoRequests.loginName = "mars";
     const int m = inst.addSession(twoRequests);
     inst.addRequest({.sessionId = m, .requestId = 0, .status = "running"});
     inst.addRequest({.sessionId = m, .requestId = 1, .status = "runnable"});
 
-    SessionSpec idle; // never ran a request
+    ScriptedSession idle; // never ran a request
     idle.loginName = "idle";
     const int i = inst.addSession(idle);
 
@@ -375,7 +375,7 @@ void TestSampler::pausedHandOverGivesExactlyOneSnapshot() {
 }
 
 void TestSampler::handOverDuringRowLoopPostsNothingForTheCutSnapshot() {
-    std::vector<testserver::SessionSpec> many(20000);
+    std::vector<testserver::ScriptedSession> many(20000);
     server->instance().addSessions(many);
     const QString big = compose();
     const QString small =
