@@ -36,6 +36,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -400,6 +401,22 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         Dervel = nullptr;
     }
     event->accept();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edLogin) {
+        // The login applies when the field is left; Enter leaves it for the grid.
+        if (event->type() == QEvent::FocusOut)
+            Monitoring(false);
+        else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                MonitorVT->setFocus();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::customEvent(QEvent* event) {

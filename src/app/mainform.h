@@ -128,8 +128,9 @@ public:
 
 protected:
     void customEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override; // FormClose
-    void showEvent(QShowEvent* event) override;   // FormShow
+    bool eventFilter(QObject* watched, QEvent* event) override; // the login filter's keys
+    void closeEvent(QCloseEvent* event) override;               // FormClose
+    void showEvent(QShowEvent* event) override;                 // FormShow
 
 private:
     void createActions();

@@ -68,6 +68,7 @@ private slots:
     void viewBlockNeedsABlockedRow();
     void headerClicksSortAscendingThenDescending();
     void statusFilterTexts();
+    void loginFilterAppliesWhenLeft();
     void rowColoursAndSelectionArePainted();
     void headerDragRefusedWhileRecording();
     void emptyDatabaseFilterEndToEnd();
@@ -340,6 +341,25 @@ void TestGrid::statusFilterTexts() {
     QCOMPARE(form.StatusPanel->height(), form.StatusPanelHeight);
     QTest::keyClick(list, Qt::Key_Escape);
     QVERIFY(!form.StatusPanel->isVisible());
+}
+
+void TestGrid::loginFilterAppliesWhenLeft() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    f.server().instance().addSession({.loginName = "O'Brien"});
+    f.addConnectedServer();
+    QTRY_VERIFY(form.MonitorModel->rowCount() > 1);
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.edLogin->setFocus();
+    QTRY_VERIFY(form.edLogin->hasFocus());
+    QTest::keyClicks(form.edLogin, QStringLiteral("O'Brien"));
+    QTest::qWait(300); // typing alone applies nothing
+    QVERIFY(form.MonitorModel->rowCount() > 1);
+    QTest::keyClick(form.edLogin, Qt::Key_Return);
+    QTRY_VERIFY(form.MonitorVT->hasFocus());
+    QTRY_COMPARE(form.MonitorModel->rowCount(), 1);
+    QCOMPARE(form.MonitorModel->record(0)->Login, QStringLiteral("O'Brien"));
 }
 
 void TestGrid::rowColoursAndSelectionArePainted() {

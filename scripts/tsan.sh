@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the sampling, database and grid tests under ThreadSanitizer and runs them: the
+# sampler, its hand-over, the shared buffer and the connection lock.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+build="${TSAN_BUILD_DIR:-build-tsan}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDERVEL_TSAN=ON >/dev/null
+tests=(tst_sampler tst_dblayer tst_grid tst_mainform)
+cmake --build "$build" -j2 --target "${tests[@]}"
+# Qt and unixODBC are not built with ThreadSanitizer; their own internals are left out.
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"
+ctest --test-dir "$build" --output-on-failure -R "^($(IFS='|'; echo "${tests[*]}"))\$"
