@@ -10,6 +10,7 @@
 #include "grid/monitorview.h"
 #include "platform/dbconnection.h"
 #include "platform/registry.h"
+#include "recording/activitylog.h"
 #include "sampling/monitor.h"
 
 #include <QApplication>
@@ -89,13 +90,13 @@ double logWrite(TMainForm& form, const QString& path) {
     QList<double> times;
     for (int run = 0; run < kRuns; ++run) {
         QFile::remove(path);
-        form.FileName = path;
+        form.ActivityLog->FileName = path;
         QElapsedTimer t;
         t.start();
-        form.LogToFile();
+        form.ActivityLog->LogToFile();
         times << t.nsecsElapsed() / 1e6;
     }
-    form.FileName.clear();
+    form.ActivityLog->FileName.clear();
     return Median(times);
 }
 

@@ -11,6 +11,7 @@
 #include "grid/monitorcolumns.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
+#include "grid/monitortoolbar.h"
 #include "grid/monitorview.h"
 #include "grid/rowcolor.h"
 #include "grid/statusbartext.h"
@@ -19,8 +20,7 @@
 #include "grid/statuspanel.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
-#include "recording/logfile.h"
-#include "recording/logformat.h"
+#include "recording/activitylog.h"
 #include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
 #include "servers/server.h"
@@ -47,17 +47,6 @@
 
 namespace {
 
-// The period list: texts and the sampler's Period in 10 ms steps.
-struct TPeriodEntry {
-    const char* text;
-    int period;
-};
-constexpr TPeriodEntry kPeriods[] = {
-    {"0 с", 1},        {"0.1 с", 10},      {"1 с", 100},    {"2 с", 200},     {"5 с", 500},
-    {"10 с", 1000},    {"30 с", 3000},     {"1 мин", 6000}, {"2 мин", 12000}, {"5 мин", 30000},
-    {"10 мин", 60000}, {"30 мин", 180000}, {"1 ч", 360000}};
-constexpr int kDefaultPeriodIndex = 5;
-
 QAction* makeAction(QObject* owner, const char* name, const QString& caption, const QString& hint,
                     int image, const QKeySequence& shortcut = {}) {
     auto* a = new QAction(caption, owner);
@@ -73,22 +62,9 @@ QAction* makeAction(QObject* owner, const char* name, const QString& caption, co
     return a;
 }
 
-QToolButton* makeToggle(QWidget* parent, const char* name, int image, const QString& caption,
-                        const QString& hint) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setIcon(MonitorImageList(image));
-    b->setText(caption);
-    b->setToolTip(hint);
-    b->setCheckable(true);
-    b->setAutoRaise(true);
-    return b;
-}
-
-QFont tahoma(bool bold) {
+QFont tahoma() {
     QFont f(QStringLiteral("Tahoma"));
     f.setPointSize(8);
-    f.setBold(bold);
     return f;
 }
 
@@ -98,7 +74,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Dervel"));
     setWindowIcon(ApplicationIcon());
-    setFont(tahoma(false));
+    setFont(tahoma());
     Dervel = new TDervel(this, CS);
 
     createActions();
@@ -106,7 +82,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     connectSessionActions();
 
     FDefCols = MonitorVT->SaveCols();
-    cbPeriod->setCurrentIndex(kDefaultPeriodIndex);
+    cbPeriod->setCurrentIndex(TMonitorToolBar::kDefaultPeriodIndex);
     cbPeriodChange();
     StatusPanelHeight = StatusPanel->fullHeight();
     edStFlt->setText(StatusFilterUpdate());
@@ -217,89 +193,30 @@ void TMainForm::createActions() {
 }
 
 void TMainForm::createMonitorToolBar() {
-    MonitorToolBar = new QToolBar(this);
-    MonitorToolBar->setObjectName(QStringLiteral("MonitorToolBar"));
-    MonitorToolBar->setIconSize(QSize(16, 16));
-    MonitorToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    MonitorToolBar = new TMonitorToolBar({actRefresh, actPause, actHelp, actKillProcess, actView,
+                                          actViewBlock, actClearFilter, actExit},
+                                         this);
+    cbPeriod = MonitorToolBar->cbPeriod;
+    tbPause = MonitorToolBar->tbPause;
+    tbFollowFocus = MonitorToolBar->tbFollowFocus;
+    tbRecord = MonitorToolBar->tbRecord;
+    tbShowBlocked = MonitorToolBar->tbShowBlocked;
+    tbHideSys = MonitorToolBar->tbHideSys;
+    edLogin = MonitorToolBar->edLogin;
+    cbDBList = MonitorToolBar->cbDBList;
+    edStFlt = MonitorToolBar->edStFlt;
 
-    cbPeriod = new QComboBox(MonitorToolBar);
-    cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
-    cbPeriod->setFixedWidth(72);
-    cbPeriod->setMaxVisibleItems(20);
-    cbPeriod->setToolTip(QStringLiteral("Период опроса сервера"));
-    cbPeriod->setStyleSheet(QStringLiteral("QComboBox { color: #800000; font-weight: bold; }"));
-    for (const TPeriodEntry& e : kPeriods)
-        cbPeriod->addItem(QString::fromUtf8(e.text));
     connect(cbPeriod, &QComboBox::currentIndexChanged, this, [this] { cbPeriodChange(); });
-    MonitorToolBar->addWidget(cbPeriod);
-    MonitorToolBar->addAction(actRefresh);
-    MonitorToolBar->addAction(actPause);
-    tbPause = qobject_cast<QToolButton*>(MonitorToolBar->widgetForAction(actPause));
-    tbPause->setObjectName(QStringLiteral("tbPause"));
-
-    tbFollowFocus =
-        makeToggle(MonitorToolBar, "tbFollowFocus", 12, QStringLiteral("Следить за фокусом"),
-                   QStringLiteral("Прокручивать до выделенной строки"));
-    tbFollowFocus->setChecked(true);
-    MonitorToolBar->addWidget(tbFollowFocus);
-    tbRecord = makeToggle(MonitorToolBar, "tbRecord", 9, QStringLiteral("Запись в файл"),
-                          QStringLiteral("Запись в файл"));
-    connect(tbRecord, &QToolButton::clicked, this, [this] { tbRecordClick(); });
-    MonitorToolBar->addWidget(tbRecord);
-    MonitorToolBar->addAction(actHelp);
-    MonitorToolBar->addSeparator();
-
-    auto addHinted = [this](QAction* action, const QString& hint) {
-        MonitorToolBar->addAction(action);
-        MonitorToolBar->widgetForAction(action)->setToolTip(hint);
-    };
-    addHinted(actKillProcess, QStringLiteral("Завершить процесс (Del)"));
-    addHinted(actView, QStringLiteral("Просмотр (Enter)"));
-    addHinted(actViewBlock, QStringLiteral("Просмотр блокирующего процесса (Ctrl+Enter)"));
-    MonitorToolBar->addSeparator();
-
-    tbShowBlocked = makeToggle(MonitorToolBar, "tbShowBlocked", 3, QStringLiteral("Блокировки"),
-                               QStringLiteral("Блокирующие/блокируемые процессы (Ctrl+B)"));
-    tbHideSys =
-        makeToggle(MonitorToolBar, "tbHideSys", 1, QStringLiteral("Скрыть системные процессы"),
-                   QStringLiteral("Скрыть системные процессы"));
-    MonitorToolBar->addWidget(tbShowBlocked);
-    MonitorToolBar->addWidget(tbHideSys);
+    connect(tbRecord, &QToolButton::clicked, this, [this] { ActivityLog->tbRecordClick(); });
     connect(tbShowBlocked, &QToolButton::clicked, this, [this] { Monitoring(false); });
     connect(tbHideSys, &QToolButton::clicked, this, [this] { Monitoring(false); });
-
-    edLogin = new QLineEdit(MonitorToolBar);
-    edLogin->setObjectName(QStringLiteral("edLogin"));
-    edLogin->setFixedWidth(168);
-    edLogin->setPlaceholderText(QStringLiteral("<login>"));
-    edLogin->setToolTip(QStringLiteral("Фильтр по имени входа"));
-    edLogin->setFont(tahoma(true));
-    edLogin->setStyleSheet(QStringLiteral("QLineEdit { color: #008000; }"));
-    QAction* clearLogin = edLogin->addAction(MonitorImageList(2), QLineEdit::TrailingPosition);
-    connect(clearLogin, &QAction::triggered, this, [this] {
+    connect(MonitorToolBar->edLoginClear, &QAction::triggered, this, [this] {
         edLogin->clear();
         Monitoring(false);
     });
     edLogin->installEventFilter(this);
-    MonitorToolBar->addWidget(edLogin);
-
-    cbDBList = new QComboBox(MonitorToolBar);
-    cbDBList->setObjectName(QStringLiteral("cbDBList"));
-    cbDBList->setFixedWidth(218);
-    cbDBList->setMaxVisibleItems(30);
-    cbDBList->setToolTip(QStringLiteral("Фильтр по наименованию базы данных"));
-    cbDBList->setFont(tahoma(true));
-    cbDBList->setStyleSheet(QStringLiteral("QComboBox { color: #000080; }"));
     connect(cbDBList, &QComboBox::activated, this, [this] { Monitoring(false); });
-    MonitorToolBar->addWidget(cbDBList);
-
-    edStFlt = new TStatusFilterEdit(MonitorToolBar);
-    edStFlt->setFont(tahoma(true));
     connect(edStFlt, &TStatusFilterEdit::openRequested, this, [this] { StatusPanelShow(); });
-    MonitorToolBar->addWidget(edStFlt);
-    MonitorToolBar->addAction(actClearFilter);
-    MonitorToolBar->addSeparator();
-    MonitorToolBar->addAction(actExit);
 }
 
 void TMainForm::createLayout() {
@@ -368,6 +285,11 @@ void TMainForm::createLayout() {
             [this](const QPoint& p) { MenuMonitorPopup(p); });
 
     connect(MonitorVT, &TMonitorView::stateChanged, this, [this] { UpdateGridActions(); });
+    ActivityLog = std::make_unique<TActivityLog>(
+        tbRecord, MonitorVT, MonitorStatusBar, [this]() -> std::optional<QString> {
+            const TServer* server = SelectedServer();
+            return server ? std::optional<QString>(server->Name) : std::nullopt;
+        });
     SelColForm = new TSelColForm(
         MonitorVT, [this] { Monitoring(false); }, [this] { LoadDefCols(); }, this);
     connect(MonitorVT, &TMonitorView::headerRightClicked, this,
@@ -476,7 +398,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
             cbDBList->addItems(DBFilterItems(server->DBList));
             cbDBList->setCurrentIndex(keep.value_or(0));
             MonitorStatusBar->setPanelText(0, server->ConnectDescr);
-            StartRecord(false, QString());
+            ActivityLog->StartRecord(false, QString());
         }
         QList<bool> visible;
         for (int i = 0; i < MonitorColumnCount; ++i)
@@ -495,7 +417,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         MonitorModel->setRowCount(0);
         Dervel->StartMonitoring(QString(), nullptr);
         MonitorStatusBar->setPanelText(0, QString());
-        StartRecord(false, QString());
+        ActivityLog->StartRecord(false, QString());
     }
     showErrorPanel(false);
     MonitorToolBar->setEnabled(true);
@@ -563,7 +485,7 @@ void TMainForm::OnDataArrive() {
     MonitorStatusBar->setPanelText(2, CountText(blocked));
     UpdateGridActions();
     if (tbRecord->isChecked())
-        LogToFile();
+        ActivityLog->LogToFile();
 }
 
 void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
@@ -614,9 +536,9 @@ void TMainForm::actRefreshExecute() {
 }
 
 void TMainForm::cbPeriodChange() {
-    const int i = cbPeriod->currentIndex();
-    if (i >= 0 && i < static_cast<int>(std::size(kPeriods)))
-        Dervel->Period = kPeriods[i].period;
+    const int period = TMonitorToolBar::PeriodOf(cbPeriod->currentIndex());
+    if (period > 0)
+        Dervel->Period = period;
 }
 
 void TMainForm::actShowPanelExecute() {
@@ -764,73 +686,4 @@ void TMainForm::actViewBlockExecute() {
 
 void TMainForm::actHelpExecute() {
     ShowColourLegend(this);
-}
-
-QList<int> TMainForm::visibleColumnsInDisplayOrder() const {
-    const QHeaderView* header = MonitorVT->horizontalHeader();
-    QList<int> columns;
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int logical = header->logicalIndex(visual);
-        if (!header->isSectionHidden(logical))
-            columns << logical;
-    }
-    return columns;
-}
-
-void TMainForm::StartRecord(bool Start, const QString& Msg) {
-    const bool wasEnabled = tbRecord->isEnabled();
-    tbRecord->setEnabled(true);
-    const TServer* server = SelectedServer();
-    if (Start && server) {
-        FileName = LogFilePath(LogFolder(), QDateTime::currentDateTime(), server->Name);
-        tbRecord->setChecked(true);
-        LogToFileFirst();
-    }
-    if (!Start) {
-        tbRecord->setChecked(false);
-        if (!Msg.isEmpty())
-            ShowMessage(RecordStopMessage(Msg, FileName), QStringLiteral("Запись в файл"),
-                        TMsgIcon::Information);
-        FileName.clear();
-    }
-    // The log's columns are fixed while it is written.
-    MonitorVT->setColumnDragAllowed(!tbRecord->isChecked());
-    MonitorStatusBar->setPanelText(5, FileName);
-    tbRecord->setEnabled(wasEnabled);
-}
-
-void TMainForm::LogToFileFirst() {
-    QStringList captions;
-    for (int column : visibleColumnsInDisplayOrder())
-        captions << MonitorColumns()[column].Caption.toString();
-    try {
-        WriteLogText(FileName, LogHeaderLine(captions), true);
-    } catch (const ELogWriteError& e) {
-        StartRecord(false, e.message());
-    }
-}
-
-void TMainForm::LogToFile() {
-    const QList<int> columns = visibleColumnsInDisplayOrder();
-    const QString stamp = LogTimeStamp(QDateTime::currentDateTime());
-    const int rows = MonitorModel->rowCount();
-    QString text;
-    text.reserve(rows * (stamp.size() + 12 * columns.size()));
-    for (int row = 0; row < rows; ++row) {
-        text += stamp;
-        for (int column : columns) {
-            text += QLatin1Char(';');
-            text += CellText(*RecList[row], column, SystemThousandSeparator());
-        }
-        text += QLatin1String("\r\n");
-    }
-    try {
-        WriteLogText(FileName, text, false);
-    } catch (const ELogWriteError& e) {
-        StartRecord(false, e.message());
-    }
-}
-
-void TMainForm::tbRecordClick() {
-    StartRecord(FileName.isEmpty(), QString());
 }

@@ -8,6 +8,7 @@
 #include "settings/savedcols.h"
 
 #include <QWidget>
+#include <memory>
 #include <mutex>
 
 class QAction;
@@ -22,11 +23,13 @@ class TDbConnection;
 class TDervel;
 class TMonitorModel;
 class TMonitorStatusBar;
+class TMonitorToolBar;
 class TMonitorView;
 class TServer;
 class TServerPanel;
 class TSplitStrip;
 class TStatusFilterEdit;
+class TActivityLog;
 class TSelColForm;
 class TStatusPanel;
 struct TViewHost;
@@ -67,12 +70,6 @@ public:
     bool EditConnection(const QString& caption, QString& name, QString& connectionString) override;
     void DeleteServerSettings(const QUuid& serverId) override;
 
-    // --- recording ---------------------------------------------------------------------------
-    void StartRecord(bool Start, const QString& Msg);
-    void LogToFileFirst();
-    void LogToFile();
-    void tbRecordClick();
-
     void LoadDefCols();
     void LoadSettings();
     void SaveSettings();
@@ -87,14 +84,13 @@ public:
     std::mutex CS;
     TDervel* Dervel = nullptr;
     QString StatusFilter;
-    QString FileName; // the activity log while recording
     int StatusPanelHeight = 0;
     TSavedCols FDefCols;
 
     // --- controls ----------------------------------------------------------------------------
     TServerPanel* ServerPanel;
     TSplitStrip* SplitPanel;
-    QToolBar* MonitorToolBar;
+    TMonitorToolBar* MonitorToolBar;
     QComboBox* cbPeriod;
     QToolButton* tbPause;
     QToolButton* tbFollowFocus;
@@ -111,6 +107,7 @@ public:
     TMonitorStatusBar* MonitorStatusBar;
     QMenu* MenuMonitor;
     TSelColForm* SelColForm;
+    std::unique_ptr<TActivityLog> ActivityLog;
 
     QAction* actShowPanel;
     QAction* actRefresh;
@@ -145,7 +142,6 @@ private:
     void connectSessionActions();
     QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
     TViewHost SessionViewHost();
-    QList<int> visibleColumnsInDisplayOrder() const;
 
     QStackedLayout* FGridStack = nullptr;
 };

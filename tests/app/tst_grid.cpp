@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
+#include "grid/monitortoolbar.h"
 #include "grid/monitorview.h"
 #include "grid/statusfilteredit.h"
 #include "grid/statuspanel.h"

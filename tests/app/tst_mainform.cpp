@@ -5,6 +5,7 @@
 #include "app/splitstrip.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
+#include "grid/monitortoolbar.h"
 #include "mainformfixture.h"
 #include "sampling/monitor.h"
 #include "servers/server.h"

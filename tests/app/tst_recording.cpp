@@ -7,6 +7,7 @@
 #include "grid/monitorstatusbar.h"
 #include "grid/monitorview.h"
 #include "mainformfixture.h"
+#include "recording/activitylog.h"
 #include "recording/logfile.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"
@@ -67,14 +68,15 @@ void TestRecording::fileNameFromTimeAndServer() {
     TRecordingFixture r(QStringLiteral("HOST\\INST/a?b"));
     r.form().tbRecord->click();
     QVERIFY(r.form().tbRecord->isChecked());
-    const QString name = QFileInfo(r.form().FileName).fileName();
+    const QString name = QFileInfo(r.form().ActivityLog->FileName).fileName();
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d{8}-\\d{6}-HOST-INST-a-b\\.log$"))
                  .match(name)
                  .hasMatch(),
              qPrintable(name));
-    QCOMPARE(QFileInfo(r.form().FileName).absolutePath(), QDir(r.logs.path()).absolutePath());
-    QCOMPARE(r.form().MonitorStatusBar->panelText(5), r.form().FileName);
-    QVERIFY(QFile::exists(r.form().FileName));
+    QCOMPARE(QFileInfo(r.form().ActivityLog->FileName).absolutePath(),
+             QDir(r.logs.path()).absolutePath());
+    QCOMPARE(r.form().MonitorStatusBar->panelText(5), r.form().ActivityLog->FileName);
+    QVERIFY(QFile::exists(r.form().ActivityLog->FileName));
 }
 
 void TestRecording::headerAndLinesFollowTheDisplayOrder() {
@@ -85,7 +87,7 @@ void TestRecording::headerAndLinesFollowTheDisplayOrder() {
     for (int i = 2; i < 37; ++i)
         header->setSectionHidden(i, i != 8); // Login, SPID, CPU
     form.tbRecord->click();
-    const QString path = form.FileName;
+    const QString path = form.ActivityLog->FileName;
     TMonitorRec a = Rec(51), b = Rec(52);
     a.CPU = 1234567;
     a.Login = QStringLiteral("Иван");
@@ -107,7 +109,7 @@ void TestRecording::headerAndLinesFollowTheDisplayOrder() {
 void TestRecording::emptySnapshotAppendsNothing() {
     TRecordingFixture r;
     r.form().tbRecord->click();
-    const QString path = r.form().FileName;
+    const QString path = r.form().ActivityLog->FileName;
     r.fixture.arrive({});
     QCOMPARE(logLines(path).size(), 1); // the header only
     QVERIFY(r.form().tbRecord->isChecked());
@@ -117,12 +119,12 @@ void TestRecording::failureStopsWithAMessage() {
     TRecordingFixture r;
     TMainForm& form = r.form();
     form.tbRecord->click();
-    const QString path = form.FileName;
+    const QString path = form.ActivityLog->FileName;
     // The folder disappears while recording.
     QVERIFY(QDir(r.logs.path()).removeRecursively());
     r.fixture.arrive({Rec(51)});
     QVERIFY(!form.tbRecord->isChecked());
-    QCOMPARE(form.FileName, QString());
+    QCOMPARE(form.ActivityLog->FileName, QString());
     QCOMPARE(form.MonitorStatusBar->panelText(5), QString());
     QCOMPARE(r.fixture.prompts().messages.size(), 1);
     const TMessage& m = r.fixture.prompts().messages.first();
@@ -139,7 +141,7 @@ void TestRecording::clickingAgainStopsSilently() {
     r.form().tbRecord->click();
     r.form().tbRecord->click();
     QVERIFY(!r.form().tbRecord->isChecked());
-    QCOMPARE(r.form().FileName, QString());
+    QCOMPARE(r.form().ActivityLog->FileName, QString());
     QVERIFY(r.fixture.prompts().messages.isEmpty());
 }
 
@@ -151,7 +153,7 @@ void TestRecording::selectingAnotherServerStopsSilently() {
     QVERIFY(form.tbRecord->isChecked());
     form.ServerPanel->ServerVT->setCurrentIndex(form.ServerPanel->model()->index(1));
     QVERIFY(!form.tbRecord->isChecked());
-    QCOMPARE(form.FileName, QString());
+    QCOMPARE(form.ActivityLog->FileName, QString());
     QVERIFY(r.fixture.prompts().messages.isEmpty());
     QVERIFY(!form.tbRecord->isEnabled()); // the other server is not connected
 }

@@ -1,0 +1,120 @@
+#include "grid/monitortoolbar.h"
+
+#include "app/imagelists.h"
+#include "grid/statusfilteredit.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <iterator>
+
+namespace {
+
+// The period list: texts and the sampler's Period in 10 ms steps.
+struct TPeriodEntry {
+    const char* text;
+    int period;
+};
+constexpr TPeriodEntry kPeriods[] = {
+    {"0 с", 1},        {"0.1 с", 10},      {"1 с", 100},    {"2 с", 200},     {"5 с", 500},
+    {"10 с", 1000},    {"30 с", 3000},     {"1 мин", 6000}, {"2 мин", 12000}, {"5 мин", 30000},
+    {"10 мин", 60000}, {"30 мин", 180000}, {"1 ч", 360000}};
+
+QToolButton* makeToggle(QWidget* parent, const char* name, int image, const QString& caption,
+                        const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setIcon(MonitorImageList(image));
+    b->setText(caption);
+    b->setToolTip(hint);
+    b->setCheckable(true);
+    b->setAutoRaise(true);
+    return b;
+}
+
+QFont boldTahoma() {
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    f.setBold(true);
+    return f;
+}
+
+} // namespace
+
+int TMonitorToolBar::PeriodOf(int index) {
+    return index >= 0 && index < int(std::size(kPeriods)) ? kPeriods[index].period : -1;
+}
+
+TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* parent)
+    : QToolBar(parent) {
+    setObjectName(QStringLiteral("MonitorToolBar"));
+    setIconSize(QSize(16, 16));
+    setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    cbPeriod = new QComboBox(this);
+    cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
+    cbPeriod->setFixedWidth(72);
+    cbPeriod->setMaxVisibleItems(20);
+    cbPeriod->setToolTip(QStringLiteral("Период опроса сервера"));
+    cbPeriod->setStyleSheet(QStringLiteral("QComboBox { color: #800000; font-weight: bold; }"));
+    for (const TPeriodEntry& e : kPeriods)
+        cbPeriod->addItem(QString::fromUtf8(e.text));
+    addWidget(cbPeriod);
+    addAction(a.actRefresh);
+    addAction(a.actPause);
+    tbPause = qobject_cast<QToolButton*>(widgetForAction(a.actPause));
+    tbPause->setObjectName(QStringLiteral("tbPause"));
+
+    tbFollowFocus = makeToggle(this, "tbFollowFocus", 12, QStringLiteral("Следить за фокусом"),
+                               QStringLiteral("Прокручивать до выделенной строки"));
+    tbFollowFocus->setChecked(true);
+    addWidget(tbFollowFocus);
+    tbRecord = makeToggle(this, "tbRecord", 9, QStringLiteral("Запись в файл"),
+                          QStringLiteral("Запись в файл"));
+    addWidget(tbRecord);
+    addAction(a.actHelp);
+    addSeparator();
+
+    auto addHinted = [this](QAction* action, const QString& hint) {
+        addAction(action);
+        widgetForAction(action)->setToolTip(hint);
+    };
+    addHinted(a.actKillProcess, QStringLiteral("Завершить процесс (Del)"));
+    addHinted(a.actView, QStringLiteral("Просмотр (Enter)"));
+    addHinted(a.actViewBlock, QStringLiteral("Просмотр блокирующего процесса (Ctrl+Enter)"));
+    addSeparator();
+
+    tbShowBlocked = makeToggle(this, "tbShowBlocked", 3, QStringLiteral("Блокировки"),
+                               QStringLiteral("Блокирующие/блокируемые процессы (Ctrl+B)"));
+    tbHideSys = makeToggle(this, "tbHideSys", 1, QStringLiteral("Скрыть системные процессы"),
+                           QStringLiteral("Скрыть системные процессы"));
+    addWidget(tbShowBlocked);
+    addWidget(tbHideSys);
+
+    edLogin = new QLineEdit(this);
+    edLogin->setObjectName(QStringLiteral("edLogin"));
+    edLogin->setFixedWidth(168);
+    edLogin->setPlaceholderText(QStringLiteral("<login>"));
+    edLogin->setToolTip(QStringLiteral("Фильтр по имени входа"));
+    edLogin->setFont(boldTahoma());
+    edLogin->setStyleSheet(QStringLiteral("QLineEdit { color: #008000; }"));
+    edLoginClear = edLogin->addAction(MonitorImageList(2), QLineEdit::TrailingPosition);
+    addWidget(edLogin);
+
+    cbDBList = new QComboBox(this);
+    cbDBList->setObjectName(QStringLiteral("cbDBList"));
+    cbDBList->setFixedWidth(218);
+    cbDBList->setMaxVisibleItems(30);
+    cbDBList->setToolTip(QStringLiteral("Фильтр по наименованию базы данных"));
+    cbDBList->setFont(boldTahoma());
+    cbDBList->setStyleSheet(QStringLiteral("QComboBox { color: #000080; }"));
+    addWidget(cbDBList);
+
+    edStFlt = new TStatusFilterEdit(this);
+    edStFlt->setFont(boldTahoma());
+    addWidget(edStFlt);
+    addAction(a.actClearFilter);
+    addSeparator();
+    addAction(a.actExit);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The session tool bar: period, refresh, pause, follow-focus and record buttons, the
+// session commands, and the filters (blocking only, user sessions only, login, database,
+// statuses). It only lays the controls out; the main window reacts to them.
+
+#include <QToolBar>
+
+class QComboBox;
+class QLineEdit;
+class QToolButton;
+class TStatusFilterEdit;
+
+// The main window's commands that stand on the bar.
+struct TMonitorToolBarActions {
+    QAction* actRefresh;
+    QAction* actPause;
+    QAction* actHelp;
+    QAction* actKillProcess;
+    QAction* actView;
+    QAction* actViewBlock;
+    QAction* actClearFilter;
+    QAction* actExit;
+};
+
+class TMonitorToolBar : public QToolBar {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultPeriodIndex = 5; // "10 с"
+    // The sampler's Period (10 ms steps) of an entry of the period list; -1 for none.
+    static int PeriodOf(int index);
+
+    TMonitorToolBar(const TMonitorToolBarActions& actions, QWidget* parent = nullptr);
+
+    QComboBox* cbPeriod;
+    QToolButton* tbPause;
+    QToolButton* tbFollowFocus;
+    QToolButton* tbRecord;
+    QToolButton* tbShowBlocked;
+    QToolButton* tbHideSys;
+    QLineEdit* edLogin;
+    QAction* edLoginClear; // the clear button at the login filter's right end
+    QComboBox* cbDBList;
+    TStatusFilterEdit* edStFlt;
+};
