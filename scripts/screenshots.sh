@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Regenerates the README's screenshots from the real windows on the live demo, under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh run
+command -v xvfb-run >/dev/null || { sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo);
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends xvfb xauth; }
+build="${BUILD_DIR:-build}"
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j2 --target dervel_screenshots dervel-testserver
+mkdir -p docs/screenshots
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1600x1000x24" \
+  "$build/tools/dervel_screenshots" "$build/testserver/dervel-testserver" docs/screenshots

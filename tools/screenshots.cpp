@@ -1,0 +1,130 @@
+// Takes the README's screenshots of the real windows: the main window on the live demo,
+// a session's detail window, and a blocked session beside its blocker. Run it through
+// scripts/screenshots.sh, which starts it under Xvfb.
+//
+// Usage: dervel_screenshots <dervel-testserver> <output folder>
+
+#include "actions/modalrun.h"
+#include "app/fonts.h"
+#include "app/mainform.h"
+#include "grid/monitormodel.h"
+#include "grid/monitorview.h"
+#include "platform/registry.h"
+#include "scriptedprompts.h"
+#include "servers/server.h"
+#include "servers/serverpanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// Lets the event loop run for a while: snapshots arrive, windows paint.
+void settle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The first grid row that satisfies the test, or -1.
+template <typename F> int findRow(TMainForm& form, F test) {
+    for (int row = 0; row < form.MonitorModel->rowCount(); ++row)
+        if (test(*form.MonitorModel->record(row)))
+            return row;
+    return -1;
+}
+
+bool save(QWidget* w, const QString& path) {
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: dervel_screenshots <dervel-testserver> <output folder>\n");
+        return 2;
+    }
+    InstallFontSubstitutes();
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QProcess server;
+    server.start(QString::fromLocal8Bit(argv[1]),
+                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--demo"),
+                  QStringLiteral("--seed"), QStringLiteral("7")});
+    if (!server.waitForReadyRead(30000))
+        return 2;
+    const QString port = QString::fromUtf8(server.readLine()).trimmed().section(u':', -1);
+
+    QTemporaryDir settings;
+    TRegistry::SetDefaultLocation(settings.path());
+    TScriptedPrompts prompts;
+    TMainForm form;
+    form.resize(1500, 860);
+    form.show();
+    prompts.connectionAnswers << TScriptedPrompts::TConnectionAnswer{
+        true, QStringLiteral("Demo"),
+        QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
+                       "Password=Dervel-2026")
+            .arg(port)};
+    form.ServerPanel->actAddConnection->trigger();
+    form.cbPeriod->setCurrentIndex(2); // "1 с"
+    QHeaderView* header = form.MonitorVT->horizontalHeader();
+    header->setSectionHidden(25, false); // Wait Type, to show what the blocked ones wait for
+
+    // Wait for a blocking chain to form (the demo makes one every minute or so).
+    QElapsedTimer waited;
+    waited.start();
+    int blocked = -1;
+    while (waited.elapsed() < 150000) {
+        settle(500);
+        blocked = findRow(form, [](const TMonitorRec& r) { return r.Blocking != 0; });
+        if (blocked >= 0)
+            break;
+    }
+    const int running = findRow(form, [](const TMonitorRec& r) {
+        return r.Status == QLatin1String("running") && !r.SelfID && !r.Command.isEmpty() &&
+               r.IsUser;
+    });
+    const int focus = blocked >= 0 ? blocked : running;
+    if (focus >= 0)
+        form.MonitorVT->setCurrentIndex(form.MonitorModel->index(focus, 1));
+    settle(300);
+    bool ok = save(&form, out + QStringLiteral("/main-window.png"));
+
+    // The detail windows: grabbed while they are open, then closed.
+    SetModalRunner([&](QDialog* d) {
+        d->resize(d->width(), 700);
+        d->show();
+        settle(800);
+        ok = save(d, out + (d->windowTitle() == QStringLiteral("Просмотр")
+                                ? QStringLiteral("/blocking-pair.png")
+                                : QStringLiteral("/session-detail.png"))) &&
+             ok;
+        d->close();
+    });
+    if (running >= 0) {
+        form.MonitorVT->setCurrentIndex(form.MonitorModel->index(running, 1));
+        form.actView->trigger();
+    }
+    if (blocked >= 0) {
+        form.MonitorVT->setCurrentIndex(form.MonitorModel->index(
+            findRow(form, [](const TMonitorRec& r) { return r.Blocking != 0; }), 1));
+        form.actViewBlock->trigger();
+    }
+    form.close();
+    server.terminate();
+    server.waitForFinished(5000);
+    return ok && running >= 0 && blocked >= 0 ? 0 : 1;
+}
