@@ -6,6 +6,7 @@
 #include "benchserver.h"
 #include "grid/monitormodel.h"
 #include "platform/registry.h"
+#include "processstats.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
 #include "servers/serverpanel.h"
@@ -14,32 +15,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <sys/resource.h>
-
-namespace {
-
-double rssKilobytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    return 0;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -57,7 +35,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir settings;
     TRegistry::SetDefaultLocation(settings.path());
     TScriptedPrompts prompts;
-    const double rssBefore = rssKilobytes();
+    const double rssBefore = ResidentKilobytes();
     auto form = std::make_unique<TMainForm>();
     form->resize(1500, 900);
     form->show();
@@ -71,14 +49,14 @@ int main(int argc, char* argv[]) {
         qFatal("could not connect to the demo server");
     form->cbPeriod->setCurrentIndex(0); // "0 с"
 
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     app.exec();
-    const double cpu = cpuSeconds() - cpuStart;
+    const double cpu = CpuSeconds() - cpuStart;
     const double elapsed = wall.nsecsElapsed() / 1e9;
-    const double rss = rssKilobytes();
+    const double rss = ResidentKilobytes();
     const int rows = form->MonitorModel->rowCount();
     form.reset();
     server.terminate();

@@ -9,6 +9,7 @@
 #include "grid/monitorview.h"
 #include "grid/statuspanel.h"
 #include "platform/registry.h"
+#include "processstats.h"
 #include "recording/logfile.h"
 #include "sampling/monitor.h"
 #include "scriptedprompts.h"
@@ -20,7 +21,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,13 +34,7 @@
 namespace {
 
 double rssMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
+    return ResidentKilobytes() / 1024.0;
 }
 
 // Counts the arrivals the window takes over.
