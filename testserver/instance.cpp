@@ -157,6 +157,33 @@ struct Instance::Impl {
         return c;
     }
 
+    BatchOutcome run(int spid, const std::string& batch, const std::optional<InputBuffer>& event) {
+        std::vector<int> ended;
+        BatchOutcome outcome;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            activity.begin(spid, batch, now(), event);
+            SessionContext context = contextFor(spid);
+            BatchHooks hooks;
+            hooks.statementStarting = [&](const Statement& s) {
+                activity.statementStarting(spid, s);
+            };
+            hooks.endSession = [&](int victim) {
+                removeSession(victim, ended);
+                tdsSessions.erase(victim);
+            };
+            BatchRunner runner(model, context, hooks);
+            outcome = runner.run(batch);
+            if (context.nocount)
+                nocount.insert(spid);
+            else
+                nocount.erase(spid);
+            activity.end(spid, true, now());
+        }
+        notifyEnded(ended);
+        return outcome;
+    }
+
     void notifyEnded(const std::vector<int>& ended) {
         std::function<void(int)> handler;
         {
@@ -244,30 +271,23 @@ void Instance::cancelBatch(int spid) {
 }
 
 BatchOutcome Instance::execute(int spid, const std::string& batchUtf8) {
-    std::vector<int> ended;
-    BatchOutcome outcome;
-    {
-        std::lock_guard<std::mutex> lock(d->mutex);
-        d->activity.begin(spid, batchUtf8, d->now());
-        SessionContext context = d->contextFor(spid);
-        BatchHooks hooks;
-        hooks.statementStarting = [&](const Statement& s) {
-            d->activity.statementStarting(spid, s);
-        };
-        hooks.endSession = [&](int victim) {
-            d->removeSession(victim, ended);
-            d->tdsSessions.erase(victim);
-        };
-        BatchRunner runner(d->model, context, hooks);
-        outcome = runner.run(batchUtf8);
-        if (context.nocount)
-            d->nocount.insert(spid);
-        else
-            d->nocount.erase(spid);
-        d->activity.end(spid, true, d->now());
+    return d->run(spid, batchUtf8, std::nullopt);
+}
+
+BatchOutcome Instance::executeRpc(int spid, const std::string& procedure, int parameters,
+                                  const std::optional<std::string>& statementUtf8) {
+    const InputBuffer event{"RPC Event", parameters, procedure};
+    if (statementUtf8)
+        return d->run(spid, *statementUtf8, event);
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (d->model.sessionExists(spid)) {
+        const double now = d->now();
+        d->model.setInputBuffer(spid, event);
+        d->model.update(d->catalog.sessions(),
+                        {{"last_request_start_time", now}, {"last_request_end_time", now}},
+                        "session_id = ?", {num(spid)});
     }
-    d->notifyEnded(ended);
-    return outcome;
+    return {};
 }
 
 void Instance::setKillHandler(std::function<void(int spid)> handler) {

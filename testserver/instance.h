@@ -60,6 +60,12 @@ public:
     // Tests may run batches as scripted sessions too; that batch takes request 0 of the
     // session while it runs (a scripted request 0 of that session goes).
     BatchOutcome execute(int spid, const std::string& batchUtf8);
+    // Runs the statement of an RPC (sp_executesql, sp_prepexec, sp_execute) as execute()
+    // runs a batch, but the input buffer shows an "RPC Event" of the procedure with its
+    // parameter count. Without a statement (sp_prepare, sp_unprepare, a failed call) the
+    // session only records the event and its request times.
+    BatchOutcome executeRpc(int spid, const std::string& procedure, int parameters,
+                            const std::optional<std::string>& statementUtf8);
     // A batch has arrived but its reply is held back (the delay fault): the session shows
     // it running from now on. execute() then runs it; cancelBatch() drops it (ATTENTION).
     void beginBatch(int spid, const std::string& batchUtf8);

@@ -4,14 +4,15 @@ namespace testserver {
 
 SessionActivity::SessionActivity(Model& model) : model_(model) {}
 
-void SessionActivity::begin(int spid, const std::string& batch, double now) {
+void SessionActivity::begin(int spid, const std::string& batch, double now,
+                            const std::optional<InputBuffer>& event) {
     if (active(spid) || !model_.sessionExists(spid))
         return;
     batches_[spid] = batch;
     const Bytes handle = model_.storeSqlText(batch);
     Bytes plan = handle;
     plan[0] = 0x06;
-    model_.setInputBuffer(spid, InputBuffer{"Language Event", 0, batch});
+    model_.setInputBuffer(spid, event.value_or(InputBuffer{"Language Event", 0, batch}));
     model_.deleteRequest(spid, 0);
     // The request inherits the session's settings, as SQL Server's requests do.
     auto& st = model_.db().statement(

@@ -7,6 +7,7 @@
 #include "model.h"
 
 #include <map>
+#include <optional>
 #include <string>
 
 namespace testserver {
@@ -15,9 +16,11 @@ class SessionActivity {
 public:
     explicit SessionActivity(Model& model);
 
-    // A batch has arrived: it becomes the input buffer and the running request.
+    // A batch has arrived: it becomes the running request, and the input buffer shows
+    // `event` (a "Language Event" of the batch itself unless given).
     // Does nothing for a session that does not exist or already runs a batch.
-    void begin(int spid, const std::string& batch, double now);
+    void begin(int spid, const std::string& batch, double now,
+               const std::optional<InputBuffer>& event = std::nullopt);
     bool active(int spid) const { return batches_.count(spid) > 0; }
     // The statement about to run becomes the request's current statement.
     void statementStarting(int spid, const Statement& statement);

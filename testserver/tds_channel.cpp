@@ -8,13 +8,6 @@
 
 namespace testserver {
 
-namespace {
-
-// Larger requests than any client of this server sends; guards against garbage lengths.
-constexpr std::size_t kMaxMessage = 64u << 20;
-
-} // namespace
-
 TdsChannel::TdsChannel(int fd) : fd_(fd) {}
 
 bool TdsChannel::readExact(char* buffer, std::size_t size) {
@@ -34,23 +27,30 @@ bool TdsChannel::readExact(char* buffer, std::size_t size) {
 }
 
 bool TdsChannel::read(TdsMessage& message) {
-    message.payload.clear();
+    TdsMessageAssembler assembler;
+    std::string data;
     for (;;) {
-        unsigned char header[8];
-        if (!readExact(reinterpret_cast<char*>(header), sizeof header))
+        char header[tds::kHeaderSize];
+        if (!readExact(header, sizeof header))
             return false;
-        const std::size_t length = (static_cast<std::size_t>(header[2]) << 8) | header[3];
-        if (length < 8 || message.payload.size() + length > kMaxMessage) {
+        const auto parsed = parsePacketHeader(std::string_view(header, sizeof header));
+        if (!parsed) {
             broken_ = true;
             return false;
         }
-        message.type = header[0];
-        const std::size_t old = message.payload.size();
-        message.payload.resize(old + length - 8);
-        if (!readExact(message.payload.data() + old, length - 8))
+        data.resize(parsed->dataSize());
+        if (!readExact(data.data(), data.size()))
             return false;
-        if (header[1] & 0x01)
+        switch (assembler.add(*parsed, data)) {
+        case TdsMessageAssembler::State::Complete:
+            message = assembler.take();
             return true;
+        case TdsMessageAssembler::State::Broken:
+            broken_ = true;
+            return false;
+        case TdsMessageAssembler::State::NeedMore:
+            break;
+        }
     }
 }
 

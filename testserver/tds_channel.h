@@ -2,25 +2,12 @@
 // TDS packets over one TCP socket: reassembles incoming messages and splits outgoing
 // ones at the negotiated packet size, stamping the session id into every header.
 
+#include "tds_packet.h"
+
 #include <cstdint>
 #include <string>
 
 namespace testserver {
-
-namespace tds {
-constexpr std::uint8_t kSqlBatch = 0x01;
-constexpr std::uint8_t kRpc = 0x03;
-constexpr std::uint8_t kReply = 0x04;
-constexpr std::uint8_t kAttention = 0x06;
-constexpr std::uint8_t kTransactionManager = 0x0E;
-constexpr std::uint8_t kLogin7 = 0x10;
-constexpr std::uint8_t kPrelogin = 0x12;
-} // namespace tds
-
-struct TdsMessage {
-    std::uint8_t type = 0;
-    std::string payload;
-};
 
 class TdsChannel {
 public:

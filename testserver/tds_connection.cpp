@@ -3,7 +3,8 @@
 #include "tds_encoder.h"
 #include "tds_login.h"
 #include "tds_reply_writer.h"
-#include "utf.h"
+#include "tds_request.h"
+#include "tds_rpc_request.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,19 +12,6 @@
 namespace testserver {
 
 namespace {
-
-// SQL batches start with ALL_HEADERS from TDS 7.2 on; older clients send bare text.
-std::string batchText(const std::string& payload) {
-    std::size_t skip = 0;
-    if (payload.size() >= 4) {
-        std::uint32_t total = 0;
-        for (int k = 3; k >= 0; --k)
-            total = (total << 8) | static_cast<unsigned char>(payload[static_cast<std::size_t>(k)]);
-        if (total >= 4 && total <= payload.size() && total % 2 == 0 && total <= 1024)
-            skip = total;
-    }
-    return utf::fromUtf16le(std::string_view(payload).substr(skip));
-}
 
 // SQL Server answers with the client's version when it speaks it; every version from 7.2
 // on gets the same token layouts from this server.
@@ -76,7 +64,7 @@ void TdsConnection::serve() {
         bool keep = true;
         switch (message.type) {
         case tds::kPrelogin:
-            keep = channel_.send(tds::kReply, tds::preloginReply(instance_.versionNumber()));
+            keep = spid_ == 0 && handlePrelogin(message.payload);
             break;
         case tds::kLogin7:
             keep = spid_ == 0 && handleLogin(message.payload);
@@ -90,22 +78,22 @@ void TdsConnection::serve() {
         case tds::kTransactionManager:
             keep = spid_ != 0 && sendDone(0);
             break;
-        case tds::kRpc: {
-            Message m;
-            m.number = 2812;
-            m.text = "Remote procedure calls are not supported by this server.";
-            TdsReplyWriter w(channel_);
-            w.append(tds::message(m, instance_.serverName()));
-            w.append(tds::done(tds::kDoneError, 0, 0));
-            keep = spid_ != 0 && w.finish();
+        case tds::kRpc:
+            keep = spid_ != 0 && handleRpc(message.payload);
             break;
-        }
         default:
             keep = false;
         }
         if (!keep || killed_)
             return;
     }
+}
+
+bool TdsConnection::handlePrelogin(const std::string& payload) {
+    // SQL Server closes a connection whose PRELOGIN it cannot read.
+    if (!tds::parsePrelogin(payload))
+        return false;
+    return channel_.send(tds::kReply, tds::preloginReply(instance_.versionNumber()));
 }
 
 bool TdsConnection::handleLogin(const std::string& payload) {
@@ -160,7 +148,10 @@ bool TdsConnection::handleLogin(const std::string& payload) {
 }
 
 bool TdsConnection::handleBatch(const std::string& payload) {
-    const std::string text = batchText(payload);
+    const auto parsed = tds::parseSqlBatch(payload);
+    if (!parsed)
+        return false;
+    const std::string& text = *parsed;
     const int delay = faults_.delayMs;
     if (delay > 0) {
         // The session shows the batch running while its reply is held back; an
@@ -190,8 +181,13 @@ bool TdsConnection::sendDone(std::uint16_t status) {
 bool TdsConnection::sendOutcome(const BatchOutcome& outcome) {
     if (outcome.statements.empty())
         return sendDone(0);
-    const std::string server = instance_.serverName();
     TdsReplyWriter w(channel_);
+    return appendOutcome(w, outcome, false) && w.finish();
+}
+
+bool TdsConnection::appendOutcome(TdsReplyWriter& w, const BatchOutcome& outcome,
+                                  bool inProcedure) {
+    const std::string server = instance_.serverName();
     for (std::size_t i = 0; i < outcome.statements.size(); ++i) {
         const StatementOutcome& s = outcome.statements[i];
         if (s.newDatabase) {
@@ -219,14 +215,52 @@ bool TdsConnection::sendOutcome(const BatchOutcome& outcome) {
             }
         }
         std::uint16_t status = 0;
-        if (i + 1 < outcome.statements.size())
+        if (inProcedure || i + 1 < outcome.statements.size())
             status |= tds::kDoneMore;
         if (s.failed)
             status |= tds::kDoneError;
         if (s.rowCount)
             status |= tds::kDoneCount;
         w.append(tds::done(status, s.result ? tds::kCurCmdSelect : 0,
-                           static_cast<std::uint64_t>(s.rowCount.value_or(0))));
+                           static_cast<std::uint64_t>(s.rowCount.value_or(0)),
+                           inProcedure ? tds::kDoneInProcToken : tds::kDoneToken));
+    }
+    return true;
+}
+
+bool TdsConnection::handleRpc(const std::string& payload) {
+    const auto request = tds::parseRpc(payload);
+    if (!request)
+        return false; // SQL Server drops a connection whose RPC stream it cannot read
+    const std::string server = instance_.serverName();
+    TdsReplyWriter w(channel_);
+    for (std::size_t i = 0; i < request->calls.size(); ++i) {
+        const RpcPlan plan = rpc_.plan(request->calls[i]);
+        const BatchOutcome outcome =
+            instance_.executeRpc(spid_, plan.procedure, plan.parameterCount, plan.statement);
+        if (killed_)
+            return false;
+        bool failed = false;
+        if (plan.error) {
+            w.append(tds::message(*plan.error, server));
+            failed = true;
+        }
+        if (!appendOutcome(w, outcome, true))
+            return false;
+        for (const auto& s : outcome.statements)
+            failed = failed || s.failed;
+        // SQL Server sends the procedure's status (-6, a user error, when a statement
+        // failed) before its OUTPUT values.
+        if (plan.returnsStatus)
+            w.append(tds::returnStatus(failed ? -6 : 0));
+        for (const auto& r : plan.returnValues)
+            w.append(tds::returnValue(r.ordinal, r.name, r.typeInfo, r.valueBytes));
+        std::uint16_t status = 0;
+        if (i + 1 < request->calls.size())
+            status |= tds::kDoneMore;
+        if (failed)
+            status |= tds::kDoneError;
+        w.append(tds::done(status, tds::kCurCmdExecute, 0, tds::kDoneProcToken));
     }
     return w.finish();
 }

@@ -1,15 +1,19 @@
 #pragma once
-// One client connection: pre-login, login, then SQL batches and attentions until the
+// One client connection: pre-login, login, then SQL batches, RPCs and attentions until the
 // client leaves, the session is killed or the server stops. Runs on its own thread.
 
 #include "instance.h"
+#include "rpc_planner.h"
 #include "tds_channel.h"
 #include "tds_faults.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace testserver {
+
+class TdsReplyWriter;
 
 struct Endpoints {
     std::string clientAddress;
@@ -37,8 +41,13 @@ private:
     void serve();
     void drainSilently();
     bool handleLogin(const std::string& payload);
+    bool handlePrelogin(const std::string& payload);
     bool handleBatch(const std::string& payload);
+    bool handleRpc(const std::string& payload);
     bool sendOutcome(const BatchOutcome& outcome);
+    // Appends the tokens of a batch's statements; false when the connection must drop.
+    // Inside a procedure each statement ends with DONEINPROC, and all have more to follow.
+    bool appendOutcome(TdsReplyWriter& w, const BatchOutcome& outcome, bool inProcedure);
     bool sendDone(std::uint16_t status);
 
     int fd_;
@@ -46,6 +55,7 @@ private:
     Faults& faults_;
     Endpoints endpoints_;
     TdsChannel channel_;
+    RpcPlanner rpc_;
     std::string database_; // for the old value of a database ENVCHANGE
     std::atomic<int> spid_{0};
     std::atomic<bool> killed_{false};

@@ -291,12 +291,34 @@ std::string loginAck(std::uint32_t tdsVersion, std::uint32_t serverVersion) {
     return withLength(0xAD, body);
 }
 
-std::string done(std::uint16_t status, std::uint16_t curCmd, std::uint64_t rows) {
+std::string done(std::uint16_t status, std::uint16_t curCmd, std::uint64_t rows,
+                 std::uint8_t token) {
     std::string out;
-    putU8(out, 0xFD);
+    putU8(out, token);
     putU16(out, status);
     putU16(out, curCmd);
     putU64(out, rows);
+    return out;
+}
+
+std::string returnStatus(std::int32_t value) {
+    std::string out;
+    putU8(out, 0x79);
+    putU32(out, static_cast<std::uint32_t>(value));
+    return out;
+}
+
+std::string returnValue(std::uint16_t ordinal, std::string_view name, std::string_view typeInfo,
+                        std::string_view valueBytes) {
+    std::string out;
+    putU8(out, 0xAC);
+    putU16(out, ordinal);
+    putBVarchar(out, name);
+    putU8(out, 0x01); // an OUTPUT parameter
+    putU32(out, 0);   // user type
+    putU16(out, 0x0001);
+    out += typeInfo;
+    out += valueBytes;
     return out;
 }
 

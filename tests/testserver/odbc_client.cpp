@@ -208,6 +208,66 @@ bool OdbcClient::connect(const std::string& connectionString, int loginTimeoutSe
     return connected_;
 }
 
+namespace {
+
+// Reads every result set left on the statement after it ran with `rc`.
+void readResults(SQLHSTMT st, OdbcOutcome& out) {
+    auto collect = [&] {
+        const auto d = odbcDiags(SQL_HANDLE_STMT, st);
+        out.diags.insert(out.diags.end(), d.begin(), d.end());
+    };
+    collect();
+    if (!SQL_SUCCEEDED(out.rc))
+        return;
+    for (;;) {
+        SQLSMALLINT n = 0;
+        SQLNumResultCols(st, &n);
+        if (n > 0) {
+            OdbcResult r;
+            for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(n); ++c) {
+                SQLWCHAR name[256] = {};
+                SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+                SQLULEN size = 0;
+                SQLDescribeColW(st, c, name, 256, &nameLen, &type, &size, &digits, &nullable);
+                r.columns.push_back(OdbcColumn{toU8(name, static_cast<std::size_t>(nameLen)), type,
+                                               size, nullable});
+            }
+            SQLRETURN frc;
+            while (SQL_SUCCEEDED(frc = SQLFetch(st))) {
+                std::vector<OdbcValue> row(static_cast<std::size_t>(n));
+                for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(n); ++c)
+                    if (!readValue(st, c, r.columns[c - 1].sqlType, row[c - 1]))
+                        out.fetchFailed = true;
+                r.rows.push_back(std::move(row));
+            }
+            if (frc != SQL_NO_DATA) {
+                out.fetchFailed = true;
+                collect();
+                out.results.push_back(std::move(r));
+                return;
+            }
+            out.results.push_back(std::move(r));
+        }
+        const SQLRETURN mrc = SQLMoreResults(st);
+        if (mrc == SQL_NO_DATA)
+            return;
+        collect();
+        if (!SQL_SUCCEEDED(mrc)) {
+            out.fetchFailed = true;
+            return;
+        }
+    }
+}
+
+std::vector<SQLWCHAR> wide(const std::string& text) {
+    const std::u16string u = toU16(text);
+    std::vector<SQLWCHAR> w(u.begin(), u.end());
+    w.push_back(0);
+    return w;
+}
+
+} // namespace
+
 OdbcOutcome OdbcClient::exec(const std::string& sql, int queryTimeoutSeconds) {
     OdbcOutcome out;
     SQLHSTMT st = SQL_NULL_HSTMT;
@@ -215,57 +275,55 @@ OdbcOutcome OdbcClient::exec(const std::string& sql, int queryTimeoutSeconds) {
     if (queryTimeoutSeconds > 0)
         SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(queryTimeoutSeconds)), 0);
-    std::u16string text = toU16(sql);
-    std::vector<SQLWCHAR> w(text.begin(), text.end());
-    w.push_back(0);
+    std::vector<SQLWCHAR> w = wide(sql);
     out.rc = SQLExecDirectW(st, w.data(), SQL_NTS);
-    auto collect = [&] {
-        const auto d = odbcDiags(SQL_HANDLE_STMT, st);
-        out.diags.insert(out.diags.end(), d.begin(), d.end());
-    };
-    collect();
-    if (SQL_SUCCEEDED(out.rc)) {
-        for (;;) {
-            SQLSMALLINT n = 0;
-            SQLNumResultCols(st, &n);
-            if (n > 0) {
-                OdbcResult r;
-                for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(n); ++c) {
-                    SQLWCHAR name[256] = {};
-                    SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
-                    SQLULEN size = 0;
-                    SQLDescribeColW(st, c, name, 256, &nameLen, &type, &size, &digits, &nullable);
-                    r.columns.push_back(OdbcColumn{toU8(name, static_cast<std::size_t>(nameLen)),
-                                                   type, size, nullable});
-                }
-                SQLRETURN frc;
-                while (SQL_SUCCEEDED(frc = SQLFetch(st))) {
-                    std::vector<OdbcValue> row(static_cast<std::size_t>(n));
-                    for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(n); ++c)
-                        if (!readValue(st, c, r.columns[c - 1].sqlType, row[c - 1]))
-                            out.fetchFailed = true;
-                    r.rows.push_back(std::move(row));
-                }
-                if (frc != SQL_NO_DATA) {
-                    out.fetchFailed = true;
-                    collect();
-                    out.results.push_back(std::move(r));
-                    break;
-                }
-                out.results.push_back(std::move(r));
-            }
-            const SQLRETURN mrc = SQLMoreResults(st);
-            if (mrc == SQL_NO_DATA)
-                break;
-            collect();
-            if (!SQL_SUCCEEDED(mrc)) {
-                out.fetchFailed = true;
-                break;
-            }
-        }
-    }
+    readResults(st, out);
     SQLFreeHandle(SQL_HANDLE_STMT, st);
     return out;
+}
+
+std::vector<OdbcOutcome> OdbcClient::execPrepared(const std::string& sql,
+                                                  const std::vector<std::vector<OdbcValue>>& runs) {
+    std::vector<OdbcOutcome> outcomes;
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
+    std::vector<SQLWCHAR> w = wide(sql);
+    const SQLRETURN prc = SQLPrepareW(st, w.data(), SQL_NTS);
+    if (!SQL_SUCCEEDED(prc)) {
+        OdbcOutcome failed;
+        failed.rc = prc;
+        failed.diags = odbcDiags(SQL_HANDLE_STMT, st);
+        outcomes.push_back(failed);
+    }
+    for (std::size_t i = 0; SQL_SUCCEEDED(prc) && i < runs.size(); ++i) {
+        const auto& values = runs[i];
+        // Bound buffers must stay put until SQLExecute has sent them.
+        std::vector<SQLINTEGER> ints(values.size());
+        std::vector<std::vector<SQLWCHAR>> texts(values.size());
+        std::vector<SQLLEN> indicators(values.size());
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            const auto n = static_cast<SQLUSMALLINT>(k + 1);
+            if (const auto* s = std::get_if<std::string>(&values[k])) {
+                texts[k] = wide(*s);
+                indicators[k] = static_cast<SQLLEN>((texts[k].size() - 1) * sizeof(SQLWCHAR));
+                SQLBindParameter(st, n, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, texts[k].size(),
+                                 0, texts[k].data(), 0, &indicators[k]);
+            } else {
+                const auto* v = std::get_if<std::int64_t>(&values[k]);
+                ints[k] = v ? static_cast<SQLINTEGER>(*v) : 0;
+                indicators[k] = v ? 0 : SQL_NULL_DATA;
+                SQLBindParameter(st, n, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &ints[k],
+                                 0, &indicators[k]);
+            }
+        }
+        OdbcOutcome out;
+        out.rc = SQLExecute(st);
+        readResults(st, out);
+        SQLFreeStmt(st, SQL_CLOSE);
+        outcomes.push_back(std::move(out));
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    return outcomes;
 }
 
 int OdbcClient::spid() {

@@ -60,6 +60,11 @@ public:
     const std::vector<OdbcDiag>& connectDiags() const { return connectDiags_; }
     // Runs a batch and reads all of its result sets; queryTimeout 0 waits for ever.
     OdbcOutcome exec(const std::string& sql, int queryTimeoutSeconds = 0);
+    // Prepares a statement once (SQLPrepare) and runs it once for each entry of `runs`
+    // (SQLExecute) with that entry's values bound to its ? markers in order: text as
+    // SQL_WVARCHAR, integers as SQL_INTEGER, anything else as an integer NULL.
+    std::vector<OdbcOutcome> execPrepared(const std::string& sql,
+                                          const std::vector<std::vector<OdbcValue>>& runs);
     // The session id FreeTDS learnt from the login reply, through @@spid.
     int spid();
     void disconnect();
