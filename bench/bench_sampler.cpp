@@ -15,7 +15,14 @@
 
 namespace {
 
-constexpr int kRuns = 7;
+// Timings on a shared machine only ever come out too slow: every figure is the fastest of
+// several runs, ours and the FreeTDS clients' alike.
+constexpr int kRuns = 15;
+constexpr int kClientRepeats = 5;
+
+double Fastest(const QList<double>& values) {
+    return values.isEmpty() ? 0 : *std::min_element(values.begin(), values.end());
+}
 
 class TArrivals : public QObject {
 public:
@@ -77,13 +84,13 @@ double clientTime(const QString& program, const QStringList& args, const QProces
         return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? ms : -1.0;
     };
     QList<double> once, many;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kClientRepeats; ++i) {
         once << run(1);
         many << run(kRuns + 1);
     }
     if (once.contains(-1.0) || many.contains(-1.0))
         return -1;
-    return (Median(many) - Median(once)) / kRuns;
+    return (Fastest(many) - Fastest(once)) / kRuns;
 }
 
 } // namespace
@@ -120,7 +127,7 @@ int main(int argc, char* argv[]) {
                                 QStringLiteral("-U"), QStringLiteral("sa"),
                                 QStringLiteral("-P"), QStringLiteral("Dervel-2026")};
 
-        const double ours = Median(samplerTimes(server, sql));
+        const double ours = Fastest(samplerTimes(server, sql));
         const double bsqldb = clientTime(QStringLiteral("bsqldb"), login, env, sql, dir);
         const double bsqlodbc = clientTime(QStringLiteral("bsqlodbc"), login, env, sql, dir);
         const QString suffix = QStringLiteral("_%1").arg(n);

@@ -28,10 +28,20 @@ void TDervel::BuildQueryTemplate() {
 }
 
 void TDervel::StartMonitoring(const QString& ASQLText, TDbConnection* AConnection) {
-    std::lock_guard lock(FHandOverLock);
-    FConnection = AConnection;
-    FSQLText = ASQLText;
-    FReconnect = true;
+    {
+        std::lock_guard lock(FHandOverLock);
+        FConnection = AConnection;
+        FSQLText = ASQLText;
+        FReconnect = true;
+    }
+    std::lock_guard wake(FWakeLock);
+    FWake.notify_all();
+}
+
+void TDervel::Terminate() {
+    FTerminated = true;
+    std::lock_guard wake(FWakeLock);
+    FWake.notify_all();
 }
 
 void TDervel::Execute() {
@@ -41,10 +51,11 @@ void TDervel::Execute() {
         // change shows a fresh snapshot.
         if (!Pause || FReconnect)
             Sample();
+        // Period is read again at every 10 ms step, so a shorter one takes effect at once.
         for (int step = 0; step < Period; ++step) {
-            if (FTerminated || FReconnect)
+            std::unique_lock wake(FWakeLock);
+            if (FWake.wait_for(wake, 10ms, [this] { return FTerminated || FReconnect; }))
                 break;
-            std::this_thread::sleep_for(10ms);
         }
     }
     Query.close();
