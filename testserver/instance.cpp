@@ -386,6 +386,42 @@ void Instance::setInputBuffer(int spid, const std::string& text, const std::stri
     d->model.setInputBuffer(spid, InputBuffer{eventType, parameters, text});
 }
 
+std::vector<int> Instance::apply(const ScriptedChanges& changes) {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    std::vector<int> ids;
+    Model& model = d->model;
+    auto live = [&](int spid) { return model.sessionExists(spid); };
+    d->transaction([&] {
+        for (const auto& r : changes.removedRequests)
+            model.deleteRequest(r.sessionId, r.requestId);
+        std::vector<int> ended;
+        for (int spid : changes.endedSessions)
+            if (!d->tdsSessions.count(spid)) // a client's session ends only with its client
+                d->removeSession(spid, ended);
+        for (const auto& s : changes.newSessions)
+            ids.push_back(d->insertSession(s));
+        for (const auto& u : changes.sessionUpdates) {
+            const ColumnValues v(u.columns.begin(), u.columns.end());
+            model.update(d->catalog.sessions(), v, "session_id = ?", {num(u.sessionId)});
+        }
+        for (const auto& r : changes.newRequests) {
+            if (!live(r.sessionId))
+                continue;
+            model.deleteRequest(r.sessionId, r.requestId);
+            d->insertRequest(r);
+        }
+        for (const auto& u : changes.requestUpdates) {
+            const ColumnValues v(u.columns.begin(), u.columns.end());
+            model.update(d->catalog.requests(), v, "session_id = ? AND request_id = ?",
+                         {num(u.sessionId), num(u.requestId)});
+        }
+        for (const auto& b : changes.inputBuffers)
+            if (live(b.sessionId))
+                model.setInputBuffer(b.sessionId, InputBuffer{"Language Event", 0, b.text});
+    });
+    return ids;
+}
+
 bool Instance::endSession(int spid) {
     std::vector<int> ended;
     {
@@ -400,6 +436,11 @@ bool Instance::endSession(int spid) {
 bool Instance::hasSession(int spid) const {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->model.sessionExists(spid);
+}
+
+std::optional<int> Instance::databaseId(const std::string& name) const {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->model.databaseId(name);
 }
 
 std::vector<int> Instance::sessionIds() const {

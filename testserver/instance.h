@@ -101,6 +101,8 @@ public:
     void updateRequest(int spid, int requestId, const ColumnOverrides& columns);
     void updateConnection(int spid, const ColumnOverrides& columns);
     void removeRequest(int spid, int requestId);
+    // Applies a round of changes in one transaction; returns the ids of the new sessions.
+    std::vector<int> apply(const ScriptedChanges& changes);
     // What DBCC INPUTBUFFER reports for the session.
     void setInputBuffer(int spid, const std::string& text,
                         const std::string& eventType = "Language Event", int parameters = 0);
@@ -108,6 +110,7 @@ public:
     // connection behind it. False when there is no such session.
     bool endSession(int spid);
     bool hasSession(int spid) const;
+    std::optional<int> databaseId(const std::string& name) const;
     std::vector<int> sessionIds() const;
     // Removes every user session that no TDS connection stands behind.
     void removeScriptedSessions();

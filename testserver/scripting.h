@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testserver {
 
@@ -97,6 +98,43 @@ struct ScriptedRequest {
     std::int64_t logicalReads = 0;
     std::int64_t rowCount = 0;
     ColumnOverrides overrides; // sys.dm_exec_requests columns
+};
+
+// One round of changes applied atomically, in the order of the fields: how the demo
+// moves many sessions at once without a sampling query seeing half a step. Changes to a
+// session that has gone meanwhile (a `kill`) are skipped, so nothing brings it back.
+struct ScriptedChanges {
+    struct RequestKey {
+        int sessionId = 0;
+        int requestId = 0;
+    };
+    struct SessionUpdate {
+        int sessionId = 0;
+        ColumnOverrides columns; // sys.dm_exec_sessions columns
+    };
+    struct RequestUpdate {
+        int sessionId = 0;
+        int requestId = 0;
+        ColumnOverrides columns; // sys.dm_exec_requests columns
+    };
+    struct InputBufferText {
+        int sessionId = 0;
+        std::string text; // a "Language Event"
+    };
+
+    std::vector<RequestKey> removedRequests;
+    std::vector<int> endedSessions; // as a logout; never one a TDS client stands behind
+    std::vector<ScriptedSession> newSessions;
+    std::vector<SessionUpdate> sessionUpdates;
+    std::vector<ScriptedRequest> newRequests; // replacing a request with the same key
+    std::vector<RequestUpdate> requestUpdates;
+    std::vector<InputBufferText> inputBuffers;
+
+    bool empty() const {
+        return removedRequests.empty() && endedSessions.empty() && newSessions.empty() &&
+               sessionUpdates.empty() && newRequests.empty() && requestUpdates.empty() &&
+               inputBuffers.empty();
+    }
 };
 
 } // namespace testserver

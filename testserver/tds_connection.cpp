@@ -249,8 +249,8 @@ bool TdsConnection::handleRpc(const std::string& payload) {
             return false;
         for (const auto& s : outcome.statements)
             failed = failed || s.failed;
-        // SQL Server sends the procedure's status (-6, a user error, when a statement
-        // failed) before its OUTPUT values.
+        // The status comes before the OUTPUT values. The special procedures return 0 on
+        // success and non-zero on failure; -6 is the old reserved code for a user error.
         if (plan.returnsStatus)
             w.append(tds::returnStatus(failed ? -6 : 0));
         for (const auto& r : plan.returnValues)

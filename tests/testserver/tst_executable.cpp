@@ -1,5 +1,5 @@
-// The dervel-testserver executable: its announcement line, extra logins, argument errors
-// and a clean stop on SIGTERM and SIGINT.
+// The dervel-testserver executable: its announcement line, extra logins, the demo,
+// argument errors and a clean stop on SIGTERM and SIGINT.
 
 #include "odbc_client.h"
 
@@ -58,6 +58,11 @@ private slots:
         QTest::newRow("port out of range") << QStringList{"--port", "70000"};
         QTest::newRow("login without password") << QStringList{"--port", "0", "--login", "x"};
         QTest::newRow("unknown option") << QStringList{"--port", "0", "--verbose"};
+        QTest::newRow("seed without demo") << QStringList{"--port", "0", "--seed", "3"};
+        QTest::newRow("no sessions") << QStringList{"--port", "0", "--demo", "--sessions", "0"};
+        QTest::newRow("seed not a number") << QStringList{"--port", "0", "--demo", "--seed", "x"};
+        QTest::newRow("sessions without value")
+            << QStringList{"--port", "0", "--demo", "--sessions"};
     }
 
     void rejectsBadArguments() {
@@ -68,6 +73,32 @@ private slots:
         QCOMPARE(p.exitCode(), 2);
         QVERIFY(p.readAllStandardOutput().isEmpty());
         QVERIFY(p.readAllStandardError().startsWith("usage: dervel-testserver"));
+    }
+
+    // The demo keeps moving in real time: a second sample differs from the first.
+    void demoRunsUntilStopped() {
+        QProcess p;
+        const int port = start(p, {"--demo", "--seed", "5", "--sessions", "60"});
+        QVERIFY(port > 0);
+        OdbcClient c;
+        QVERIFY(c.connect(OdbcClient::connectionString(port)));
+        const std::string sql =
+            "select count(*), sum(isnull(R.cpu_time,0)+S.cpu_time) from sys.dm_exec_sessions S "
+            "left join sys.dm_exec_requests R on R.session_id=S.session_id where "
+            "S.is_user_process=1";
+        const auto first = c.exec(sql);
+        QVERIFY(SQL_SUCCEEDED(first.rc));
+        const auto users = std::get<std::int64_t>(first.results.at(0).rows.at(0).at(0));
+        QVERIFY2(users >= 55, qPrintable(QString::number(users)));
+        const auto cpu = std::get<std::int64_t>(first.results.at(0).rows.at(0).at(1));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::get<std::int64_t>(c.exec(sql).results.at(0).rows.at(0).at(1)) > cpu, 10000);
+        c.disconnect();
+        p.terminate();
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardError().isEmpty());
     }
 
     void reportsAPortInUse() {

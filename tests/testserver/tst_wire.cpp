@@ -462,6 +462,20 @@ private slots:
         QVERIFY(!SQL_SUCCEEDED(after.rc));
     }
 
+    // Scripted changes (the demo's) never end a session a client stands behind.
+    void scriptedChangesLeaveClientSessionsAlone() {
+        auto c = connected();
+        const int spid = c->spid();
+        ScriptedChanges changes;
+        changes.endedSessions = {spid};
+        changes.sessionUpdates = {{spid, {{"memory_usage", std::int64_t{77}}}}};
+        instance().apply(changes);
+        QVERIFY(instance().hasSession(spid));
+        const auto out = c->exec("select memory_usage from sys.dm_exec_sessions where "
+                                 "session_id = @@spid");
+        QCOMPARE(integer(out.results.at(0).rows.at(0).at(0)), std::int64_t{77});
+    }
+
     void inputBufferOfAnotherConnection() {
         auto a = connected();
         const int spid = a->spid();

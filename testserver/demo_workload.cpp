@@ -1,0 +1,511 @@
+#include "demo_workload.h"
+
+#include "demo_catalog.h"
+#include "demo_random.h"
+#include "demo_request.h"
+#include "instance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <optional>
+#include <set>
+
+namespace testserver {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
+struct DemoSession {
+    int id = 0;
+    std::size_t app = 0;
+    std::string login;
+    std::string host;
+    int databaseId = 1;
+    bool anchored = false;  // stays for good: every application and login is always there
+    double nextBatchAt = 0; // simulated seconds
+    double logoutAt = kNever;
+    double releaseAt = kNever; // a head blocker commits then
+    int openTransactions = 0;
+    std::optional<DemoRequest> request;
+    bool requestShown = false; // its row exists in the instance
+    std::int64_t cpu = 0, reads = 0, writes = 0, logicalReads = 0, rows = 0;
+    std::int64_t elapsedMs = 0;
+    int memory = 2;
+    double lastStart = 0, lastEnd = 0; // instance clock, days
+    bool dirty = false;
+    std::optional<std::string> inputBuffer; // to write this step
+};
+
+struct SystemTask {
+    int id;
+    double cpu;
+    double rate; // CPU ms per second
+};
+
+} // namespace
+
+struct DemoWorkload::Impl {
+    Instance& instance;
+    const DemoCatalog& catalog = demoCatalog();
+    DemoRandom random;
+    int target;
+    double time = 0;  // simulated seconds
+    double clock = 0; // the instance's clock this step, days
+    double nextChainAt = 0;
+    std::map<int, DemoSession> sessions;
+    std::vector<SystemTask> systemTasks;
+    std::vector<std::vector<int>> appDatabases; // database ids per application
+    ScriptedChanges changes;
+
+    Impl(Instance& i, unsigned seed, int sessions)
+        : instance(i), random(0x44656D6F00000000ULL ^ seed), target(std::max(1, sessions)) {}
+
+    double days(double seconds) const { return seconds / kSecondsPerDay; }
+    const DemoApplication& app(const DemoSession& s) const { return catalog.applications[s.app]; }
+
+    void createDatabases() {
+        for (const auto& name : catalog.databases)
+            if (!instance.databaseId(name)) {
+                ScriptedDatabase db;
+                db.name = name;
+                db.overrides = {{"create_date", clock - random.between(30, 900)},
+                                {"recovery_model", std::int64_t{1}},
+                                {"recovery_model_desc", std::string("FULL")}};
+                instance.addDatabase(db);
+            }
+        for (const auto& a : catalog.applications) {
+            std::vector<int> ids;
+            for (const auto& name : a.databases)
+                ids.push_back(instance.databaseId(name).value_or(1));
+            appDatabases.push_back(ids);
+        }
+    }
+
+    void createSystemSessions() {
+        std::vector<ScriptedSession> added;
+        std::vector<ScriptedRequest> requests;
+        for (const auto& t : catalog.systemTasks) {
+            if (instance.hasSession(t.sessionId))
+                continue;
+            const double cpu = std::floor(random.between(0, 5000));
+            ScriptedSession s;
+            s.sessionId = t.sessionId;
+            s.isUserProcess = false;
+            s.hostName.reset();
+            s.programName.reset();
+            s.clientInterfaceName.reset();
+            s.hostProcessId.reset();
+            s.memoryUsage = 0;
+            added.push_back(s);
+            ScriptedRequest r;
+            r.sessionId = t.sessionId;
+            r.status = t.status;
+            r.command = t.command;
+            r.waitType = t.waitType;
+            r.lastWaitType = t.waitType;
+            r.cpuTime = static_cast<int>(cpu);
+            requests.push_back(r);
+            systemTasks.push_back({t.sessionId, cpu, random.between(0.2, 6)});
+        }
+        instance.addSessions(added);
+        instance.addRequests(requests);
+    }
+
+    ScriptedSession describe(DemoSession& s, bool initial) {
+        const DemoApplication& a = app(s);
+        ScriptedSession out;
+        const bool windows = !a.ntDomain.empty();
+        out.loginName = windows ? a.ntDomain + "\\" + s.login : s.login;
+        if (windows) {
+            out.ntDomain = a.ntDomain;
+            out.ntUserName = s.login;
+        }
+        out.hostName = s.host;
+        out.programName = a.program;
+        out.clientInterfaceName = a.clientInterface;
+        out.hostProcessId = static_cast<int>(random.integer(800, 31000));
+        out.databaseId = s.databaseId;
+        out.transactionIsolationLevel = a.isolationLevel;
+        out.memoryUsage = s.memory;
+        const double loginAgo = initial ? random.between(60, std::min(a.lifeMax, 8 * 3600.0)) : 0;
+        out.loginTime = clock - days(loginAgo);
+        if (initial) {
+            // Part of its life has passed already.
+            if (s.logoutAt < kNever)
+                s.logoutAt = random.between(0, a.lifeMax);
+            // Connected a while ago and ran something since.
+            s.lastEnd = clock - days(random.between(0, std::min(loginAgo, a.idleMax)));
+            s.lastStart = s.lastEnd - days(random.between(0.01, 2));
+            out.lastRequestStartTime = s.lastStart;
+            out.lastRequestEndTime = s.lastEnd;
+            out.inputBuffer = a.batches[random.index(a.batches.size())].text;
+            s.cpu = random.integer(0, 20000);
+            s.reads = random.integer(0, 200000);
+            s.writes = random.integer(0, 5000);
+            s.logicalReads = s.reads * 12 + random.integer(0, 1000);
+            out.cpuTime = static_cast<int>(s.cpu);
+            out.reads = s.reads;
+            out.writes = s.writes;
+            out.logicalReads = s.logicalReads;
+        }
+        const std::size_t host = static_cast<std::size_t>(
+            std::find(a.hosts.begin(), a.hosts.end(), s.host) - a.hosts.begin());
+        out.connection.clientNetAddress =
+            "10.20." + std::to_string(10 + s.app) + "." + std::to_string(21 + host);
+        out.connection.clientTcpPort = static_cast<int>(random.integer(49152, 65535));
+        out.connection.localNetAddress = "10.20.0.5";
+        out.connection.localTcpPort = 1433;
+        out.connection.authScheme = !windows                  ? "SQL"
+                                    : a.ntDomain == "CONTOSO" ? "KERBEROS"
+                                                              : "NTLM";
+        out.connection.netPacketSize =
+            a.clientInterface == ".Net SqlClient Data Provider" ? 8000 : 4096;
+        return out;
+    }
+
+    // A new session of `appIndex`; `slot` picks login and host in turn for the anchors.
+    DemoSession newSession(std::size_t appIndex, std::optional<std::size_t> slot) {
+        const DemoApplication& a = catalog.applications[appIndex];
+        DemoSession s;
+        s.app = appIndex;
+        s.login = a.logins[slot ? *slot % a.logins.size() : random.index(a.logins.size())];
+        s.host = a.hosts[slot ? *slot % a.hosts.size() : random.index(a.hosts.size())];
+        const auto& dbs = appDatabases[appIndex];
+        s.databaseId = dbs[random.index(dbs.size())];
+        s.memory = static_cast<int>(random.integer(2, 40));
+        s.anchored = slot && *slot < a.logins.size() && !a.leavesAfterBatch;
+        if (!s.anchored && !a.leavesAfterBatch)
+            s.logoutAt = time + random.between(a.lifeMin, a.lifeMax);
+        return s;
+    }
+
+    std::size_t pickApplication() {
+        double total = 0;
+        for (const auto& a : catalog.applications)
+            total += a.weight;
+        double r = random.between(0, total);
+        for (std::size_t i = 0; i < catalog.applications.size(); ++i) {
+            r -= catalog.applications[i].weight;
+            if (r < 0)
+                return i;
+        }
+        return catalog.applications.size() - 1;
+    }
+
+    void createUserSessions() {
+        const auto& apps = catalog.applications;
+        double total = 0;
+        for (const auto& a : apps)
+            total += a.weight;
+        std::vector<DemoSession> made;
+        for (std::size_t i = 0; i < apps.size(); ++i) {
+            const int count =
+                std::max(1, static_cast<int>(std::lround(target * apps[i].weight / total)));
+            for (int k = 0; k < count; ++k)
+                made.push_back(newSession(i, static_cast<std::size_t>(k)));
+        }
+        std::vector<ScriptedSession> rows;
+        for (auto& s : made)
+            rows.push_back(describe(s, true));
+        const std::vector<int> ids = instance.addSessions(rows);
+        std::size_t jobs = 0;
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            DemoSession& s = sessions.emplace(ids[i], std::move(made[i])).first->second;
+            s.id = ids[i];
+            const DemoApplication& a = app(s);
+            s.nextBatchAt = random.between(0, std::min(a.idleMax, 8.0));
+            // Some are in the middle of something already; jobs are what brought them, and
+            // each job of the catalog runs somewhere.
+            if (a.leavesAfterBatch)
+                startBatch(s, a.batches[jobs++ % a.batches.size()], random.between(0, 60));
+            else if (random.chance(0.3))
+                startBatch(s, a.batches[random.index(a.batches.size())], random.between(0, 20));
+        }
+        flush();
+    }
+
+    void startBatch(DemoSession& s, const DemoBatch& batch, double alreadyRunning = 0,
+                    std::optional<int> databaseId = std::nullopt) {
+        s.request.emplace(batch, databaseId.value_or(s.databaseId), clock - days(alreadyRunning),
+                          random);
+        s.requestShown = false;
+        if (alreadyRunning > 0)
+            s.request->advance(alreadyRunning, random);
+        if (batch.transactional)
+            s.openTransactions = 1;
+        s.lastStart = s.request->startClock();
+        s.dirty = true;
+    }
+
+    void finishBatch(DemoSession& s) {
+        DemoRequest& r = *s.request;
+        s.cpu += r.cpu();
+        s.reads += r.reads();
+        s.writes += r.writes();
+        s.logicalReads += r.logicalReads();
+        s.rows = r.rows();
+        s.elapsedMs += r.elapsedMs();
+        s.lastEnd = clock;
+        s.inputBuffer = r.batch().text;
+        if (r.batch().transactional)
+            s.openTransactions = 0;
+        if (s.requestShown)
+            changes.removedRequests.push_back({s.id, 0});
+        s.request.reset();
+        s.memory =
+            static_cast<int>(std::clamp<std::int64_t>(s.memory + random.integer(-3, 3), 2, 60));
+        s.dirty = true;
+        const DemoApplication& a = app(s);
+        s.nextBatchAt = time + random.between(a.idleMin, a.idleMax);
+        if (a.leavesAfterBatch)
+            s.logoutAt = time + random.between(0.2, 2);
+    }
+
+    // Sessions that `kill` ended meanwhile: gone for good, and their locks with them.
+    void forgetEnded() {
+        const std::vector<int> live = instance.sessionIds();
+        const std::set<int> present(live.begin(), live.end());
+        for (auto it = sessions.begin(); it != sessions.end();)
+            it = present.count(it->first) ? std::next(it) : sessions.erase(it);
+    }
+
+    bool holdsLocks(int id) const {
+        const auto it = sessions.find(id);
+        return it != sessions.end() && it->second.openTransactions > 0;
+    }
+
+    void advanceSessions(double dt) {
+        // Commits first, so whatever waited on them moves on in this very step.
+        for (auto& [id, s] : sessions)
+            if (s.releaseAt <= time) {
+                // The head blocker's user finally commits.
+                s.releaseAt = kNever;
+                s.openTransactions = 0;
+                s.lastStart = clock - days(0.02);
+                s.lastEnd = clock;
+                s.inputBuffer = "COMMIT TRANSACTION";
+                s.nextBatchAt = time + random.between(app(s).idleMin, app(s).idleMax);
+                s.dirty = true;
+            }
+        unblockReleased();
+        for (auto& [id, s] : sessions) {
+            if (!s.request && s.nextBatchAt <= time && s.openTransactions == 0 &&
+                s.logoutAt > time) {
+                const auto& batches = app(s).batches;
+                startBatch(s, batches[random.index(batches.size())]);
+            }
+            if (s.request && s.request->advance(dt, random))
+                finishBatch(s);
+        }
+        // Batches that ended just now released their locks too.
+        unblockReleased();
+    }
+
+    void unblockReleased() {
+        for (auto& [id, s] : sessions)
+            if (s.request && s.request->blockedBy() && !holdsLocks(s.request->blockedBy()))
+                s.request->unblock(random);
+    }
+
+    std::vector<int> candidates(bool heads, std::optional<std::size_t> appIndex) const {
+        std::vector<int> out;
+        for (const auto& [id, s] : sessions) {
+            const DemoApplication& a = app(s);
+            if (s.request || s.openTransactions || s.logoutAt <= time + 120 ||
+                (heads ? a.headBatches.empty() : a.lockingBatches.empty()) ||
+                (appIndex && s.app != *appIndex))
+                continue;
+            out.push_back(id);
+        }
+        return out;
+    }
+
+    // A head blocker idles inside its transaction; two to four levels queue up behind it.
+    void formChain() {
+        const std::vector<int> heads = candidates(true, std::nullopt);
+        if (heads.empty())
+            return;
+        const int headId = heads[random.index(heads.size())];
+        DemoSession& head = sessions.at(headId);
+        const DemoApplication& a = app(head);
+        const DemoBatch& ran = a.headBatches[random.index(a.headBatches.size())];
+        head.openTransactions = 1;
+        head.lastEnd = clock - days(random.between(1, 4));
+        head.lastStart = head.lastEnd - days(random.between(0.05, 0.5));
+        head.inputBuffer = ran.text;
+        head.releaseAt = time + random.between(25, 45);
+        head.nextBatchAt = kNever;
+        head.dirty = true;
+
+        const bool keyLock = random.chance(0.7);
+        const std::string resource =
+            keyLock ? "KEY: " + std::to_string(head.databaseId) + ":7205759" +
+                          std::to_string(random.integer(4000000000LL, 4999999999LL)) + " (" +
+                          std::to_string(random.integer(100000000000LL, 999999999999LL)) + ")"
+                    : "PAGE: " + std::to_string(head.databaseId) +
+                          ":1:" + std::to_string(random.integer(1200, 2400000));
+        const int levels = static_cast<int>(random.integer(2, 4));
+        std::vector<int> previous{headId};
+        for (int level = 2; level <= levels; ++level) {
+            std::vector<int> current;
+            const int width = static_cast<int>(random.integer(1, level == 2 ? 3 : 2));
+            for (int k = 0; k < width; ++k) {
+                auto pool = candidates(false, head.app);
+                if (pool.empty())
+                    pool = candidates(false, std::nullopt);
+                if (pool.empty())
+                    break;
+                const int id = pool[random.index(pool.size())];
+                const int blocker = previous[random.index(previous.size())];
+                block(sessions.at(id), head.databaseId, blocker, resource);
+                current.push_back(id);
+            }
+            if (current.empty())
+                break;
+            previous = current;
+        }
+    }
+
+    void block(DemoSession& s, int databaseId, int blocker, const std::string& resource) {
+        const auto& batches = app(s).lockingBatches;
+        const DemoBatch& batch = batches[random.index(batches.size())];
+        startBatch(s, batch, 0, databaseId);
+        // It took its first locks, then met the blocker's at the next modification.
+        const std::size_t at = batch.statements.size() > 3 ? random.integer(1, 2) : 1;
+        s.request->skipTo(at, random.between(0.2, 1.5), random);
+        const double r = random.unit();
+        s.request->blockOn(blocker,
+                           r < 0.6    ? "LCK_M_X"
+                           : r < 0.85 ? "LCK_M_U"
+                                      : "LCK_M_S",
+                           resource);
+    }
+
+    void scheduleChains() {
+        if (nextChainAt > time)
+            return;
+        // Larger instances keep more chains going at once.
+        const int chains = std::max(1, target / 300);
+        for (int i = 0; i < chains; ++i)
+            formChain();
+        nextChainAt = time + random.between(50, 75);
+    }
+
+    void comeAndGo() {
+        for (auto it = sessions.begin(); it != sessions.end();) {
+            DemoSession& s = it->second;
+            if (s.logoutAt <= time && !s.request && s.openTransactions == 0) {
+                changes.endedSessions.push_back(it->first);
+                it = sessions.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        // The population breathes a little around the target.
+        const double wanted = target * (1 + 0.04 * std::sin(time * 2 * std::numbers::pi / 420));
+        std::vector<DemoSession> arriving;
+        for (auto n = sessions.size(); n + arriving.size() < static_cast<std::size_t>(wanted);)
+            arriving.push_back(newSession(pickApplication(), std::nullopt));
+        for (auto& s : arriving) {
+            s.nextBatchAt = time + random.between(0.2, 3);
+            changes.newSessions.push_back(describe(s, false));
+        }
+        pending = std::move(arriving);
+    }
+
+    std::vector<DemoSession> pending; // new sessions waiting for their ids
+
+    void animateSystem(double dt) {
+        for (auto& t : systemTasks) {
+            t.cpu += t.rate * dt;
+            changes.requestUpdates.push_back(
+                {t.id, 0, {{"cpu_time", static_cast<std::int64_t>(t.cpu)}}});
+        }
+    }
+
+    void collect() {
+        for (auto& [id, s] : sessions) {
+            if (s.dirty) {
+                ColumnOverrides c = {{"status", std::string(s.request ? "running" : "sleeping")},
+                                     {"open_transaction_count", std::int64_t{s.openTransactions}},
+                                     {"cpu_time", s.cpu},
+                                     {"reads", s.reads},
+                                     {"writes", s.writes},
+                                     {"logical_reads", s.logicalReads},
+                                     {"row_count", s.rows},
+                                     {"total_elapsed_time", s.elapsedMs},
+                                     {"total_scheduled_time", s.cpu},
+                                     {"memory_usage", std::int64_t{s.memory}}};
+                if (s.lastStart > 0)
+                    c["last_request_start_time"] = s.lastStart;
+                if (s.lastEnd > 0 && !s.request)
+                    c["last_request_end_time"] = s.lastEnd;
+                changes.sessionUpdates.push_back({id, std::move(c)});
+                s.dirty = false;
+            }
+            if (s.inputBuffer) {
+                changes.inputBuffers.push_back({id, *s.inputBuffer});
+                s.inputBuffer.reset();
+            }
+            if (!s.request)
+                continue;
+            const int isolation = app(s).isolationLevel;
+            if (!s.requestShown) {
+                changes.newRequests.push_back(s.request->row(id, s.openTransactions, isolation));
+                s.requestShown = true;
+            } else {
+                changes.requestUpdates.push_back({id, 0, s.request->changes(s.openTransactions)});
+            }
+        }
+    }
+
+    void flush() {
+        collect();
+        const std::vector<int> ids = instance.apply(changes);
+        for (std::size_t i = 0; i < ids.size() && i < pending.size(); ++i) {
+            pending[i].id = ids[i];
+            sessions.emplace(ids[i], std::move(pending[i]));
+        }
+        pending.clear();
+        changes = ScriptedChanges{};
+    }
+};
+
+DemoWorkload::DemoWorkload(Instance& instance, unsigned seed, int sessions)
+    : d(std::make_unique<Impl>(instance, seed, sessions)) {
+    d->clock = instance.now();
+    d->createDatabases();
+    d->createSystemSessions();
+    d->createUserSessions();
+    d->nextChainAt = d->random.between(8, 25);
+}
+
+DemoWorkload::~DemoWorkload() = default;
+
+void DemoWorkload::step(double seconds) {
+    if (!(seconds > 0))
+        return;
+    d->time += seconds;
+    d->clock = d->instance.now();
+    d->forgetEnded();
+    d->advanceSessions(seconds);
+    d->scheduleChains();
+    d->comeAndGo();
+    d->animateSystem(seconds);
+    d->flush();
+}
+
+double DemoWorkload::elapsed() const {
+    return d->time;
+}
+
+int DemoWorkload::sessionCount() const {
+    return static_cast<int>(d->sessions.size());
+}
+
+} // namespace testserver
