@@ -15,7 +15,7 @@ cmake --build "$build" -j2 --target dervel dervel-testserver
 state="${XDG_STATE_HOME:-$HOME/.local/state}/dervel-demo"
 mkdir -p "$state"
 log="$state/testserver.log"
-"$build/testserver/dervel-testserver" --port 0 "$@" >"$log" 2>&1 &
+"$build/testserver/dervel-testserver" --port 0 --demo "$@" >"$log" 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true; wait $server 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
