@@ -97,7 +97,7 @@ double clientTime(const QString& program, const QStringList& args, const QProces
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QList<int> sizes{1000, 10000};
+    QList<int> sizes{1000, 10000, 50000};
     if (argc > 1) {
         sizes.clear();
         for (int i = 1; i < argc; ++i)
