@@ -13,9 +13,9 @@ TBenchServer::TBenchServer(int rows) {
     // Session ids are smallints: beyond that many rows, every session runs two requests.
     const bool twoRequests = rows > 30000;
     const int sessions = twoRequests ? rows / 2 : rows;
-    std::vector<ScriptedSession> specs(sessions);
+    std::vector<ScriptedSession> scripted(sessions);
     for (int i = 0; i < sessions; ++i) {
-        ScriptedSession& s = specs[i];
+        ScriptedSession& s = scripted[i];
         s.loginName = "user" + std::to_string(i % 97);
         s.hostName = "HOST" + std::to_string(i % 31);
         s.programName = i % 3 ? "Billing service" : "Reporting";
@@ -25,7 +25,7 @@ TBenchServer::TBenchServer(int rows) {
         s.writes = i;
         s.databaseId = 1 + i % 5;
     }
-    const std::vector<int> ids = FServer.instance().addSessions(specs);
+    const std::vector<int> ids = FServer.instance().addSessions(scripted);
     std::vector<ScriptedRequest> requests;
     for (size_t i = 0; i < ids.size(); i += twoRequests ? 1 : 3) {
         ScriptedRequest r;

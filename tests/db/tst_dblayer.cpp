@@ -186,9 +186,9 @@ void TestDbLayer::bigintBeyond32Bits() {
 
 void TestDbLayer::datetimeKeepsMilliseconds() {
     // 2024-02-29 13:45:30.500 as SQL Server counts (days since 1900-01-01).
-    testserver::ScriptedSession spec;
-    spec.loginTime = 45349.57326967592;
-    const int spid = server.instance().addSession(spec);
+    testserver::ScriptedSession scripted;
+    scripted.loginTime = 45349.57326967592;
+    const int spid = server.instance().addSession(scripted);
     TDbConnection c;
     c.setConnectionString(server.oledb());
     c.open();
@@ -202,8 +202,8 @@ void TestDbLayer::datetimeKeepsMilliseconds() {
 }
 
 void TestDbLayer::queryStreamsAndLooksUpFields() {
-    std::vector<testserver::ScriptedSession> specs(300);
-    const std::vector<int> ids = server.instance().addSessions(specs);
+    std::vector<testserver::ScriptedSession> scripted(300);
+    const std::vector<int> ids = server.instance().addSessions(scripted);
     TDbConnection c;
     c.setConnectionString(server.oledb());
     c.open();
@@ -242,8 +242,8 @@ void TestDbLayer::queryCountsAttachments() {
 }
 
 void TestDbLayer::droppedConnectionMidResultFails() {
-    std::vector<testserver::ScriptedSession> specs(2000);
-    const std::vector<int> ids = server.instance().addSessions(specs);
+    std::vector<testserver::ScriptedSession> scripted(2000);
+    const std::vector<int> ids = server.instance().addSessions(scripted);
     TDbConnection c;
     c.setConnectionString(server.oledb());
     c.open();
