@@ -18,7 +18,10 @@ DemoRunner::~DemoRunner() {
 void DemoRunner::start() {
     if (thread_.joinable())
         return;
-    stopping_ = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = false;
+    }
     thread_ = std::thread([this] { run(); });
 }
 

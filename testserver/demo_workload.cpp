@@ -296,8 +296,10 @@ struct DemoWorkload::Impl {
         for (auto& [id, s] : sessions) {
             if (!s.request && s.nextBatchAt <= time && s.openTransactions == 0 &&
                 s.logoutAt > time) {
+                // It starts now: its first row shows no time spent yet.
                 const auto& batches = app(s).batches;
                 startBatch(s, batches[random.index(batches.size())]);
+                continue;
             }
             if (s.request && s.request->advance(dt, random))
                 finishBatch(s);

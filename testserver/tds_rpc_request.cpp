@@ -119,55 +119,86 @@ std::uint8_t nullableVariant(std::uint8_t type) {
     }
 }
 
-std::optional<Value> scalarValue(std::uint8_t type, std::string_view data, int scale) {
+// Decodes a fixed or one-byte-length value into `out`; false for an impossible length.
+// (An out parameter rather than optional<Value>: GCC 12 warns falsely on the latter
+// under the sanitizers.)
+// Decodes a fixed or one-byte-length value into `out`; false for an impossible length.
+// (An out parameter rather than optional<Value>, on which GCC 12 warns falsely under the
+// sanitizers.)
+bool scalarValue(std::uint8_t type, std::string_view data, int scale, Value& out) {
     const std::size_t n = data.size();
     switch (nullableVariant(type)) {
     case 0x26: // INTN; one byte is tinyint, the only unsigned one
         if (n == 1)
-            return Value(static_cast<std::int64_t>(unsignedLe(data)));
-        if (n == 2 || n == 4 || n == 8)
-            return Value(signedLe(data));
-        return std::nullopt;
+            out = static_cast<std::int64_t>(unsignedLe(data));
+        else if (n == 2 || n == 4 || n == 8)
+            out = signedLe(data);
+        else
+            return false;
+        return true;
     case 0x68: // BITN
-        return n == 1 ? std::optional<Value>(std::int64_t{data[0] != 0}) : std::nullopt;
+        if (n != 1)
+            return false;
+        out = std::int64_t{data[0] != 0};
+        return true;
     case 0x6D: // FLTN
-        return n == 4 || n == 8 ? std::optional<Value>(floatValue(data)) : std::nullopt;
+        if (n != 4 && n != 8)
+            return false;
+        out = floatValue(data);
+        return true;
     case 0x6E: // MONEYN: an 8-byte value sends its high half first
         if (n == 4)
-            return Value(static_cast<double>(signedLe(data)) / 10000.0);
-        if (n == 8)
-            return Value(static_cast<double>(static_cast<std::int64_t>(
-                             (unsignedLe(data.substr(0, 4)) << 32) | unsignedLe(data.substr(4)))) /
-                         10000.0);
-        return std::nullopt;
+            out = static_cast<double>(signedLe(data)) / 10000.0;
+        else if (n == 8)
+            out = static_cast<double>(static_cast<std::int64_t>(
+                      (unsignedLe(data.substr(0, 4)) << 32) | unsignedLe(data.substr(4)))) /
+                  10000.0;
+        else
+            return false;
+        return true;
     case 0x6F: // DATETIMN: days and minutes, or days and 1/300 s ticks
         if (n == 4)
-            return Value(static_cast<double>(unsignedLe(data.substr(0, 2))) +
-                         static_cast<double>(unsignedLe(data.substr(2))) / 1440.0);
-        if (n == 8)
-            return Value(static_cast<double>(signedLe(data.substr(0, 4))) +
-                         static_cast<double>(unsignedLe(data.substr(4))) / 300.0 / 86400.0);
-        return std::nullopt;
+            out = static_cast<double>(unsignedLe(data.substr(0, 2))) +
+                  static_cast<double>(unsignedLe(data.substr(2))) / 1440.0;
+        else if (n == 8)
+            out = static_cast<double>(signedLe(data.substr(0, 4))) +
+                  static_cast<double>(unsignedLe(data.substr(4))) / 300.0 / 86400.0;
+        else
+            return false;
+        return true;
     case 0x24: // GUID
-        return n == 16 ? std::optional<Value>(guidText(data)) : std::nullopt;
+        if (n != 16)
+            return false;
+        out = guidText(data);
+        return true;
     case 0x6A: // DECIMALN
     case 0x6C: // NUMERICN
-        return n >= 2 && n <= 17 ? std::optional<Value>(decimalValue(data, scale)) : std::nullopt;
+        if (n < 2 || n > 17)
+            return false;
+        out = decimalValue(data, scale);
+        return true;
     case 0x28: // DATEN
-        return n == 3 ? std::optional<Value>(daysSince0001(data)) : std::nullopt;
+        if (n != 3)
+            return false;
+        out = daysSince0001(data);
+        return true;
     case 0x29: // TIMEN
-        return n >= 3 && n <= 5 ? std::optional<Value>(timeOfDay(data, scale)) : std::nullopt;
+        if (n < 3 || n > 5)
+            return false;
+        out = timeOfDay(data, scale);
+        return true;
     case 0x2A: // DATETIME2N
         if (n < 6 || n > 8)
-            return std::nullopt;
-        return Value(daysSince0001(data.substr(n - 3)) + timeOfDay(data.substr(0, n - 3), scale));
+            return false;
+        out = daysSince0001(data.substr(n - 3)) + timeOfDay(data.substr(0, n - 3), scale);
+        return true;
     case 0x2B: // DATETIMEOFFSETN: kept in UTC, the offset dropped
         if (n < 8 || n > 10)
-            return std::nullopt;
-        return Value(daysSince0001(data.substr(n - 5, 3)) +
-                     timeOfDay(data.substr(0, n - 5), scale));
+            return false;
+        out = daysSince0001(data.substr(n - 5, 3)) + timeOfDay(data.substr(0, n - 5), scale);
+        return true;
     default:
-        return std::nullopt;
+        return false;
     }
 }
 
@@ -327,10 +358,8 @@ bool readParameter(TdsReader& r, RpcParameter& p) {
         return true;
     }
     if (info->prefix == Prefix::Fixed || info->prefix == Prefix::Byte) {
-        auto v = scalarValue(info->type, *data, info->scale);
-        if (!v)
+        if (!scalarValue(info->type, *data, info->scale, p.value))
             return false;
-        p.value = std::move(*v);
     } else {
         p.value = stringValue(info->type, *data);
     }
