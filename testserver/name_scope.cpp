@@ -4,16 +4,12 @@
 
 namespace testserver {
 
-namespace {
-
-std::string joined(const std::vector<std::string>& parts) {
+std::string JoinedName(const std::vector<std::string>& parts) {
     std::string out;
     for (const auto& p : parts)
         out += (out.empty() ? "" : ".") + p;
     return out;
 }
-
-} // namespace
 
 NameScope::NameScope(const NameScope* parent) : parent_(parent) {}
 
@@ -69,7 +65,8 @@ TypedSql NameScope::resolve(const Expr& e) const {
     }
     if (!qualifier.empty())
         throw SqlError(4104, 16,
-                       "The multi-part identifier \"" + joined(e.parts) + "\" could not be bound.",
+                       "The multi-part identifier \"" + JoinedName(e.parts) +
+                           "\" could not be bound.",
                        e.token.line);
     throw SqlError(207, 16, "Invalid column name '" + name + "'.", e.token.line);
 }

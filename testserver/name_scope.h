@@ -12,6 +12,9 @@
 
 namespace testserver {
 
+// A multi-part name as SQL Server's messages quote it: "sys.dm_exec_sessions".
+std::string JoinedName(const std::vector<std::string>& parts);
+
 struct NameBinding {
     const CatalogObject* object = nullptr;
     std::optional<std::string> alias; // with an alias the object's own name is hidden

@@ -12,17 +12,6 @@
 
 namespace testserver {
 
-namespace {
-
-std::string joined(const std::vector<std::string>& parts) {
-    std::string out;
-    for (const auto& p : parts)
-        out += (out.empty() ? "" : ".") + p;
-    return out;
-}
-
-} // namespace
-
 Rewriter::Rewriter(const Catalog& catalog, const SessionContext& context)
     : catalog_(catalog), context_(context) {}
 
@@ -41,14 +30,14 @@ std::string Rewriter::rewriteSource(const TableSource& source, NameScope& scope,
     const std::string schema = n.size() >= 2 ? n[n.size() - 2] : std::string("dbo");
     const CatalogObject* object = catalog_.find(schema, n.back());
     if (!object)
-        throw SqlError(208, 16, "Invalid object name '" + joined(n) + "'.", source.token.line);
+        throw SqlError(208, 16, "Invalid object name '" + JoinedName(n) + "'.", source.token.line);
     if (object->isFunction() && !source.isFunction)
         throw SqlError(216, 16,
-                       "Parameters were not supplied for the function '" + joined(n) + "'.",
+                       "Parameters were not supplied for the function '" + JoinedName(n) + "'.",
                        source.token.line);
     if (!object->isFunction() && source.isFunction)
         throw SqlError(215, 16,
-                       "Parameters were supplied for object '" + joined(n) +
+                       "Parameters were supplied for object '" + JoinedName(n) +
                            "' which is not a function. If the parameters are intended as a table "
                            "hint, a WITH keyword is required.",
                        source.token.line);
@@ -65,7 +54,7 @@ std::string Rewriter::rewriteSource(const TableSource& source, NameScope& scope,
                            source.token.line);
         if (source.args.empty())
             throw SqlError(216, 16,
-                           "Parameters were not supplied for the function '" + joined(n) + "'.",
+                           "Parameters were not supplied for the function '" + JoinedName(n) + "'.",
                            source.token.line);
         // The argument sees only the sources before this one, as APPLY does.
         const TypedSql arg = expr(*source.args[0], scope);
@@ -146,7 +135,7 @@ RewrittenSelect Rewriter::rewriteSelect(const SelectStmt& select, const NameScop
             }
             if (!matched)
                 throw SqlError(107, 15,
-                               "The column prefix '" + joined(item.starOwner) +
+                               "The column prefix '" + JoinedName(item.starOwner) +
                                    "' does not match with a table name or alias name used in "
                                    "the query.",
                                item.token.line);
