@@ -16,6 +16,28 @@ SQLHSTMT stmt(void* p) {
     return static_cast<SQLHSTMT>(p);
 }
 
+// A fixed-size value as the driver wrote it into a buffer of its C type.
+void decodeFixed(SQLSMALLINT cType, const char* data, TDbValue& v) {
+    switch (cType) {
+    case SQL_C_SBIGINT:
+        std::memcpy(&v.integer, data, sizeof(SQLBIGINT));
+        break;
+    case SQL_C_BIT:
+        v.integer = static_cast<unsigned char>(*data) != 0;
+        break;
+    case SQL_C_DOUBLE:
+        std::memcpy(&v.number, data, sizeof(double));
+        break;
+    default: {
+        SQL_TIMESTAMP_STRUCT ts;
+        std::memcpy(&ts, data, sizeof ts);
+        v.number = EncodeDateTime(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                                  static_cast<int>(ts.fraction / 1000000));
+        break;
+    }
+    }
+}
+
 } // namespace
 
 struct TOdbcCursor::Column {
@@ -190,30 +212,17 @@ void TOdbcCursor::loadRowFromBlock() {
         }
         v.kind = c.kind;
         switch (c.cType) {
-        case SQL_C_SBIGINT:
-            std::memcpy(&v.integer, data, sizeof(SQLBIGINT));
-            break;
-        case SQL_C_BIT:
-            v.integer = static_cast<unsigned char>(*data) != 0;
-            break;
-        case SQL_C_DOUBLE:
-            std::memcpy(&v.number, data, sizeof(double));
-            break;
-        case SQL_C_TYPE_TIMESTAMP: {
-            SQL_TIMESTAMP_STRUCT ts;
-            std::memcpy(&ts, data, sizeof ts);
-            v.number = EncodeDateTime(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                                      static_cast<int>(ts.fraction / 1000000));
-            break;
-        }
         case SQL_C_BINARY:
             v.bytes = QByteArray(data, std::min<SQLLEN>(indicator, c.elementSize));
             break;
-        default: {
+        case SQL_C_WCHAR: {
             const SQLLEN bytes = std::min<SQLLEN>(indicator, c.elementSize - 2);
             v.text = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), bytes / 2);
             break;
         }
+        default:
+            decodeFixed(c.cType, data, v);
+            break;
         }
     }
 }
@@ -264,24 +273,7 @@ void TOdbcCursor::loadRowWithGetData() {
             v.kind = TDbValue::Null;
             continue;
         }
-        switch (c.cType) {
-        case SQL_C_SBIGINT:
-            std::memcpy(&v.integer, data, sizeof(SQLBIGINT));
-            break;
-        case SQL_C_BIT:
-            v.integer = static_cast<unsigned char>(data[0]) != 0;
-            break;
-        case SQL_C_DOUBLE:
-            std::memcpy(&v.number, data, sizeof(double));
-            break;
-        default: {
-            SQL_TIMESTAMP_STRUCT ts;
-            std::memcpy(&ts, data, sizeof ts);
-            v.number = EncodeDateTime(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                                      static_cast<int>(ts.fraction / 1000000));
-            break;
-        }
-        }
+        decodeFixed(c.cType, data, v);
     }
 }
 
