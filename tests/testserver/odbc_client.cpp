@@ -338,3 +338,11 @@ void OdbcClient::disconnect() {
         SQLDisconnect(dbc_);
     connected_ = false;
 }
+
+std::string DiagnosticsText(const std::vector<OdbcDiag>& diags) {
+    std::string out;
+    for (const auto& d : diags)
+        out +=
+            (out.empty() ? "" : "\n") + d.state + " " + std::to_string(d.native) + " " + d.message;
+    return out;
+}

@@ -17,6 +17,9 @@ struct OdbcDiag {
     std::string message;
 };
 
+// Every diagnostic as "STATE native message", one a line, for failure messages.
+std::string DiagnosticsText(const std::vector<OdbcDiag>& diags);
+
 struct OdbcColumn {
     std::string name;
     SQLSMALLINT sqlType = 0;

@@ -30,13 +30,6 @@ std::int64_t integer(const OdbcValue& v) {
     return i ? *i : std::numeric_limits<std::int64_t>::min();
 }
 
-QString allDiags(const std::vector<OdbcDiag>& diags) {
-    QStringList out;
-    for (const auto& d : diags)
-        out << QString::fromStdString(d.state + " " + std::to_string(d.native) + " " + d.message);
-    return out.join('\n');
-}
-
 } // namespace
 
 class TstRpc : public QObject {
@@ -50,7 +43,7 @@ class TstRpc : public QObject {
     std::unique_ptr<OdbcClient> connected() {
         auto c = std::make_unique<OdbcClient>();
         if (!c->connect(OdbcClient::connectionString(port)))
-            qWarning() << "connect failed:" << allDiags(c->connectDiags());
+            qWarning() << "connect failed:" << DiagnosticsText(c->connectDiags()).c_str();
         return c;
     }
 
@@ -159,7 +152,7 @@ private slots:
         QCOMPARE(runs.size(), std::size_t(3));
         QStringList events;
         for (const auto& out : runs) {
-            QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+            QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
             const auto& row = out.results.at(0).rows.at(0);
             events << text(row.at(0)) + " " + QString::number(integer(row.at(1))) + " " +
                           text(row.at(2));
@@ -199,7 +192,7 @@ private slots:
         const auto runs = c->execPrepared(sql.toStdString(), {values, values});
         QCOMPARE(runs.size(), std::size_t(2));
         for (const auto& out : runs) {
-            QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+            QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
             const auto& row = out.results.at(0).rows.at(0);
             QCOMPARE(QString::number(integer(row.at(0))) + " " + text(row.at(1)), expected);
         }

@@ -46,13 +46,6 @@ bool hasNative(const std::vector<OdbcDiag>& diags, int native) {
     return false;
 }
 
-QString allDiags(const std::vector<OdbcDiag>& diags) {
-    QStringList out;
-    for (const auto& d : diags)
-        out << QString::fromStdString(d.state + " " + std::to_string(d.native) + " " + d.message);
-    return out.join('\n');
-}
-
 } // namespace
 
 class TstWire : public QObject {
@@ -66,7 +59,7 @@ class TstWire : public QObject {
     std::unique_ptr<OdbcClient> connected(const std::string& extra = "") {
         auto c = std::make_unique<OdbcClient>();
         if (!c->connect(OdbcClient::connectionString(port, "sa", "Dervel-2026", extra)))
-            qWarning() << "connect failed:" << allDiags(c->connectDiags());
+            qWarning() << "connect failed:" << DiagnosticsText(c->connectDiags()).c_str();
         return c;
     }
 
@@ -109,7 +102,7 @@ private slots:
             "C.net_transport, C.protocol_type, C.auth_scheme, C.client_net_address, "
             "C.local_tcp_port, db_name(S.database_id) from sys.dm_exec_sessions S join "
             "sys.dm_exec_connections C on C.session_id = S.session_id where S.session_id = @@spid");
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         QCOMPARE(out.results.size(), std::size_t(1));
         const auto& row = out.results[0].rows.at(0);
         QCOMPARE(text(row[0]), QString("sa"));
@@ -138,7 +131,7 @@ private slots:
         OdbcClient c;
         QVERIFY(
             !c.connect(OdbcClient::connectionString(port, "sa", "Dervel-2026", "Database=Nope")));
-        QVERIFY2(hasNative(c.connectDiags(), 4060), qPrintable(allDiags(c.connectDiags())));
+        QVERIFY2(hasNative(c.connectDiags(), 4060), DiagnosticsText(c.connectDiags()).c_str());
         QVERIFY(hasNative(c.connectDiags(), 18456));
     }
 
@@ -155,7 +148,7 @@ private slots:
                           ";UID=sa;PWD=Dervel-2026;TDS_Version=" + version.toStdString()));
         const auto out = c.exec("select N'Ж' + T.text from sys.dm_exec_requests R cross apply "
                                 "sys.dm_exec_sql_text(R.sql_handle) T where R.session_id = @@spid");
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         QVERIFY(text(out.results.at(0).rows.at(0).at(0)).startsWith("Жselect N'Ж'"));
     }
 
@@ -204,7 +197,7 @@ private slots:
             "from sys.dm_exec_sessions S join sys.dm_exec_requests R on R.session_id = "
             "S.session_id cross apply sys.dm_exec_sql_text(R.sql_handle) T where S.session_id = " +
             std::to_string(spid));
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         const auto& cols = out.results.at(0).columns;
         const SQLSMALLINT expected[] = {
             SQL_INTEGER,        SQL_INTEGER,   SQL_SMALLINT, SQL_SMALLINT, SQL_BIGINT,
@@ -246,7 +239,7 @@ private slots:
             "C.connection_id, R.percent_complete, R.query_hash from sys.databases D, "
             "sys.dm_exec_connections C join sys.dm_exec_requests R on R.session_id = C.session_id "
             "where D.name = 'master' and C.session_id = @@spid");
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         const auto& cols = out.results.at(0).columns;
         QCOMPARE(cols[0].sqlType, SQLSMALLINT(SQL_TINYINT));
         QCOMPARE(cols[1].sqlType, SQLSMALLINT(SQL_GUID));
@@ -266,7 +259,7 @@ private slots:
         auto c = connected();
         const auto out =
             c->exec("select 9007199254740993 as big, N'Привет, мир' as ru, null as n, 1 as a");
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         const auto& r = out.results.at(0);
         QCOMPARE(r.columns[0].sqlType, SQLSMALLINT(SQL_BIGINT));
         QCOMPARE(QString::fromStdString(r.columns[1].name), QString("ru"));
@@ -292,7 +285,7 @@ private slots:
     void multiStatementBatch() {
         auto c = connected();
         const auto out = c->exec("select 1 as a; select N'two' as b\r\nselect 3 as c, 4 as d");
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         QCOMPARE(out.results.size(), std::size_t(3));
         QCOMPARE(integer(out.results[0].rows.at(0).at(0)), std::int64_t{1});
         QCOMPARE(text(out.results[1].rows.at(0).at(0)), QString("two"));
@@ -312,7 +305,7 @@ private slots:
             instance().setServerName(std::nullopt);
         auto c = connected();
         const auto out = c->exec(connectStatement());
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         const auto& r = out.results.at(0);
         QCOMPARE(r.columns.size(), std::size_t(3));
         QCOMPARE(r.columns[0].sqlType, SQLSMALLINT(SQL_WVARCHAR));
@@ -335,7 +328,7 @@ private slots:
         instance().addSessions(sessions);
         auto c = connected();
         const auto out = c->exec(samplingQuery({{}, {userOnlyFilter()}, 1, true}));
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         const auto& r = out.results.at(0);
         QCOMPARE(r.columns.size(), std::size_t(43));
         QCOMPARE(r.rows.size(), std::size_t(3001));
@@ -361,7 +354,7 @@ private slots:
         timer.start();
         const auto out = c->exec("select 1", 1);
         QCOMPARE(out.rc, SQLRETURN(SQL_ERROR));
-        QVERIFY2(hasState(out.diags, "HYT00"), qPrintable(allDiags(out.diags)));
+        QVERIFY2(hasState(out.diags, "HYT00"), DiagnosticsText(out.diags).c_str());
         // Without the DONE ATTN reply the driver would wait out the whole delay.
         QVERIFY(timer.elapsed() < 10000);
         server->setResponseDelayMs(0);
@@ -395,7 +388,7 @@ private slots:
         const auto out = c->exec("select session_id from sys.dm_exec_sessions");
         QVERIFY(out.fetchFailed || !SQL_SUCCEEDED(out.rc));
         QVERIFY(out.results.empty() || out.results[0].rows.size() <= 2);
-        QVERIFY2(hasNative(out.diags, 20017), qPrintable(allDiags(out.diags))); // unexpected EOF
+        QVERIFY2(hasNative(out.diags, 20017), DiagnosticsText(out.diags).c_str()); // unexpected EOF
         QTRY_VERIFY(!instance().hasSession(spid));
         auto again = connected();
         QVERIFY(again->spid() > 0); // the fault fires once
@@ -409,7 +402,7 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         QVERIFY(!c.connect(OdbcClient::connectionString(port), 2));
-        QVERIFY2(hasState(c.connectDiags(), "HYT00"), qPrintable(allDiags(c.connectDiags())));
+        QVERIFY2(hasState(c.connectDiags(), "HYT00"), DiagnosticsText(c.connectDiags()).c_str());
         QVERIFY(timer.elapsed() < 15000);
         server->setSilent(false);
         auto ok = connected();
@@ -483,7 +476,7 @@ private slots:
         auto b = connected();
         const auto out =
             b->exec("DBCC INPUTBUFFER(" + std::to_string(spid) + ") WITH NO_INFOMSGS ");
-        QVERIFY2(SQL_SUCCEEDED(out.rc), qPrintable(allDiags(out.diags)));
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
         const auto& r = out.results.at(0);
         QCOMPARE(QString::fromStdString(r.columns[0].name), QString("EventType"));
         QCOMPARE(r.columns[1].sqlType, SQLSMALLINT(SQL_SMALLINT));
