@@ -284,10 +284,13 @@ TypedSql Rewriter::literal(const Expr& e) {
     }
     case TokenKind::String:
     case TokenKind::NString: {
-        out = textLiteral(t.value);
+        // A literal without N is varchar in the database's code page.
+        const std::string value =
+            t.kind == TokenKind::String ? utf::throughCp1252(t.value) : t.value;
+        out = textLiteral(value);
         if (out.length > 4000)
             out.length = 0;
-        out.stringLiteral = t.value;
+        out.stringLiteral = value;
         return out;
     }
     case TokenKind::Binary: {

@@ -161,4 +161,20 @@ std::string toCp1252(std::string_view utf8) {
     return out;
 }
 
+std::string throughCp1252(std::string_view utf8) {
+    const std::string narrow = toCp1252(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    for (const char c : narrow) {
+        const std::size_t at = i;
+        decode(utf8, i);
+        if (c == '?' && utf8[at] != '?')
+            out += '?';
+        else
+            out.append(utf8.substr(at, i - at));
+    }
+    return out;
+}
+
 } // namespace testserver::utf

@@ -21,5 +21,8 @@ std::size_t utf16Length(std::string_view utf8);
 std::string truncateUtf16(std::string_view utf8, std::size_t units);
 // Code page 1252 bytes of a UTF-8 text; characters it lacks become '?'.
 std::string toCp1252(std::string_view utf8);
+// The text as a varchar of code page 1252 holds it, back in UTF-8: every character the
+// code page lacks becomes "?", as SQL Server converts a '...' literal without N.
+std::string throughCp1252(std::string_view utf8);
 
 } // namespace testserver::utf

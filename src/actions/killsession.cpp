@@ -12,7 +12,7 @@ QString KillQuestionText(int ASPID, const QString& ALogin) {
 
 QString SessionCheckStatement(int ASPID, const QString& ALogin) {
     return QStringLiteral("select session_id from sys.dm_exec_sessions where session_id=%1 and "
-                          "login_name='%2'")
+                          "login_name=N'%2'")
         .arg(QString::number(ASPID), QuoteSqlLiteralText(ALogin));
 }
 
@@ -53,9 +53,13 @@ TKillOutcome KillSession(const TMonitorRec& ARec, TDbConnection& AConnection) {
 QString KillMarkedSessions(const QList<PMonitorRec>& ARows, const QList<int>& AMarked,
                            TDbConnection& AConnection) {
     QString report;
+    // A session with several requests or connections has several rows; it is ended once,
+    // and a second kill would only report that the first one worked.
+    QList<int> done;
     for (const PMonitorRec rec : ARows) {
-        if (!AMarked.contains(rec->SPID))
+        if (!AMarked.contains(rec->SPID) || done.contains(rec->SPID))
             continue;
+        done.append(rec->SPID);
         try {
             AConnection.execute(KillStatement(rec->SPID));
         } catch (const EDbError& e) {

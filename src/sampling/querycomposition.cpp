@@ -84,15 +84,17 @@ TComposedQuery ComposeQuery(const QStringList& ATemplate, const QList<bool>& AVi
             --ordinal;
     }
 
+    // Names are compared as national text: a plain '...' literal is converted to the
+    // server's code page first, and a Cyrillic login on a Latin server would match nothing.
     const QString dbExpr = u"  and isnull(db_name(nullif(S.database_id,0)),'')="_s;
     if (AFilters.DBIndex == 1)
         lines << dbExpr % u"''"_s;
     else if (AFilters.DBIndex > 1)
-        lines << dbExpr % u'\'' % QuoteSqlLiteralText(AFilters.DBName) % u'\'';
+        lines << dbExpr % u"N'"_s % QuoteSqlLiteralText(AFilters.DBName) % u'\'';
     if (!AFilters.StatusFilter.isEmpty())
         lines << u"  and isnull(R.status,S.status) in("_s % AFilters.StatusFilter % u')';
     if (!AFilters.Login.isEmpty())
-        lines << u"  and S.login_name='"_s % QuoteSqlLiteralText(AFilters.Login) % u'\'';
+        lines << u"  and S.login_name=N'"_s % QuoteSqlLiteralText(AFilters.Login) % u'\'';
     if (AFilters.HideSys)
         lines << u"  and S.is_user_process=1"_s;
     if (AFilters.ShowBlocked)

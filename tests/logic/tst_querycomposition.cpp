@@ -212,7 +212,7 @@ void TestQueryComposition::compose_data() {
     f.Login = u"O'Brien"_s;
     QTest::newRow("login with a quote")
         << allVisible() << 0 << false << f << QList<int>{}
-        << u"  and S.login_name='O''Brien'\r\norder by 1\r\n"_s << 0;
+        << u"  and S.login_name=N'O''Brien'\r\norder by 1\r\n"_s << 0;
 
     f = {};
     f.DBIndex = 1;
@@ -225,7 +225,7 @@ void TestQueryComposition::compose_data() {
     f.DBName = u"Bob's ''DB'"_s;
     QTest::newRow("database name with quotes")
         << allVisible() << 0 << false << f << QList<int>{}
-        << u"  and isnull(db_name(nullif(S.database_id,0)),'')='Bob''s ''''DB'''\r\n"
+        << u"  and isnull(db_name(nullif(S.database_id,0)),'')=N'Bob''s ''''DB'''\r\n"
            u"order by 1\r\n"_s
         << 0;
 
@@ -262,9 +262,9 @@ void TestQueryComposition::compose_data() {
     f.HideSys = true;
     QTest::newRow("every filter, in order, with a hidden sort column")
         << hiding({5, 8}) << 8 << true << f << QList<int>{5, 8}
-        << u"  and isnull(db_name(nullif(S.database_id,0)),'')='Склад'\r\n"
+        << u"  and isnull(db_name(nullif(S.database_id,0)),'')=N'Склад'\r\n"
            u"  and isnull(R.status,S.status) in('suspended')\r\n"
-           u"  and S.login_name='sa'\r\n"
+           u"  and S.login_name=N'sa'\r\n"
            u"  and S.is_user_process=1\r\n"_s +
                blockedClause + u"order by 1 desc\r\n"_s
         << 0;
