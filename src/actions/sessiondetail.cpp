@@ -3,8 +3,6 @@
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 // The input buffer is the one result the window cannot do without: a reply without a
@@ -60,23 +58,31 @@ TNameValues NameValueLines(TDbRecordset& ARows) {
     return lines;
 }
 
-QList<int> TextLineLengths(const QString& AText) {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    QList<int> lengths;
-    for (const QStringView line : QStringView(AText).split(lineBreak))
-        lengths.append(static_cast<int>(line.size()));
-    return lengths;
+QList<int> TextLineSpans(const QString& AText) {
+    QList<int> spans;
+    const qsizetype n = AText.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = AText[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        const int breakLength = c == u'\r' && i + 1 < n && AText[i + 1] == u'\n' ? 2 : 1;
+        spans.append(static_cast<int>(i - start) + breakLength);
+        i += breakLength - 1;
+        start = i + 1;
+    }
+    spans.append(static_cast<int>(n - start) + 2);
+    return spans;
 }
 
-int LineOfCharIndex(const QList<int>& ALineLengths, qint64 AIndex) {
+int LineOfCharIndex(const QList<int>& ALineSpans, qint64 AIndex) {
     qint64 count = 0;
-    for (int line = 0; line < ALineLengths.size(); ++line) {
-        const qint64 next = count + ALineLengths[line] + 2;
-        if (AIndex < next)
+    for (int line = 0; line < ALineSpans.size(); ++line) {
+        count += ALineSpans[line];
+        if (AIndex < count)
             return line + 1;
-        count = next;
     }
-    return static_cast<int>(ALineLengths.size()) + 1;
+    return static_cast<int>(ALineSpans.size()) + 1;
 }
 
 QString DetailSourceLabel(TDetailSource ASource) {
@@ -108,11 +114,11 @@ TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int AReq
         const QString batch =
             statement.eof() ? QString() : fieldText(statement.fieldByName(QStringLiteral("Text")));
         if (!batch.isEmpty()) {
-            const QList<int> lengths = TextLineLengths(batch);
-            d.LineStart = LineOfCharIndex(
-                lengths, statement.fieldByName(QStringLiteral("Idx1")).asLargeInt());
-            d.LineEnd = LineOfCharIndex(lengths,
-                                        statement.fieldByName(QStringLiteral("Idx2")).asLargeInt());
+            const QList<int> spans = TextLineSpans(batch);
+            d.LineStart =
+                LineOfCharIndex(spans, statement.fieldByName(QStringLiteral("Idx1")).asLargeInt());
+            d.LineEnd =
+                LineOfCharIndex(spans, statement.fieldByName(QStringLiteral("Idx2")).asLargeInt());
             d.Text = batch;
             d.Source = TDetailSource::Requests;
             return d;

@@ -27,14 +27,15 @@ QString InputBufferStatement(int ASPID);
 // Every row's columns in result order; a NULL reads as empty text.
 TNameValues NameValueLines(TDbRecordset& ARows);
 
-// The lengths of the lines the text area shows: CR LF, LF and CR each end a line, and
-// a text that ends with one has an empty last line.
-QList<int> TextLineLengths(const QString& AText);
+// How many character indexes each line of the text area takes: its characters and its
+// line break as the text has it (CR LF two, a bare LF or CR one). The last line has no
+// break and is given two, so that the end of the batch plus one still falls on it. CR
+// LF, LF and CR each end a line; a text that ends with one has an empty last line.
+QList<int> TextLineSpans(const QString& AText);
 // The 1-based line of a character index given by the server (a statement offset in
-// characters, plus one). Lines are counted as if each ended with CR LF: the line of
-// length L starting at count C holds the indexes C to C + L + 1. Past the last line
-// the result is the number of lines + 1.
-int LineOfCharIndex(const QList<int>& ALineLengths, qint64 AIndex);
+// characters, plus one): the line whose span, counted from the sum of the spans before
+// it, holds the index. Past the last line the result is the number of lines + 1.
+int LineOfCharIndex(const QList<int>& ALineSpans, qint64 AIndex);
 
 enum class TDetailSource { Requests, InputBuffer, Nothing, Error };
 // The source label's text: " sys.dm_exec_requests", " DBCC INPUTBUFFER",

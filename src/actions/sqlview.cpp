@@ -61,11 +61,17 @@ bool TSqlView::isLineMarked(int ALine) const {
 void TSqlView::showStatementAt(int ALine) {
     const int line = std::clamp(ALine, 1, lines());
     setCursorPosition(line - 1, 0);
-    setFirstVisibleLine(std::max(line - 2, 0));
+    // The first visible line is counted in display lines, which word wrap makes more of
+    // than the text's lines.
+    const long display =
+        SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(std::max(line - 2, 0)));
+    setFirstVisibleLine(static_cast<int>(display));
 }
 
 int TSqlView::firstVisibleLineNumber() const {
-    return firstVisibleLine() + 1;
+    return static_cast<int>(SendScintilla(SCI_DOCLINEFROMVISIBLE,
+                                          static_cast<unsigned long>(firstVisibleLine()))) +
+           1;
 }
 
 int TSqlView::caretLineNumber() const {
