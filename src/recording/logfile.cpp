@@ -32,7 +32,11 @@ void SetLogFolder(const QString& folder) {
 QByteArray EncodeForLocale(const QString& text) {
     const char* codeset = nl_langinfo(CODESET);
     const QByteArray utf8 = text.toUtf8();
-    if (!codeset || qstrcmp(codeset, "UTF-8") == 0)
+    // The C and POSIX locales' set is plain ASCII, which would turn every login, host
+    // and program outside it into "?": such a log is written in UTF-8, which keeps
+    // ASCII as it is.
+    if (!codeset || qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "ANSI_X3.4-1968") == 0 ||
+        qstrcmp(codeset, "ASCII") == 0 || qstrcmp(codeset, "US-ASCII") == 0)
         return utf8;
     iconv_t cd = iconv_open(codeset, "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -65,8 +69,11 @@ QByteArray EncodeForLocale(const QString& text) {
 
 void WriteLogText(const QString& path, const QString& text, bool truncate) {
     QFile file(path);
+    // Appending never creates the file: a log removed while recording would come back
+    // without its header.
     const QIODevice::OpenMode mode =
-        QIODevice::WriteOnly | (truncate ? QIODevice::Truncate : QIODevice::Append);
+        QIODevice::WriteOnly |
+        (truncate ? QIODevice::Truncate : QIODevice::Append | QIODevice::ExistingOnly);
     if (!file.open(mode))
         throw ELogWriteError(file.errorString());
     const QByteArray bytes = EncodeForLocale(text);

@@ -32,22 +32,11 @@ QString LogTimeStamp(const QDateTime& ATime) {
                              t.hour(), t.minute(), t.second(), t.msec());
 }
 
-QString LogDataLine(const QString& AStamp, const QStringList& ACells) {
-    QString line = AStamp;
-    for (const QString& cell : ACells)
-        line += u';' % cell;
-    return line % u"\r\n";
-}
-
 QString LogHeaderLine(const QStringList& ACaptions) {
-    return LogDataLine(u"Time"_s, ACaptions);
-}
-
-QString LogDataBlock(const QString& AStamp, const QList<QStringList>& ARows) {
-    QString block;
-    for (const QStringList& row : ARows)
-        block += LogDataLine(AStamp, row);
-    return block;
+    QString line = u"Time"_s;
+    for (const QString& caption : ACaptions)
+        line += u';' % caption;
+    return line % u"\r\n";
 }
 
 QString RecordStopMessage(const QString& AMsg, const QString& AFileName) {

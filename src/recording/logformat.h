@@ -22,12 +22,5 @@ QString LogTimeStamp(const QDateTime& ATime);
 // "Time" and the captions of the visible columns in display order, CR LF ended.
 QString LogHeaderLine(const QStringList& ACaptions);
 
-// The stamp and a row's cell texts, ";" before each cell, CR LF ended. Cells are
-// written as they stand: no quoting, no escaping.
-QString LogDataLine(const QString& AStamp, const QStringList& ACells);
-
-// One line per row, all with the same stamp; empty for no rows.
-QString LogDataBlock(const QString& AStamp, const QList<QStringList>& ARows);
-
 // The text of the message box that reports a stop caused by a failure.
 QString RecordStopMessage(const QString& AMsg, const QString& AFileName);

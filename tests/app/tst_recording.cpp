@@ -20,19 +20,44 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <clocale>
 
 namespace {
 
-QStringList logLines(const QString& path) {
+// The file's lines as bytes: what a line should hold is compared in the locale's
+// encoding, so the tests pass whatever locale they run under.
+QList<QByteArray> logLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QString text = QString::fromLocal8Bit(file.readAll());
-    QStringList lines = text.split(QStringLiteral("\r\n"));
+    QList<QByteArray> lines = file.readAll().split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (!line.endsWith('\r'))
+            return {}; // every line ends with CR LF
+        line.chop(1);
+    }
     return lines;
 }
+
+QByteArray local(const QString& text) {
+    return EncodeForLocale(text);
+}
+
+// Sets LC_CTYPE for one test and puts the previous one back.
+class TCharacterSet {
+public:
+    explicit TCharacterSet(const char* locale) : FPrevious(std::setlocale(LC_CTYPE, nullptr)) {
+        FActive = std::setlocale(LC_CTYPE, locale) != nullptr;
+    }
+    ~TCharacterSet() { std::setlocale(LC_CTYPE, FPrevious.constData()); }
+    bool active() const { return FActive; }
+
+private:
+    QByteArray FPrevious;
+    bool FActive = false;
+};
 
 // A connected server whose sampler is paused after its first snapshot, so the test
 // decides what arrives.
@@ -58,7 +83,10 @@ class TestRecording : public QObject {
 private slots:
     void fileNameFromTimeAndServer();
     void headerAndLinesFollowTheDisplayOrder();
+    void textOutsideTheCharacterSetIsKept_data();
+    void textOutsideTheCharacterSetIsKept();
     void emptySnapshotAppendsNothing();
+    void failureStopsWithAMessage_data();
     void failureStopsWithAMessage();
     void clickingAgainStopsSilently();
     void selectingAnotherServerStopsSilently();
@@ -93,17 +121,48 @@ void TestRecording::headerAndLinesFollowTheDisplayOrder() {
     a.Login = QStringLiteral("Иван");
     r.fixture.arrive({a, b});
     r.fixture.arrive({b});
-    const QStringList lines = logLines(path);
+    const QList<QByteArray> lines = logLines(path);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("Time;Login;SPID;CPU"));
+    QCOMPARE(lines[0], QByteArray("Time;Login;SPID;CPU"));
     const QRegularExpression stamp(QStringLiteral("^\\d{8} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};"));
     for (int i = 1; i < 4; ++i)
-        QVERIFY2(stamp.match(lines[i]).hasMatch(), qPrintable(lines[i]));
-    const QString firstStamp = lines[1].section(QLatin1Char(';'), 0, 0);
-    QCOMPARE(lines[2].section(QLatin1Char(';'), 0, 0), firstStamp); // one stamp per snapshot
-    QCOMPARE(lines[1].section(QLatin1Char(';'), 1),
-             QStringLiteral("Иван;51;") + CellText(a, 8, SystemThousandSeparator()));
-    QCOMPARE(lines[3].section(QLatin1Char(';'), 1), QStringLiteral("user52;52;0"));
+        QVERIFY2(stamp.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
+    const auto afterStamp = [](const QByteArray& line) { return line.mid(line.indexOf(';') + 1); };
+    QCOMPARE(lines[2].left(lines[2].indexOf(';')), lines[1].left(lines[1].indexOf(';')));
+    QCOMPARE(afterStamp(lines[1]),
+             local(QStringLiteral("Иван;51;") + CellText(a, 8, SystemThousandSeparator())));
+    QCOMPARE(afterStamp(lines[3]), QByteArray("user52;52;0"));
+}
+
+// Under the C locale the character set is ASCII: the log is written in UTF-8 instead of
+// turning every Cyrillic login into question marks. A set that has the text keeps it.
+void TestRecording::textOutsideTheCharacterSetIsKept_data() {
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("C") << QByteArray("C") << QStringLiteral("Иван").toUtf8();
+    QTest::newRow("POSIX") << QByteArray("POSIX") << QStringLiteral("Иван").toUtf8();
+    QTest::newRow("C.UTF-8") << QByteArray("C.UTF-8") << QStringLiteral("Иван").toUtf8();
+    QTest::newRow("KOI8-R") << QByteArray("ru_RU.KOI8-R") << QByteArray("\xe9\xd7\xc1\xce");
+}
+
+void TestRecording::textOutsideTheCharacterSetIsKept() {
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, expected);
+    TCharacterSet set(locale.constData());
+    if (!set.active())
+        QSKIP("this locale is not installed here");
+    TRecordingFixture r;
+    TMainForm& form = r.form();
+    QHeaderView* header = form.MonitorVT->horizontalHeader();
+    for (int i = 0; i < 37; ++i)
+        header->setSectionHidden(i, i != 1); // Login only
+    form.tbRecord->click();
+    TMonitorRec a = Rec(51);
+    a.Login = QStringLiteral("Иван");
+    r.fixture.arrive({a});
+    const QList<QByteArray> lines = logLines(form.ActivityLog->FileName);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[1].mid(lines[1].indexOf(';') + 1), expected);
 }
 
 void TestRecording::emptySnapshotAppendsNothing() {
@@ -115,14 +174,24 @@ void TestRecording::emptySnapshotAppendsNothing() {
     QVERIFY(r.form().tbRecord->isChecked());
 }
 
+void TestRecording::failureStopsWithAMessage_data() {
+    QTest::addColumn<bool>("wholeFolder");
+    QTest::newRow("the folder removed") << true;
+    QTest::newRow("the file removed") << false; // never recreated without its header
+}
+
 void TestRecording::failureStopsWithAMessage() {
+    QFETCH(bool, wholeFolder);
     TRecordingFixture r;
     TMainForm& form = r.form();
     form.tbRecord->click();
     const QString path = form.ActivityLog->FileName;
-    // The folder disappears while recording.
-    QVERIFY(QDir(r.logs.path()).removeRecursively());
+    if (wholeFolder)
+        QVERIFY(QDir(r.logs.path()).removeRecursively());
+    else
+        QVERIFY(QFile::remove(path));
     r.fixture.arrive({Rec(51)});
+    QVERIFY(!QFile::exists(path));
     QVERIFY(!form.tbRecord->isChecked());
     QCOMPARE(form.ActivityLog->FileName, QString());
     QCOMPARE(form.MonitorStatusBar->panelText(5), QString());
