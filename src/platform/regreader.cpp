@@ -64,14 +64,14 @@ bool TParser::Fail(int line, const QString& reason) {
 
 bool TParser::Decode(const QByteArray& bytes) {
     if (bytes.isEmpty())
-        return Fail(1, QStringLiteral("the file is empty"));
+        return Fail(1, QStringLiteral("файл пуст"));
 
     QString text;
     if (bytes.startsWith("\xff\xfe")) {
         QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
         text = decoder(QByteArrayView(bytes).sliced(2));
         if (decoder.hasError() || bytes.size() % 2 != 0)
-            return Fail(1, QStringLiteral("the file is not valid UTF-16 text"));
+            return Fail(1, QStringLiteral("файл не является текстом UTF-16"));
     } else {
         // Line by line, so that a bad byte can be reported with its line.
         const qsizetype start = bytes.startsWith("\xef\xbb\xbf") ? 3 : 0;
@@ -82,7 +82,7 @@ bool TParser::Decode(const QByteArray& bytes) {
             QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             text += decoder(QByteArrayView(bytes).sliced(pos, end - pos));
             if (decoder.hasError())
-                return Fail(line, QStringLiteral("the line is not UTF-8 text"));
+                return Fail(line, QStringLiteral("строка не является текстом UTF-8"));
             pos = end;
         }
     }
@@ -90,16 +90,16 @@ bool TParser::Decode(const QByteArray& bytes) {
     // Every line, the last included, ends with a line break; a file cut short
     // mostly ends inside one.
     if (!FLines.last().isEmpty())
-        return Fail(int(FLines.size()), QStringLiteral("the file ends inside this line"));
+        return Fail(int(FLines.size()), QStringLiteral("файл обрывается внутри строки"));
     FLines.removeLast();
     if (FLines.isEmpty())
-        return Fail(1, QStringLiteral("the file is empty"));
+        return Fail(1, QStringLiteral("файл пуст"));
     for (int i = 0; i < FLines.size(); ++i) {
         QString& line = FLines[i];
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.contains(QChar::Null))
-            return Fail(i + 1, QStringLiteral("the line holds a NUL character"));
+            return Fail(i + 1, QStringLiteral("строка содержит символ NUL"));
     }
     return true;
 }
@@ -108,7 +108,7 @@ bool TParser::Run(const QByteArray& bytes) {
     if (!Decode(bytes))
         return false;
     if (FLines.first().trimmed() != QLatin1String("Windows Registry Editor Version 5.00"))
-        return Fail(1, QStringLiteral("the first line is not \"Windows Registry Editor "
+        return Fail(1, QStringLiteral("первая строка не \"Windows Registry Editor "
                                       "Version 5.00\""));
     for (int i = 1; i < FLines.size(); ++i) {
         const QStringView text = QStringView(FLines[i]).trimmed();
@@ -121,7 +121,7 @@ bool TParser::Run(const QByteArray& bytes) {
             if (!ValueLine(i))
                 return false;
         } else {
-            return Fail(i + 1, QStringLiteral("the line is neither a key nor a value"));
+            return Fail(i + 1, QStringLiteral("строка не является ни разделом, ни параметром"));
         }
     }
     return true;
@@ -129,7 +129,7 @@ bool TParser::Run(const QByteArray& bytes) {
 
 bool TParser::Section(int line, QStringView text) {
     if (!text.endsWith(u']'))
-        return Fail(line, QStringLiteral("the key name has no closing \"]\""));
+        return Fail(line, QStringLiteral("в имени раздела нет закрывающей \"]\""));
     QStringView path = text.sliced(1, text.size() - 2);
     FDeletedSection = path.startsWith(u'-');
     if (FDeletedSection)
@@ -138,10 +138,10 @@ bool TParser::Section(int line, QStringView text) {
     const QString root = names.takeFirst();
     if (!RegNamesEqual(root, QStringLiteral("HKEY_CURRENT_USER")) &&
         !RegNamesEqual(root, QStringLiteral("HKCU")))
-        return Fail(line, QStringLiteral("the key is not below HKEY_CURRENT_USER"));
+        return Fail(line, QStringLiteral("раздел находится не в HKEY_CURRENT_USER"));
     for (const QString& name : names)
         if (name.isEmpty())
-            return Fail(line, QStringLiteral("the key path has an empty name"));
+            return Fail(line, QStringLiteral("в пути раздела есть пустое имя"));
     if (FDeletedSection) {
         FRoot.Remove(names);
         FKey = nullptr;
@@ -162,12 +162,14 @@ bool TParser::QuotedText(int line, QStringView& rest, QString& text) {
         }
         if (c == u'\\') {
             if (++i == rest.size() || (rest[i] != u'\\' && rest[i] != u'"'))
-                return Fail(line, QStringLiteral("a backslash in quotes must escape \\ or \""));
+                return Fail(line,
+                            QStringLiteral(
+                                "обратная косая черта в кавычках должна предшествовать \\ или \""));
             c = rest[i];
         }
         text += c;
     }
-    return Fail(line, QStringLiteral("the quoted text has no closing quote"));
+    return Fail(line, QStringLiteral("у текста в кавычках нет закрывающей кавычки"));
 }
 
 bool TParser::HexBytes(int line, QStringView list, QByteArray& data) {
@@ -177,7 +179,8 @@ bool TParser::HexBytes(int line, QStringView list, QByteArray& data) {
     for (QStringView item : list.split(u',')) {
         quint32 byte = 0;
         if (!ParseHex(item.trimmed(), 2, byte))
-            return Fail(line, QStringLiteral("bad hex byte \"%1\"").arg(item.trimmed()));
+            return Fail(
+                line, QStringLiteral("неверный шестнадцатеричный байт \"%1\"").arg(item.trimmed()));
         data += char(byte);
     }
     return true;
@@ -186,9 +189,9 @@ bool TParser::HexBytes(int line, QStringView list, QByteArray& data) {
 bool TParser::ValueLine(int& index) {
     const int line = index + 1;
     if (FDeletedSection)
-        return Fail(line, QStringLiteral("a value under a key being deleted"));
+        return Fail(line, QStringLiteral("параметр в удаляемом разделе"));
     if (!FKey)
-        return Fail(line, QStringLiteral("a value before the first key"));
+        return Fail(line, QStringLiteral("параметр перед первым разделом"));
 
     QStringView rest = QStringView(FLines[index]).trimmed();
     QString name;
@@ -197,7 +200,7 @@ bool TParser::ValueLine(int& index) {
     else if (!QuotedText(line, rest, name))
         return false;
     if (!rest.startsWith(u'='))
-        return Fail(line, QStringLiteral("the value name is not followed by \"=\""));
+        return Fail(line, QStringLiteral("после имени параметра нет \"=\""));
     rest = rest.sliced(1).trimmed();
 
     if (rest.startsWith(u'"')) {
@@ -205,7 +208,7 @@ bool TParser::ValueLine(int& index) {
         if (!QuotedText(line, rest, text))
             return false;
         if (!rest.isEmpty())
-            return Fail(line, QStringLiteral("text after the closing quote"));
+            return Fail(line, QStringLiteral("текст после закрывающей кавычки"));
         FKey->SetValue(name, regSz, SzBytes(text));
         return true;
     }
@@ -217,7 +220,7 @@ bool TParser::ValueLine(int& index) {
         quint32 dword = 0;
         const QStringView digits = rest.sliced(6);
         if (!ParseHex(digits, 8, dword))
-            return Fail(line, QStringLiteral("a dword needs 1 to 8 hex digits"));
+            return Fail(line, QStringLiteral("для dword нужно от 1 до 8 шестнадцатеричных цифр"));
         QByteArray data(4, '\0');
         for (int i = 0; i < 4; ++i)
             data[i] = char(dword >> (8 * i));
@@ -230,17 +233,18 @@ bool TParser::ValueLine(int& index) {
         if (rest.startsWith(u'(')) {
             const qsizetype close = rest.indexOf(u')');
             if (close < 0 || !ParseHex(rest.sliced(1, close - 1), 8, type))
-                return Fail(line, QStringLiteral("bad value type in \"hex(...)\""));
+                return Fail(line, QStringLiteral("неверный тип параметра в \"hex(...)\""));
             rest = rest.sliced(close + 1);
         }
         if (!rest.startsWith(u':'))
-            return Fail(line, QStringLiteral("\"hex\" is not followed by \":\""));
+            return Fail(line, QStringLiteral("после \"hex\" нет \":\""));
         QString list = rest.sliced(1).toString();
         // Long data continues on the next lines after a trailing backslash.
         while (list.endsWith(u'\\')) {
             list.chop(1);
             if (++index == FLines.size())
-                return Fail(index, QStringLiteral("the hex data continues past the end"));
+                return Fail(
+                    index, QStringLiteral("шестнадцатеричные данные продолжаются за концом файла"));
             list += QStringView(FLines[index]).trimmed();
         }
         QByteArray data;
@@ -249,7 +253,7 @@ bool TParser::ValueLine(int& index) {
         FKey->SetValue(name, type, data);
         return true;
     }
-    return Fail(line, QStringLiteral("unknown kind of value"));
+    return Fail(line, QStringLiteral("неизвестный вид параметра"));
 }
 
 } // namespace

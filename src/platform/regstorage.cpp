@@ -142,7 +142,7 @@ TRegStorage::TReadResult TRegStorage::Read(TRegKey& root, TRegParseError& error)
     }
     ::close(fd);
     if (bytes.size() > kMaxFileSize) {
-        error = {1, QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileSize)};
+        error = {1, QStringLiteral("файл больше %1 байт").arg(kMaxFileSize)};
         return TReadResult::Damaged;
     }
     if (!ParseRegFile(bytes, root, error)) {
@@ -159,19 +159,20 @@ bool TRegStorage::MoveAside(const TRegParseError& error) {
     QString target = base;
     for (int n = 1; QFileInfo::exists(target); ++n)
         target = base + u'-' + QString::number(n);
-    const QString damage = QStringLiteral("The settings file \"%1\" is damaged at line %2: %3.")
+    const QString damage = QStringLiteral("Файл настроек \"%1\" повреждён в строке %2: %3.")
                                .arg(FFilePath)
                                .arg(error.Line)
                                .arg(error.Reason);
     if (::rename(Native(FFilePath).constData(), Native(target).constData()) != 0) {
         const QString why = ErrnoText();
-        AddProblem(damage + QStringLiteral(" It could not be moved aside (%1); the settings "
-                                           "start empty and are not saved over it.")
+        AddProblem(damage + QStringLiteral("\r\nПереименовать его не удалось (%1), поэтому "
+                                           "настройки в него не записываются.")
                                 .arg(why));
         return Fail(QStringLiteral("cannot rename %1: %2").arg(FFilePath, why));
     }
-    AddProblem(damage +
-               QStringLiteral(" It was moved to \"%1\"; the settings start empty.").arg(target));
+    AddProblem(damage + QStringLiteral("\r\nОн сохранён как \"%1\", настройки записываются "
+                                       "в новый файл.")
+                            .arg(target));
     return true;
 }
 

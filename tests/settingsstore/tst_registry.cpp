@@ -507,7 +507,7 @@ void TestRegistry::damagedFileIsMovedAsideAndReported() {
 
     const QString problem = TRegistry::TakeLoadProblem();
     QVERIFY2(problem.contains("\"" + FFile + "\""), qPrintable(problem));
-    QVERIFY2(problem.contains(QString("line %1:").arg(line)), qPrintable(problem));
+    QVERIFY2(problem.contains(QString("в строке %1:").arg(line)), qPrintable(problem));
     QVERIFY2(problem.contains(copies[0]), qPrintable(problem));
     QCOMPARE(TRegistry::TakeLoadProblem(), QString());
 
@@ -530,7 +530,7 @@ void TestRegistry::damagedFileIsNotWrittenOverWhenItCannotBeMoved() {
     QVERIFY(::chmod(QFile::encodeName(FFolder).constData(), 0500) == 0);
     TRegistry reg(FFolder);
     QVERIFY(!reg.OpenKey(kDervel, false));
-    QVERIFY(TRegistry::TakeLoadProblem().contains("could not be moved aside"));
+    QVERIFY(TRegistry::TakeLoadProblem().contains("Переименовать его не удалось"));
     QVERIFY(!reg.OpenKey(kDervel, true));
     QCOMPARE(ReadAll(FFile), damaged);
 }
