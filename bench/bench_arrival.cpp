@@ -65,6 +65,7 @@ double fetch(int n, QList<TMonitorRec>& records) {
 void fill(TMainForm& form, const QList<TMonitorRec>& records) {
     std::lock_guard lock(form.CS);
     ClearRecList(form.Dervel->Buffer);
+    form.Dervel->BufferHandOver = form.CurrentHandOver();
     for (const TMonitorRec& r : records)
         form.Dervel->Buffer.append(new TMonitorRec(r));
 }

@@ -1,7 +1,6 @@
 // Dervel: a live monitor of what runs on Microsoft SQL Server.
 
-#include "app/fonts.h"
-#include "app/imagelists.h"
+#include "app/application.h"
 #include "app/mainform.h"
 #include "platform/widgetprompts.h"
 
@@ -9,11 +8,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Dervel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dervel"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("dervel"));
-    QApplication::setWindowIcon(ApplicationIcon());
-    InstallFontSubstitutes();
+    SetUpApplication();
     TWidgetPrompts prompts;
     SetPrompts(&prompts);
     int result = 0;

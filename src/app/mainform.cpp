@@ -30,6 +30,7 @@
 #include "settings/settingsstore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -111,9 +112,7 @@ void TMainForm::LoadDefCols() {
 void TMainForm::LoadSettings() {
     TRegistry registry;
     const TLoadedSettings loaded = ReadSettings(registry, MonitorColumnCount);
-    const QString problem = TRegistry::TakeLoadProblem();
-    if (!problem.isEmpty())
-        ShowMessage(problem, QStringLiteral("Dervel"), TMsgIcon::Warning);
+    ReportSettingsDamage();
     for (const TStoredServer& stored : loaded.Servers) {
         TServer* server = ServerPanel->NewServer(stored.Name, stored.ConnectionString, false);
         if (!stored.ServerID.isNull())
@@ -149,8 +148,19 @@ void TMainForm::SaveSettings() {
                       MonitorVT->sortColumn(), MonitorVT->sortDescending() ? 1 : 0,
                       MonitorVT->SaveCols());
     } catch (const ERegistryException& e) {
+        ReportSettingsDamage();
         ShowError(QStringLiteral("Ошибка при сохранении настроек:\r\n") + e.Message());
+        return;
     }
+    ReportSettingsDamage();
+}
+
+void TMainForm::ReportSettingsDamage() {
+    // The store finds a damaged file whenever it reads one: at start, when a server's
+    // key is deleted, when the settings are saved. Each is told where it was found.
+    const QString damage = TRegistry::TakeLoadProblem();
+    if (!damage.isEmpty())
+        ShowError(damage);
 }
 
 void TMainForm::createActions() {
@@ -316,6 +326,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // From here on no control may recompose: focus leaves the login filter while the
+    // window goes, and the sampler is gone below.
+    FClosing = true;
     if (Dervel) {
         Dervel->Terminate();
         Dervel->WaitFor();
@@ -328,7 +341,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == edLogin) {
         // The login applies when the field is left; Enter leaves it for the grid.
-        if (event->type() == QEvent::FocusOut)
+        if (event->type() == QEvent::FocusOut && LoginFilterLeft())
             Monitoring(false);
         else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
@@ -341,16 +354,29 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+bool TMainForm::LoginFilterLeft() const {
+    // Only a change the user made and then left the field for another control of this
+    // window counts. Focus also goes when the window is deactivated or closed, and when
+    // a failed sample disables the tool bar; none of those is the user's choice.
+    if (FClosing || !edLogin->isEnabled() || edLogin->text() == FComposedLogin)
+        return false;
+    const QWidget* now = QApplication::focusWidget();
+    return now && now != edLogin && isAncestorOf(now);
+}
+
 void TMainForm::customEvent(QEvent* event) {
     // A notice posted just before the sampler stopped may still be queued: the buffer
-    // it speaks of is gone.
+    // it speaks of is gone. One posted before the last hand-over speaks of a snapshot
+    // the grid must no longer show.
     if (!Dervel)
         return;
-    if (event->type() == WM_DATAARRIVE)
-        OnDataArrive();
-    else if (event->type() == WM_DATAERROR) {
+    if (event->type() == WM_DATAARRIVE) {
+        if (static_cast<TDataArriveEvent*>(event)->HandOver == FHandOver)
+            OnDataArrive();
+    } else if (event->type() == WM_DATAERROR) {
         const auto* e = static_cast<TDataErrorEvent*>(event);
-        OnDataError(e->Message, e->Connection);
+        if (e->HandOver == FHandOver)
+            OnDataError(e->Message, e->Connection);
     }
 }
 
@@ -377,6 +403,7 @@ void TMainForm::DeleteServerSettings(const QUuid& serverId) {
         DeleteServerKey(registry, serverId);
     } catch (const ERegistryException&) {
     }
+    ReportSettingsDamage();
 }
 
 void TMainForm::showErrorPanel(bool show) {
@@ -384,6 +411,10 @@ void TMainForm::showErrorPanel(bool show) {
 }
 
 void TMainForm::Monitoring(bool ReloadDBList) {
+    // After the window started closing there is nothing to hand over to.
+    if (!Dervel || FClosing)
+        return;
+    FComposedLogin = edLogin->text();
     TServer* server = SelectedServer();
     if (!server)
         return;
@@ -392,6 +423,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
     if (server->State == stConnected) {
         if (ReloadDBList) {
             MonitorModel->setRowCount(0);
+            actUnselectAllExecute();
             const std::optional<int> keep =
                 DBReselectIndex(cbDBList->currentIndex(), cbDBList->currentText(), server->DBList);
             cbDBList->clear();
@@ -411,11 +443,14 @@ void TMainForm::Monitoring(bool ReloadDBList) {
                          MonitorVT->sortDescending(), filters);
         if (q.SortColumn != MonitorVT->sortColumn())
             MonitorVT->setSort(q.SortColumn, MonitorVT->sortDescending());
-        Dervel->StartMonitoring(q.Text, &server->Connection);
+        FHandOver = Dervel->StartMonitoring(q.Text, &server->Connection);
     } else {
         cbDBList->clear();
         MonitorModel->setRowCount(0);
-        Dervel->StartMonitoring(QString(), nullptr);
+        // Marks name sessions of a connection that is gone; a reconnect may bring the
+        // same SPIDs for other sessions.
+        actUnselectAllExecute();
+        FHandOver = Dervel->StartMonitoring(QString(), nullptr);
         MonitorStatusBar->setPanelText(0, QString());
         ActivityLog->StartRecord(false, QString());
     }
@@ -432,6 +467,9 @@ void TMainForm::OnDataArrive() {
     int n = 0;
     {
         std::lock_guard lock(CS);
+        // The buffer may already hold a cut sample of a newer hand-over.
+        if (Dervel->BufferHandOver != FHandOver)
+            return;
         const TRecList& buffer = Dervel->Buffer;
         n = static_cast<int>(buffer.size());
         for (int i = n; i < RecList.size(); ++i)
@@ -474,11 +512,8 @@ void TMainForm::OnDataArrive() {
         // The focused row went with the shrink: no row takes its place.
         MonitorVT->selectionModel()->clear();
     } else if (newFocus >= 0) {
-        const QModelIndex target = MonitorModel->index(newFocus, focusColumn);
-        MonitorVT->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
-                                                                 QItemSelectionModel::Rows);
-        if (tbFollowFocus->isChecked())
-            MonitorVT->scrollTo(target, QAbstractItemView::EnsureVisible);
+        MonitorVT->restoreFocus(MonitorModel->index(newFocus, focusColumn),
+                                tbFollowFocus->isChecked());
     }
     MonitorVT->setUpdatesEnabled(true);
     MonitorStatusBar->setPanelText(1, RowCountText(n));
@@ -526,6 +561,8 @@ void TMainForm::UpdateGridActions() {
 }
 
 void TMainForm::actPauseExecute() {
+    if (!Dervel)
+        return;
     Dervel->Pause = !Dervel->Pause;
     actPause->setChecked(Dervel->Pause);
     MonitorStatusBar->setPanelText(4, PauseText(Dervel->Pause));
@@ -537,7 +574,7 @@ void TMainForm::actRefreshExecute() {
 
 void TMainForm::cbPeriodChange() {
     const int period = TMonitorToolBar::PeriodOf(cbPeriod->currentIndex());
-    if (period > 0)
+    if (period > 0 && Dervel)
         Dervel->Period = period;
 }
 

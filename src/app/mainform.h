@@ -3,6 +3,7 @@
 // status bar on the right. It owns the session lists, the lock shared with the sampler
 // and the sampler itself, and composes the sampling query.
 
+#include "sampling/monitor.h"
 #include "sampling/monitorrec.h"
 #include "servers/serverpanelhost.h"
 #include "settings/savedcols.h"
@@ -45,6 +46,7 @@ public:
     void OnDataArrive();
     void OnDataError(const QString& message, TDbConnection* connection);
     void TuneActions() override;
+    THandOver CurrentHandOver() const { return FHandOver; }
 
     // --- commands ----------------------------------------------------------------------------
     void actPauseExecute();
@@ -73,6 +75,7 @@ public:
     void LoadDefCols();
     void LoadSettings();
     void SaveSettings();
+    void ReportSettingsDamage();
 
     TServer* SelectedServer() const;
     PMonitorRec FocusedRec() const;
@@ -143,5 +146,10 @@ private:
     QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
     TViewHost SessionViewHost();
 
+    bool LoginFilterLeft() const;
+
     QStackedLayout* FGridStack = nullptr;
+    bool FClosing = false;
+    QString FComposedLogin; // the login filter's text at the last composition
+    THandOver FHandOver{};  // the last hand-over; notices of older ones are dropped
 };

@@ -45,7 +45,7 @@ void TMonitorStatusBar::paintEvent(QPaintEvent*) {
         p.setPen(QColor(MonitorPanelColor(i)));
         p.setClipRect(rects[i]);
         p.drawText(QRect(at, QPoint(rects[i].right(), rects[i].bottom())),
-                   Qt::AlignLeft | Qt::AlignVCenter, FTexts[i]);
+                   Qt::AlignLeft | Qt::AlignTop, FTexts[i]);
     }
 }
 

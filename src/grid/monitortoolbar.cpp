@@ -98,7 +98,11 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
     edLogin->setPlaceholderText(QStringLiteral("<login>"));
     edLogin->setToolTip(QStringLiteral("Фильтр по имени входа"));
     edLogin->setFont(boldTahoma());
-    edLogin->setStyleSheet(QStringLiteral("QLineEdit { color: #008000; }"));
+    // Through the palette: a style sheet's colour would paint the placeholder green too.
+    QPalette loginColours = edLogin->palette();
+    loginColours.setColor(QPalette::Text, QColor(0x00, 0x80, 0x00));
+    loginColours.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
+    edLogin->setPalette(loginColours);
     edLoginClear = edLogin->addAction(MonitorImageList(2), QLineEdit::TrailingPosition);
     addWidget(edLogin);
 

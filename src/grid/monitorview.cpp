@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 TMonitorView::TMonitorView(TMonitorModel* model, const QList<int>& selList, QWidget* parent)
     : QTableView(parent), FModel(model) {
@@ -80,6 +81,23 @@ int TMonitorView::focusedRow() const {
     return current.isValid() ? current.row() : -1;
 }
 
+void TMonitorView::restoreFocus(const QModelIndex& index, bool scroll) {
+    FRestoringFocus = true;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    FRestoringFocus = false;
+    if (!scroll)
+        return;
+    const int across = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, EnsureVisible);
+    horizontalScrollBar()->setValue(across);
+}
+
+void TMonitorView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!FRestoringFocus)
+        QTableView::scrollTo(index, hint);
+}
+
 bool TMonitorView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
@@ -94,6 +112,8 @@ bool TMonitorView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMonitorView::keyPressEvent(QKeyEvent* event) {
+    // A key of the grid acts only with its exact modifier set; with any other set it
+    // keeps the meaning the view (or the window) gives it.
     const Qt::KeyboardModifiers mods =
         event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const bool none = mods == Qt::NoModifier;
@@ -105,6 +125,8 @@ void TMonitorView::keyPressEvent(QKeyEvent* event) {
             emit deletePressed();
         else if (ctrl)
             emit ctrlDeletePressed();
+        else
+            break;
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -112,6 +134,8 @@ void TMonitorView::keyPressEvent(QKeyEvent* event) {
             emit enterPressed();
         else if (ctrl)
             emit ctrlEnterPressed();
+        else
+            break;
         return;
     case Qt::Key_Space:
         if (none) {
@@ -120,6 +144,8 @@ void TMonitorView::keyPressEvent(QKeyEvent* event) {
             QTableView::keyPressEvent(&down);
         } else if (shift) {
             emit shiftSpacePressed();
+        } else {
+            break;
         }
         return;
     case Qt::Key_Home:
@@ -130,10 +156,10 @@ void TMonitorView::keyPressEvent(QKeyEvent* event) {
         }
         break;
     case Qt::Key_C:
-        if (ctrl)
+        if (ctrl) {
             copyFocusedCell();
-        if (ctrl || mods != Qt::NoModifier)
             return;
+        }
         break;
     case Qt::Key_B:
         if (ctrl) {

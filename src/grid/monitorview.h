@@ -22,6 +22,11 @@ public:
     // While recording the log's column order must not change.
     void setColumnDragAllowed(bool allowed);
     int focusedRow() const; // -1 when no row is focused
+    // Focuses and selects the cell of a new snapshot's row that shows the focused
+    // session. Qt would scroll to it; the grid scrolls only when asked to, and then only
+    // vertically, so the columns the user scrolled to stay in view.
+    void restoreFocus(const QModelIndex& index, bool scroll);
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
     // The column layout by column index: shown, display position, width.
     TSavedCols SaveCols() const;
@@ -54,6 +59,7 @@ private:
     void copyFocusedCell();
 
     TMonitorModel* FModel;
+    bool FRestoringFocus = false;
     // The header flips its own indicator on a click; the grid keeps the order itself.
     int FSortColumn = 0;
     bool FSortDescending = false;

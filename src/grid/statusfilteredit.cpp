@@ -25,6 +25,14 @@ void TStatusFilterEdit::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+void TStatusFilterEdit::focusInEvent(QFocusEvent* event) {
+    // A line edit selects its text when Tab brings the focus; this field is a summary,
+    // not an edit.
+    QLineEdit::focusInEvent(event);
+    setCursorPosition(0);
+    deselect();
+}
+
 void TStatusFilterEdit::mousePressEvent(QMouseEvent* event) {
     event->accept();
     emit openRequested();

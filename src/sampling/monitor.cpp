@@ -27,15 +27,18 @@ void TDervel::BuildQueryTemplate() {
     QueryTemplate = QueryTemplateLines();
 }
 
-void TDervel::StartMonitoring(const QString& ASQLText, TDbConnection* AConnection) {
+THandOver TDervel::StartMonitoring(const QString& ASQLText, TDbConnection* AConnection) {
+    THandOver handOver;
     {
         std::lock_guard lock(FHandOverLock);
         FConnection = AConnection;
         FSQLText = ASQLText;
+        handOver = ++FHandOver;
         FReconnect = true;
     }
     std::lock_guard wake(FWakeLock);
     FWake.notify_all();
+    return handOver;
 }
 
 void TDervel::Terminate() {
@@ -66,6 +69,7 @@ void TDervel::Sample() {
         std::lock_guard lock(FHandOverLock);
         Query.setConnection(FConnection);
         Query.setSQL(FSQLText);
+        FAdoptedHandOver = FHandOver;
         FReconnect = false;
     }
     if (!Query.connection())
@@ -76,6 +80,7 @@ void TDervel::Sample() {
         Query.open();
         cs.lock();
         ClearRecList(Buffer);
+        BufferHandOver = FAdoptedHandOver;
         TMonitorRecReader reader(Query);
         while (!Query.eof()) {
             if (FReconnect || FTerminated)
@@ -86,17 +91,31 @@ void TDervel::Sample() {
             Query.next();
         }
         if (!FReconnect && !FTerminated)
-            QCoreApplication::postEvent(FReceiver, new QEvent(WM_DATAARRIVE));
+            QCoreApplication::postEvent(FReceiver, new TDataArriveEvent(FAdoptedHandOver));
         cs.unlock();
         Query.close();
     } catch (const EDbError& e) {
-        if (cs.owns_lock())
-            cs.unlock();
-        Query.close();
-        ErrorMsg = e.message();
-        TDbConnection* failed = Query.connection();
-        // Idle until the next hand-over: the query no longer has a connection.
-        Query.setConnection(nullptr);
-        QCoreApplication::postEvent(FReceiver, new TDataErrorEvent(ErrorMsg, failed));
+        Fail(cs, e.message());
+    } catch (const std::exception& e) {
+        // Anything else (memory, a fault of ours) is a failed sample too: an exception
+        // leaving the thread would end the program.
+        Fail(cs, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        Fail(cs, QStringLiteral("Неизвестная ошибка."));
     }
+}
+
+void TDervel::Fail(std::unique_lock<std::mutex>& cs, const QString& message) {
+    if (cs.owns_lock())
+        cs.unlock();
+    try {
+        Query.close();
+    } catch (...) {
+        // The query is given up in any case; the first failure is the one to report.
+    }
+    ErrorMsg = message;
+    TDbConnection* failed = Query.connection();
+    // Idle until the next hand-over: the query no longer has a connection.
+    Query.setConnection(nullptr);
+    QCoreApplication::postEvent(FReceiver, new TDataErrorEvent(ErrorMsg, failed, FAdoptedHandOver));
 }

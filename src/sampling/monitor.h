@@ -20,14 +20,27 @@ inline constexpr QEvent::Type WM_DATAARRIVE =
     static_cast<QEvent::Type>(1025); // a snapshot is in Buffer
 inline constexpr QEvent::Type WM_DATAERROR = static_cast<QEvent::Type>(1026); // a sample failed
 
+// Every hand-over has a number, and every notice carries the number of the hand-over it
+// belongs to: a notice posted just before the main window handed over another server is
+// still in its queue afterwards, and must not be taken for the new server's.
+using THandOver = quint64;
+
+class TDataArriveEvent : public QEvent {
+public:
+    explicit TDataArriveEvent(THandOver handOver) : QEvent(WM_DATAARRIVE), HandOver(handOver) {}
+    const THandOver HandOver;
+};
+
 // The failure travels by value, so the main window reads exactly the text of the sample
 // that failed whatever the sampler does meanwhile.
 class TDataErrorEvent : public QEvent {
 public:
-    TDataErrorEvent(QString message, TDbConnection* connection)
-        : QEvent(WM_DATAERROR), Message(std::move(message)), Connection(connection) {}
+    TDataErrorEvent(QString message, TDbConnection* connection, THandOver handOver)
+        : QEvent(WM_DATAERROR), Message(std::move(message)), Connection(connection),
+          HandOver(handOver) {}
     const QString Message;
     TDbConnection* const Connection; // identity only: the connection of the failed sample
+    const THandOver HandOver;
 };
 
 class TDervel {
@@ -42,8 +55,8 @@ public:
 
     // Main thread: the query text and connection to sample from now on. An empty text and
     // no connection stop sampling. Adopted before the next sample (within ~10 ms while
-    // the thread waits).
-    void StartMonitoring(const QString& ASQLText, TDbConnection* AConnection);
+    // the thread waits). Returns the hand-over's number; numbers only grow.
+    THandOver StartMonitoring(const QString& ASQLText, TDbConnection* AConnection);
 
     void Terminate();
     bool Terminated() const { return FTerminated; }
@@ -52,14 +65,16 @@ public:
     std::atomic<bool> Pause{false};
     std::atomic<int> Period{1}; // pause between samples in 10 ms steps, read at every step
 
-    TRecList Buffer; // guarded by cs
-    TDbQuery Query;  // the sampler thread's own between hand-overs
+    TRecList Buffer;            // guarded by cs
+    THandOver BufferHandOver{}; // guarded by cs: the hand-over whose sample fills Buffer
+    TDbQuery Query;             // the sampler thread's own between hand-overs
     QStringList QueryTemplate;
     QString ErrorMsg; // the sampler thread's copy; the notice carries its own
 
 private:
     void Execute();
     void Sample();
+    void Fail(std::unique_lock<std::mutex>& cs, const QString& message);
     void BuildQueryTemplate();
 
     QObject* const FReceiver;
@@ -69,6 +84,8 @@ private:
     std::atomic<bool> FReconnect{false};
     TDbConnection* FConnection = nullptr;
     QString FSQLText;
+    THandOver FHandOver{};        // the last hand-over made
+    THandOver FAdoptedHandOver{}; // the sampler thread's: the hand-over it samples for
 
     std::atomic<bool> FTerminated{false};
     // Wakes a wait at once for a hand-over or a stop, instead of at the end of its step.

@@ -53,9 +53,17 @@ void TServer::Connect() {
         Version = version;
         DBList = databases;
     } catch (const EDbError& e) {
-        State = stError;
-        Connection.close();
-        ShowError(QStringLiteral("Ошибка при подключении к ") + Name + QStringLiteral(":\r\n") +
-                  e.message());
+        Fail(e.message());
+    } catch (const std::exception& e) {
+        // Whatever else goes wrong (memory, the driver manager) is reported the same way
+        // rather than ending the program.
+        Fail(QString::fromLocal8Bit(e.what()));
     }
+}
+
+void TServer::Fail(const QString& message) {
+    State = stError;
+    Connection.close();
+    ShowError(QStringLiteral("Ошибка при подключении к ") + Name + QStringLiteral(":\r\n") +
+              message);
 }

@@ -31,4 +31,7 @@ public:
     QUuid ServerID;
     std::int32_t Order = 0;
     QStringList DBList; // in the server's order (by name)
+
+private:
+    void Fail(const QString& message);
 };

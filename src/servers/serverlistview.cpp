@@ -5,6 +5,7 @@
 #include "servers/serverlistmodel.h"
 
 #include <QDragMoveEvent>
+#include <QFocusEvent>
 #include <QHelpEvent>
 #include <QToolTip>
 
@@ -99,6 +100,19 @@ void TServerListView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex at = indexAt(event->position().toPoint());
     if (at.isValid())
         emit rowDoubleClicked(at.row());
+}
+
+void TServerListView::focusInEvent(QFocusEvent* event) {
+    // Qt's views make the first row current when they take the focus without one; here
+    // the current row is the watched server, which only the user picks.
+    const bool hadCurrent = currentIndex().isValid();
+    {
+        const QSignalBlocker block(selectionModel());
+        QListView::focusInEvent(event);
+        if (!hadCurrent && currentIndex().isValid())
+            selectionModel()->clearCurrentIndex();
+    }
+    viewport()->update();
 }
 
 void TServerListView::enterEvent(QEnterEvent* event) {

@@ -64,7 +64,10 @@ TServerPanel::TServerPanel(TServerPanelHost& host, QWidget* parent)
 
     // Ctrl+Enter and Ctrl+Del belong to the list only; the session grid has its own.
     auto* editKey = new QAction(this);
-    editKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    // Enter on the keypad is a key of its own.
+    editKey->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return),
+         QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Enter))});
     editKey->setShortcutContext(Qt::WidgetShortcut);
     connect(editKey, &QAction::triggered, actEditConnection, &QAction::trigger);
     auto* deleteKey = new QAction(this);

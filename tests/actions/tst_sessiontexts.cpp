@@ -11,8 +11,10 @@ class TestSessionTexts : public QObject {
 private slots:
     void lineOfCharIndex_data();
     void lineOfCharIndex();
-    void textLineLengths_data();
-    void textLineLengths();
+    void textLineSpans_data();
+    void textLineSpans();
+    void statementLinesOfABatch_data();
+    void statementLinesOfABatch();
     void loginPlaceholders_data();
     void loginPlaceholders();
     void nameValueLines();
@@ -20,12 +22,12 @@ private slots:
 };
 
 void TestSessionTexts::lineOfCharIndex_data() {
-    QTest::addColumn<QList<int>>("lengths");
+    QTest::addColumn<QList<int>>("spans");
     QTest::addColumn<qint64>("index");
     QTest::addColumn<int>("line");
 
-    // Lines of 5, 0 and 3 characters: spans 0..6, 7..8, 9..13.
-    const QList<int> three = {5, 0, 3};
+    // Lines of 5, 0 and 3 characters ended by CR LF: spans 0..6, 7..8, 9..13.
+    const QList<int> three = {7, 2, 5};
     QTest::newRow("index 0 is the first line") << three << qint64(0) << 1;
     QTest::newRow("first character, 1-based") << three << qint64(1) << 1;
     QTest::newRow("last character of line 1") << three << qint64(5) << 1;
@@ -36,33 +38,71 @@ void TestSessionTexts::lineOfCharIndex_data() {
     QTest::newRow("end of the batch plus one") << three << qint64(13) << 3;
     QTest::newRow("past the last line") << three << qint64(14) << 4;
     QTest::newRow("far past") << three << qint64(1000) << 4;
-    QTest::newRow("one empty line") << QList<int>{0} << qint64(1) << 1;
+    QTest::newRow("one empty line") << QList<int>{2} << qint64(1) << 1;
     QTest::newRow("no lines at all") << QList<int>{} << qint64(0) << 1;
 }
 
 void TestSessionTexts::lineOfCharIndex() {
-    QFETCH(QList<int>, lengths);
+    QFETCH(QList<int>, spans);
     QFETCH(qint64, index);
     QFETCH(int, line);
-    QCOMPARE(LineOfCharIndex(lengths, index), line);
+    QCOMPARE(LineOfCharIndex(spans, index), line);
 }
 
-void TestSessionTexts::textLineLengths_data() {
+void TestSessionTexts::textLineSpans_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("lengths");
+    QTest::addColumn<QList<int>>("spans");
 
-    QTest::newRow("empty") << u""_s << QList<int>{0};
-    QTest::newRow("one line") << u"select 1"_s << QList<int>{8};
-    QTest::newRow("CR LF") << u"ab\r\ncde"_s << QList<int>{2, 3};
-    QTest::newRow("LF and CR alone") << u"a\nbc\rd"_s << QList<int>{1, 2, 1};
-    QTest::newRow("break at the end") << u"ab\r\n"_s << QList<int>{2, 0};
-    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_s << QList<int>{1, 0, 1};
+    QTest::newRow("empty") << u""_s << QList<int>{2};
+    QTest::newRow("one line") << u"select 1"_s << QList<int>{10};
+    QTest::newRow("CR LF") << u"ab\r\ncde"_s << QList<int>{4, 5};
+    QTest::newRow("LF and CR alone") << u"a\nbc\rd"_s << QList<int>{2, 3, 3};
+    QTest::newRow("break at the end") << u"ab\r\n"_s << QList<int>{4, 2};
+    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_s << QList<int>{2, 1, 3};
+    QTest::newRow("mixed") << u"a\r\nbb\ncc\r\n"_s << QList<int>{3, 3, 4, 2};
 }
 
-void TestSessionTexts::textLineLengths() {
+void TestSessionTexts::textLineSpans() {
     QFETCH(QString, text);
-    QFETCH(QList<int>, lengths);
-    QCOMPARE(TextLineLengths(text), lengths);
+    QFETCH(QList<int>, spans);
+    QCOMPARE(TextLineSpans(text), spans);
+}
+
+// A statement's offsets as the server gives them (zero-based characters, the end one on
+// the statement's last character) must mark the statement's own lines whatever line
+// breaks the client sent.
+void TestSessionTexts::statementLinesOfABatch_data() {
+    QTest::addColumn<QString>("batch");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+
+    const QStringList lines = {u"set nocount on"_s, u"declare @n int"_s, u"select @n = 1"_s,
+                               u"update t"_s,       u"  set a = @n"_s,   u"  where b = 2"_s,
+                               u"select * from t"_s};
+    QTest::newRow("CR LF") << lines.join(u"\r\n"_s) << u"update t"_s << 4 << 6;
+    QTest::newRow("LF") << lines.join(u"\n"_s) << u"update t"_s << 4 << 6;
+    QTest::newRow("CR") << lines.join(u"\r"_s) << u"update t"_s << 4 << 6;
+    QTest::newRow("last statement, LF") << lines.join(u"\n"_s) << u"select * from t"_s << 7 << 7;
+    QString mixed = lines[0] + u"\n"_s + lines[1] + u"\r\n"_s + lines[2] + u"\n"_s + lines[3] +
+                    u"\r\n"_s + lines[4] + u"\n"_s + lines[5] + u"\r\n"_s + lines[6];
+    QTest::newRow("mixed") << mixed << u"update t"_s << 4 << 6;
+    QTest::newRow("first line, LF") << lines.join(u"\n"_s) << u"set nocount on"_s << 1 << 1;
+}
+
+void TestSessionTexts::statementLinesOfABatch() {
+    QFETCH(QString, batch);
+    QFETCH(QString, statement);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    const qsizetype start = batch.indexOf(statement);
+    QVERIFY(start >= 0);
+    // The update runs over three lines: its end is the last character of "@n"/"2".
+    const qsizetype end =
+        statement == u"update t"_s ? batch.indexOf(u"b = 2"_s) + 4 : start + statement.size() - 1;
+    const QList<int> spans = TextLineSpans(batch);
+    QCOMPARE(LineOfCharIndex(spans, start + 1), first);
+    QCOMPARE(LineOfCharIndex(spans, end + 1), last);
 }
 
 void TestSessionTexts::loginPlaceholders_data() {
@@ -72,17 +112,17 @@ void TestSessionTexts::loginPlaceholders_data() {
 
     QTest::newRow("plain") << u"sa"_s
                            << u"select session_id from sys.dm_exec_sessions where session_id=57 "
-                              "and login_name='sa'"_s
+                              "and login_name=N'sa'"_s
                            << u"Завершить процесс SPID=57, Login=sa?"_s;
     QTest::newRow("apostrophes doubled in the statement only")
         << u"O'Brien'"_s
         << u"select session_id from sys.dm_exec_sessions where session_id=57 and "
-           "login_name='O''Brien'''"_s
+           "login_name=N'O''Brien'''"_s
         << u"Завершить процесс SPID=57, Login=O'Brien'?"_s;
     QTest::newRow("placeholder-like login kept as typed")
         << u"DOM\\%1%2"_s
         << u"select session_id from sys.dm_exec_sessions where session_id=57 and "
-           "login_name='DOM\\%1%2'"_s
+           "login_name=N'DOM\\%1%2'"_s
         << u"Завершить процесс SPID=57, Login=DOM\\%1%2?"_s;
 }
 

@@ -39,6 +39,7 @@ void TMainFormFixture::arrive(const QList<TMonitorRec>& records) {
     {
         std::lock_guard lock(FForm->CS);
         ClearRecList(FForm->Dervel->Buffer);
+        FForm->Dervel->BufferHandOver = FForm->CurrentHandOver();
         for (const TMonitorRec& r : records)
             FForm->Dervel->Buffer.append(new TMonitorRec(r));
     }

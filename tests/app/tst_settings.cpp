@@ -13,6 +13,8 @@
 #include "settings/savedcols.h"
 #include "settings/selcolform.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTest>
@@ -57,7 +59,8 @@ private slots:
     void columnsValueProblems();
     void missingOrderStopsLoadingServers();
     void hideSysValueFivePressesTheSwitch();
-    void damagedSettingsFileIsReportedAndKept();
+    void damagedSettingsFileIsReported_data();
+    void damagedSettingsFileIsReported();
     void chooserKeepsColumnZeroAndApplies();
     void chooserDefaultsAskFirst();
     void chooserIsReadOnlyWhileRecording();
@@ -187,21 +190,55 @@ void TestSettings::hideSysValueFivePressesTheSwitch() {
     QVERIFY(f.prompts().messages.isEmpty());
 }
 
-void TestSettings::damagedSettingsFileIsReportedAndKept() {
+// The store finds a damaged file wherever it next reads it; each place reports it in an
+// error box, and the damaged file is kept aside.
+void TestSettings::damagedSettingsFileIsReported_data() {
+    QTest::addColumn<QString>("foundWhen");
+    QTest::newRow("at start") << QStringLiteral("start");
+    QTest::newRow("saving at exit") << QStringLiteral("exit");
+    QTest::newRow("deleting a server") << QStringLiteral("delete");
+}
+
+void TestSettings::damagedSettingsFileIsReported() {
+    QFETCH(QString, foundWhen);
     TMainFormFixture f(false);
     QDir().mkpath(f.settingsFolder());
-    QFile file(f.settingsFolder() + QStringLiteral("/registry.reg"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\n\"x\"=nonsense\n");
-    file.close();
+    const auto damage = [&f] {
+        QFile file(f.settingsFolder() + QStringLiteral("/registry.reg"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\n"
+                   "\"x\"=nonsense\n");
+    };
+    if (foundWhen == QLatin1String("start"))
+        damage();
     f.start();
-    QCOMPARE(f.prompts().messages.size(), 1);
-    QVERIFY2(f.prompts().messages.first().text.contains(QStringLiteral("registry.reg")),
-             qPrintable(f.prompts().messages.first().text));
+    if (foundWhen == QLatin1String("exit")) {
+        QVERIFY(f.prompts().messages.isEmpty());
+        damage();
+        f.restart(); // the window's end saves the settings
+    } else if (foundWhen == QLatin1String("delete")) {
+        f.prompts().connectionAnswers << TScriptedPrompts::TConnectionAnswer{
+            true, QStringLiteral("Gone"),
+            QStringLiteral("Data Source=nowhere;User ID=a;Password=b")};
+        f.form().ServerPanel->actAddConnection->trigger();
+        f.prompts().messages.clear(); // the failed connect
+        damage();
+        f.prompts().messageAnswers << TMsgResult::Yes;
+        f.form().ServerPanel->actDeleteConnection->trigger();
+    }
+    const QList<TMessage> boxes = f.prompts().messages;
+    const auto report = std::find_if(boxes.begin(), boxes.end(), [](const TMessage& m) {
+        return m.text.startsWith(QStringLiteral("Файл настроек"));
+    });
+    QVERIFY2(report != boxes.end(), qPrintable(QString::number(boxes.size())));
+    QCOMPARE(report->caption, QStringLiteral("Ошибка"));
+    QCOMPARE(report->icon, TMsgIcon::Error);
+    QVERIFY2(report->text.contains(QStringLiteral("registry.reg\" повреждён в строке 3")),
+             qPrintable(report->text));
     const QStringList kept =
         QDir(f.settingsFolder()).entryList({QStringLiteral("registry.reg.corrupt-*")}, QDir::Files);
     QCOMPARE(kept.size(), 1);
+    QVERIFY2(report->text.contains(kept.first()), qPrintable(report->text));
 }
 
 void TestSettings::chooserKeepsColumnZeroAndApplies() {

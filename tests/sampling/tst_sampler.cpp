@@ -8,6 +8,7 @@
 #include "scripting.h"
 #include "testserverfixture.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <cmath>
 
@@ -19,15 +20,19 @@ public:
     QList<QEvent::Type> events;
     QStringList errors;
     QList<TDbConnection*> errorConnections;
+    QList<THandOver> handOvers; // of every notice, in order
     int arrivals() const { return static_cast<int>(events.count(WM_DATAARRIVE)); }
 
 protected:
     void customEvent(QEvent* e) override {
         events << e->type();
+        if (e->type() == WM_DATAARRIVE)
+            handOvers << static_cast<TDataArriveEvent*>(e)->HandOver;
         if (e->type() == WM_DATAERROR) {
             auto* error = static_cast<TDataErrorEvent*>(e);
             errors << error->Message;
             errorConnections << error->Connection;
+            handOvers << error->HandOver;
         }
     }
 };
@@ -63,6 +68,7 @@ private slots:
     void failureLeavesItIdleUntilTheNextHandOver();
     void shorterPeriodEndsTheRunningWait();
     void terminateEndsALongWait();
+    void noticesCarryTheirHandOver();
     void emptyHandOverStopsSampling();
 
 private:
@@ -413,11 +419,30 @@ void TestSampler::shorterPeriodEndsTheRunningWait() {
 }
 
 void TestSampler::terminateEndsALongWait() {
-    sampleOnce(compose());
+    sampleOnce(compose()); // then it waits Period = one hour
+    QElapsedTimer waited;
+    waited.start();
     sampler->Terminate();
-    sampler->WaitFor(); // a one-hour wait must not hold this up
-    QVERIFY(sampler->Terminated());
-    QCOMPARE(receiver->events.count(WM_DATAARRIVE), receiver->arrivals());
+    sampler->WaitFor();
+    // Generous against the hour it would otherwise wait: a stop request must end it.
+    QVERIFY2(waited.elapsed() < 30000, qPrintable(QString::number(waited.elapsed())));
+    QCoreApplication::processEvents();
+    QCOMPARE(receiver->events, QList<QEvent::Type>{WM_DATAARRIVE});
+}
+
+void TestSampler::noticesCarryTheirHandOver() {
+    const THandOver first = sampler->StartMonitoring(compose(), connection);
+    QTRY_COMPARE_WITH_TIMEOUT(receiver->arrivals(), 1, 10000);
+    const THandOver second =
+        sampler->StartMonitoring(QStringLiteral("select from nowhere"), connection);
+    QVERIFY(second > first);
+    QTRY_COMPARE_WITH_TIMEOUT(receiver->errors.size(), 1, 10000);
+    QCOMPARE(receiver->handOvers, (QList<THandOver>{first, second}));
+    const THandOver third = sampler->StartMonitoring(compose(), connection);
+    QTRY_COMPARE_WITH_TIMEOUT(receiver->arrivals(), 2, 10000);
+    QCOMPARE(receiver->handOvers.last(), third);
+    std::lock_guard lock(cs);
+    QCOMPARE(sampler->BufferHandOver, third);
 }
 
 void TestSampler::emptyHandOverStopsSampling() {

@@ -1,0 +1,15 @@
+#include "app/application.h"
+
+#include "app/fonts.h"
+#include "app/imagelists.h"
+
+#include <QApplication>
+
+void SetUpApplication() {
+    QApplication::setApplicationName(QStringLiteral("Dervel"));
+    // No display name: Qt would append it to every window's caption ("Kill process —
+    // Dervel"), and the captions are the program's own texts.
+    QGuiApplication::setDesktopFileName(QStringLiteral("dervel"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    InstallFontSubstitutes();
+}
