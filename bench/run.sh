@@ -6,6 +6,10 @@ scripts/deps.sh build
 build="${BUILD_DIR:-build-bench}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2
+# Only the programs: the folder also holds CMake's bench_*_autogen folders, which are
+# "executable" too.
 for b in "$build"/bench/bench_*; do
-  [ -x "$b" ] && "$b"
+  if [ -f "$b" ] && [ -x "$b" ]; then
+    "$b"
+  fi
 done

@@ -70,8 +70,11 @@ void TestSessionCommands::killDeclinedSendsNothing() {
     QVERIFY(f.start());
     const QString before = f.lastBatchOfTheForm();
     f.focus(70);
+    const THandOver handOver = f.Form->CurrentHandOver();
     f.Prompts.messageAnswers.append(TMsgResult::No);
     f.Form->actKillProcess->trigger();
+    // No refresh: the sampler was handed nothing new.
+    QCOMPARE(f.Form->CurrentHandOver(), handOver);
 
     QCOMPARE(f.Prompts.messages.size(), 1);
     const TMessage& q = f.Prompts.messages.first();

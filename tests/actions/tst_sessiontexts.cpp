@@ -17,6 +17,8 @@ private slots:
     void statementLinesOfABatch();
     void loginPlaceholders_data();
     void loginPlaceholders();
+    void statementTexts_data();
+    void statementTexts();
     void nameValueLines();
     void blockingRecIsTheFirstMatch();
 };
@@ -103,6 +105,40 @@ void TestSessionTexts::statementLinesOfABatch() {
     const QList<int> spans = TextLineSpans(batch);
     QCOMPARE(LineOfCharIndex(spans, start + 1), first);
     QCOMPARE(LineOfCharIndex(spans, end + 1), last);
+}
+
+// What goes to the server, exactly.
+void TestSessionTexts::statementTexts_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("session rows") << SessionRowsStatement(57)
+                                  << u"select * from sys.dm_exec_sessions where session_id=57"_s;
+    QTest::newRow("request rows")
+        << RequestRowsStatement(57, 3)
+        << u"select * from sys.dm_exec_requests where session_id=57 and request_id=3"_s;
+    QTest::newRow("connection rows")
+        << ConnectionRowsStatement(57)
+        << u"select * from sys.dm_exec_connections where session_id=57"_s;
+    QTest::newRow("statement text")
+        << StatementTextStatement(57, 3)
+        << u"select Idx1 = isnull((R.statement_start_offset/2)+1,0),\r\n"
+           u"       Idx2 = isnull(((case R.statement_end_offset when -1 then datalength(T.text) "
+           u"else R.statement_end_offset END)/2) + 1,0),\r\n"
+           u"       Text = isnull(T.text,'')\r\n"
+           u"from sys.dm_exec_requests R\r\n"
+           u"cross apply sys.dm_exec_sql_text(R.sql_handle) T\r\n"
+           u"where R.session_id=57\r\n"
+           u"  and R.request_id=3"_s;
+    QTest::newRow("input buffer") << InputBufferStatement(57)
+                                  << u"DBCC INPUTBUFFER(57) WITH NO_INFOMSGS "_s;
+    QTest::newRow("kill") << KillStatement(57) << u"kill 57"_s;
+    QTest::newRow("kill, large SPID") << KillStatement(32767) << u"kill 32767"_s;
+}
+
+void TestSessionTexts::statementTexts() {
+    QFETCH(QString, statement);
+    QFETCH(QString, expected);
+    QCOMPARE(statement, expected);
 }
 
 void TestSessionTexts::loginPlaceholders_data() {

@@ -81,26 +81,44 @@ void TestSqlView::markedLines() {
 void TestSqlView::statementLineWithContextAbove_data() {
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("firstVisible");
-    QTest::newRow("middle") << 120 << 119;
-    QTest::newRow("line 1 stays on top") << 1 << 1;
-    QTest::newRow("line 2 shows line 1") << 2 << 1;
+    QTest::addColumn<bool>("wrapped");
+    QTest::newRow("middle") << 120 << 119 << false;
+    QTest::newRow("line 1 stays on top") << 1 << 1 << false;
+    QTest::newRow("line 2 shows line 1") << 2 << 1 << false;
+    // Every line wraps into several display lines; the top line is still a text line.
+    QTest::newRow("middle, word wrap") << 120 << 119 << true;
+    QTest::newRow("line 2, word wrap") << 2 << 1 << true;
 }
 
 void TestSqlView::statementLineWithContextAbove() {
     QFETCH(int, line);
     QFETCH(int, firstVisible);
+    QFETCH(bool, wrapped);
 
     TSqlView view;
     view.resize(400, 300);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QStringList text;
+    const QString tail =
+        wrapped ? u" from t where a = 1 and b = 2 and c = 3"_s.repeated(6) : QString();
     for (int i = 1; i <= 300; ++i)
-        text << u"select %1"_s.arg(i);
+        text << u"select %1"_s.arg(i) + tail;
     view.setSqlText(text.join(u"\r\n"_s));
+    if (wrapped) {
+        view.setWrapMode(QsciScintilla::WrapWord);
+        // Scintilla wraps while idle; once it has, lines and display lines differ.
+        QTRY_VERIFY(view.SendScintilla(QsciScintilla::SCI_VISIBLEFROMDOCLINE, 299UL) > 299 * 2);
+    }
     view.showStatementAt(line);
     QCOMPARE(view.caretLineNumber(), line);
     QCOMPARE(view.firstVisibleLineNumber(), firstVisible);
+    // What the user sees at the top, independently of the view's own bookkeeping.
+    const long top = view.SendScintilla(QsciScintilla::SCI_POSITIONFROMPOINT, 0UL, 2L);
+    QCOMPARE(
+        view.SendScintilla(QsciScintilla::SCI_LINEFROMPOSITION, static_cast<unsigned long>(top)) +
+            1,
+        long(firstVisible));
 }
 
 void TestSqlView::markedLinesKeepTheirColours() {

@@ -30,9 +30,14 @@ TServer* TMainFormFixture::addConnectedServer(const QString& name) {
 }
 
 void TMainFormFixture::restart() {
-    FForm->close();
-    FForm.reset();
+    finish();
     start();
+}
+
+void TMainFormFixture::finish() {
+    if (FForm && FForm->isVisible())
+        FForm->close();
+    FForm.reset();
 }
 
 void TMainFormFixture::arrive(const QList<TMonitorRec>& records) {

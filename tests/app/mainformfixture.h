@@ -28,6 +28,8 @@ public:
     TServer* addConnectedServer(const QString& name = QStringLiteral("Test"));
     // Closes the window and makes a new one over the same settings (a restart).
     void restart();
+    // Destroys the window as the program's end does (closing it first if it is open).
+    void finish();
     // Puts a snapshot into the sampler's buffer and applies it as an arrival would.
     void arrive(const QList<TMonitorRec>& records);
 

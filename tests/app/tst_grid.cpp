@@ -263,24 +263,47 @@ void TestGrid::ctrlCCopiesTheFocusedCell() {
     TMainForm& form = f.form();
     TMonitorRec r = Rec(51);
     r.IO = 1234567890LL;
+    r.Login = QStringLiteral("O'Brien");
     f.arrive(recs({r}));
     focusRow(form, 0, 9);
     QApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keyClick(form.MonitorVT, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
     QTest::keyClick(form.MonitorVT, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(), form.MonitorModel->index(0, 9).data().toString());
+    const QString sep = QLocale::system().groupSeparator();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1") + sep + QStringLiteral("234") +
+                                                    sep + QStringLiteral("567") + sep +
+                                                    QStringLiteral("890"));
+    focusRow(form, 0, 1);
+    QTest::keyClick(form.MonitorVT, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("O'Brien"));
 }
 
+// Ctrl+B is the blocking-only switch: the server then sends only the sessions of chains.
 void TestGrid::ctrlBTogglesBlockingOnly() {
     TMainFormFixture f;
     TMainForm& form = f.form();
-    f.arrive(recs({Rec(51)}));
+    testserver::Instance& instance = f.server().instance();
+    instance.addSession({.sessionId = 70, .loginName = "head"});
+    instance.addSession({.sessionId = 71, .loginName = "waiter", .status = "running"});
+    instance.addRequest({.sessionId = 71, .status = "suspended", .blockingSessionId = 70});
+    instance.addSession({.sessionId = 72, .loginName = "bystander"});
+    f.addConnectedServer();
+    QTRY_VERIFY(form.MonitorModel->rowCount() >= 3);
+    const int all = form.MonitorModel->rowCount();
     QVERIFY(!form.tbShowBlocked->isChecked());
+    form.MonitorVT->setFocus();
     QTest::keyClick(form.MonitorVT, Qt::Key_B, Qt::ControlModifier);
     QVERIFY(form.tbShowBlocked->isChecked());
+    QTRY_COMPARE(form.MonitorModel->rowCount(), 2);
+    QList<int> spids;
+    for (int row = 0; row < 2; ++row)
+        spids << form.MonitorModel->record(row)->SPID;
+    std::sort(spids.begin(), spids.end());
+    QCOMPARE(spids, (QList<int>{70, 71}));
     QTest::keyClick(form.MonitorVT, Qt::Key_B, Qt::ControlModifier);
     QVERIFY(!form.tbShowBlocked->isChecked());
+    QTRY_COMPARE(form.MonitorModel->rowCount(), all);
 }
 
 void TestGrid::viewBlockNeedsABlockedRow() {

@@ -167,9 +167,14 @@ void TestMainForm::connectedRowCanOnlyBeDisconnected() {
     QVERIFY(!form.ServerPanel->actEditConnection->isEnabled());
     QVERIFY(!form.ServerPanel->actDeleteConnection->isEnabled());
     QVERIFY(form.tbRecord->isEnabled());
-    // A double click on a connected entry does nothing.
-    emit form.ServerPanel->ServerVT->rowDoubleClicked(0);
+    // A double click on a connected entry does nothing: no new connect, no recomposition.
+    const THandOver handOver = form.CurrentHandOver();
+    QWidget* rows = form.ServerPanel->ServerVT->viewport();
+    const QPoint row =
+        form.ServerPanel->ServerVT->visualRect(form.ServerPanel->model()->index(0)).center();
+    QTest::mouseDClick(rows, Qt::LeftButton, {}, row);
     QCOMPARE(s->State, stConnected);
+    QCOMPARE(form.CurrentHandOver(), handOver);
     form.ServerPanel->actDisconnect->trigger();
     QCOMPARE(s->State, stDisconnected);
     QVERIFY(!s->Connection.connected());

@@ -279,12 +279,21 @@ void TestCellText::dateTime() {
 }
 
 void TestCellText::dateTimeIgnoresLocaleTimeSeparator() {
-    // Finnish writes times with full stops; the grid keeps colons.
+    // Finnish writes times with full stops; the grid keeps colons, while the numbers of
+    // the same row follow the locale.
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));
-    const QString text = DateTimeText(kJan31 + (14 * 3600 + 5 * 60 + 9) * kSecond);
+    // The locale really differs, or this test could not tell.
+    QVERIFY(QLocale().toString(QTime(14, 5), QLocale::ShortFormat).contains(u'.'));
+    TMonitorRec rec;
+    rec.LoginTime = kJan31 + (14 * 3600 + 5 * 60 + 9) * kSecond;
+    rec.CPU = 1234567;
+    const QString separator = QLocale().groupSeparator();
+    const QString time = CellText(rec, 6, separator);
+    const QString cpu = CellText(rec, 8, separator);
     QLocale::setDefault(previous);
-    QCOMPARE(text, u"31.01.2024 14:05:09"_s);
+    QCOMPARE(time, u"31.01.2024 14:05:09"_s);
+    QCOMPARE(cpu, u"1"_s + separator + u"234"_s + separator + u"567"_s);
 }
 
 QTEST_APPLESS_MAIN(TestCellText)
