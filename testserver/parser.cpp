@@ -144,8 +144,13 @@ void Parser::parseSet(Statement& s) {
         c_.expectWord("level");
         s.setOptions.push_back("transaction isolation level");
         std::string level;
-        while (c_.peek().kind == TokenKind::Identifier && !atStatementEnd())
-            level += (level.empty() ? "" : " ") + lower(c_.next().value);
+        // Appended piece by piece: GCC 12 misreads "literal" + string as an overlapping
+        // copy (-Wrestrict) in release builds.
+        while (c_.peek().kind == TokenKind::Identifier && !atStatementEnd()) {
+            if (!level.empty())
+                level += ' ';
+            level += lower(c_.next().value);
+        }
         if (level.empty())
             c_.syntaxError(c_.peek());
         s.setValue = level;
@@ -157,13 +162,13 @@ void Parser::parseSet(Statement& s) {
             c_.syntaxError(option);
         s.setOptions.push_back(lower(option.value));
     } while (c_.acceptSymbol(","));
-    std::string value;
-    if (c_.acceptSymbol("-"))
-        value = "-";
+    const bool negative = c_.acceptSymbol("-");
     const Token& v = c_.next();
     if (v.kind == TokenKind::End || v.isSymbol(";"))
         c_.syntaxError(v);
-    s.setValue = value + (v.kind == TokenKind::Identifier ? lower(v.value) : v.value);
+    s.setValue = v.kind == TokenKind::Identifier ? lower(v.value) : v.value;
+    if (negative)
+        s.setValue.insert(s.setValue.begin(), '-');
 }
 
 std::unique_ptr<SelectStmt> Parser::parseSelect() {

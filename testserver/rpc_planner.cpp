@@ -50,11 +50,22 @@ std::string literal(const tds::RpcParameter& p) {
     const Value& v = p.value;
     if (std::holds_alternative<std::monostate>(v))
         return "NULL";
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        return *i < 0 ? "(" + std::to_string(*i) + ")" : std::to_string(*i);
+    // Built by appending: GCC 12 misreads "literal" + string as an overlapping copy.
+    if (const auto* i = std::get_if<std::int64_t>(&v)) {
+        if (*i >= 0)
+            return std::to_string(*i);
+        std::string text(1, '(');
+        text += std::to_string(*i);
+        text += ')';
+        return text;
+    }
     if (const auto* d = std::get_if<double>(&v)) {
-        if (isDateTimeType(p.type))
-            return "'" + types::formatDateTime(*d) + "'";
+        if (isDateTimeType(p.type)) {
+            std::string text(1, '\'');
+            text += types::formatDateTime(*d);
+            text += '\'';
+            return text;
+        }
         char buf[40];
         std::snprintf(buf, sizeof buf, "%.17g", *d);
         const std::string text = buf;
