@@ -90,7 +90,11 @@ double arrival(TMainForm& form, const QList<TMonitorRec>& records, bool growing)
 double logWrite(TMainForm& form, const QString& path) {
     QList<double> times;
     for (int run = 0; run < kRuns; ++run) {
-        QFile::remove(path);
+        // An empty log, as after its header: appending never creates the file.
+        QFile empty(path);
+        if (!empty.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot create %s", qPrintable(path));
+        empty.close();
         form.ActivityLog->FileName = path;
         QElapsedTimer t;
         t.start();

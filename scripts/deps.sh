@@ -7,7 +7,8 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libqscintilla2-qt6-dev
             unixodbc unixodbc-dev tdsodbc freetds-bin libsqlite3-dev
             clang libclang-rt-14-dev
-            xvfb xauth x11-utils)
+            xvfb xauth x11-utils
+            qt6-l10n-tools qt6-translations-l10n)
 # Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.
 font_pkgs=(fonts-wine fonts-liberation fonts-liberation2 fonts-dejavu-core)
 

@@ -5,6 +5,7 @@
 #include "actions/viewform.h"
 #include "platform/prompts.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -44,7 +45,7 @@ TContainerForm::TContainerForm(QWidget* AOwner) : QDialog(AOwner) {
     setObjectName(QStringLiteral("ContainerForm"));
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
-    setWindowTitle(QStringLiteral("Просмотр"));
+    setWindowTitle(tr("Просмотр"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(1384, 861);
     Panel1 = makePane(this, "Panel1", Panel3, "Panel3", QStringLiteral("#FF8080"));
@@ -68,7 +69,7 @@ void OpenBlockingPair(QWidget* AOwner, TServer* AServer, PMonitorRec AFocused,
                       const QList<PMonitorRec>& ARows, const TViewHost& AHost) {
     const PMonitorRec blocker = FindBlockingRec(ARows, AFocused->Blocking);
     if (!blocker) {
-        ShowError(QStringLiteral("Процесс не найден."));
+        ShowError(QCoreApplication::translate("TContainerForm", "Процесс не найден."));
         return;
     }
     auto* container = new TContainerForm(AOwner);

@@ -28,14 +28,14 @@ THelpForm::THelpForm(QWidget* ACenterOver)
     setAttribute(Qt::WA_DeleteOnClose);
     const QColor gridBackground(0xFF, 0xFF, 0xF5);
     const TLegendBar legend[] = {
-        {"Running", fromRec(RowColorRunning), {}},
-        {"Runnable", fromRec(RowColorRunnable), {}},
-        {"Blocking", fromRec(RowColorBlocking), {}},
-        {"Blocked", fromRec(RowColorBlocked), {}},
-        {"Suspended", fromRec(RowColorSuspended), {}},
-        {"Dormant", fromRec(RowColorDormant), {}},
-        {"System", gridBackground, QColor(0x80, 0x80, 0x80)},
-        {"It's me", gridBackground, QColor(0x00, 0x00, 0xFF)},
+        {QT_TRANSLATE_NOOP("THelpForm", "Running"), fromRec(RowColorRunning), {}},
+        {QT_TRANSLATE_NOOP("THelpForm", "Runnable"), fromRec(RowColorRunnable), {}},
+        {QT_TRANSLATE_NOOP("THelpForm", "Blocking"), fromRec(RowColorBlocking), {}},
+        {QT_TRANSLATE_NOOP("THelpForm", "Blocked"), fromRec(RowColorBlocked), {}},
+        {QT_TRANSLATE_NOOP("THelpForm", "Suspended"), fromRec(RowColorSuspended), {}},
+        {QT_TRANSLATE_NOOP("THelpForm", "Dormant"), fromRec(RowColorDormant), {}},
+        {QT_TRANSLATE_NOOP("THelpForm", "System"), gridBackground, QColor(0x80, 0x80, 0x80)},
+        {QT_TRANSLATE_NOOP("THelpForm", "It's me"), gridBackground, QColor(0x00, 0x00, 0xFF)},
     };
     QFont font(QStringLiteral("Arial Black"));
     font.setPixelSize(16);
@@ -44,7 +44,7 @@ THelpForm::THelpForm(QWidget* ACenterOver)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     for (const TLegendBar& bar : legend) {
-        auto* label = new QLabel(QLatin1String(bar.caption), this);
+        auto* label = new QLabel(tr(bar.caption), this);
         label->setFixedHeight(kBarHeight);
         label->setAlignment(Qt::AlignCenter);
         label->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -5,8 +5,10 @@
 #include "platform/prompts.h"
 #include "sampling/querycomposition.h"
 
+#include <QCoreApplication>
+
 QString KillQuestionText(int ASPID, const QString& ALogin) {
-    return QStringLiteral("Завершить процесс SPID=%1, Login=%2?")
+    return QCoreApplication::translate("KillSession", "Завершить процесс SPID=%1, Login=%2?")
         .arg(QString::number(ASPID), ALogin);
 }
 
@@ -17,7 +19,7 @@ QString SessionCheckStatement(int ASPID, const QString& ALogin) {
 }
 
 QString SessionNotFoundText(int ASPID, const QString& ALogin) {
-    return QStringLiteral("Процесс SPID=%1, Login=%2 не найден.")
+    return QCoreApplication::translate("KillSession", "Процесс SPID=%1, Login=%2 не найден.")
         .arg(QString::number(ASPID), ALogin);
 }
 
@@ -35,8 +37,9 @@ TKillOutcome KillSession(const TMonitorRec& ARec, TDbConnection& AConnection) {
     // change what is asked, checked and ended.
     const int spid = ARec.SPID;
     const QString login = ARec.Login;
-    if (ShowMessage(KillQuestionText(spid, login), QStringLiteral("Kill process"),
-                    TMsgIcon::Question, TMsgButtons::YesNo, TMsgResult::Yes) != TMsgResult::Yes)
+    if (ShowMessage(KillQuestionText(spid, login),
+                    QCoreApplication::translate("KillSession", "Kill process"), TMsgIcon::Question,
+                    TMsgButtons::YesNo, TMsgResult::Yes) != TMsgResult::Yes)
         return TKillOutcome::Declined;
     try {
         const TDbRecordset found = AConnection.execute(SessionCheckStatement(spid, login));

@@ -3,6 +3,8 @@
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // The input buffer is the one result the window cannot do without: a reply without a
@@ -92,11 +94,11 @@ QString DetailSourceLabel(TDetailSource ASource) {
     case TDetailSource::InputBuffer:
         return QStringLiteral(" DBCC INPUTBUFFER");
     case TDetailSource::Nothing:
-        return QStringLiteral(" No statesments available");
+        return QCoreApplication::translate("SessionDetail", " No statesments available");
     case TDetailSource::Error:
         break;
     }
-    return QStringLiteral(" Error");
+    return QCoreApplication::translate("SessionDetail", " Error");
 }
 
 TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int ARequestID) {

@@ -97,10 +97,10 @@ QWidget* TViewForm::createTopArea() {
 
     auto* buttons = new QWidget(top);
     buttons->setFixedWidth(120);
-    btnRefresh = makeButton(buttons, "btnRefresh", QStringLiteral("Обновить (F5)"));
-    btnKill = makeButton(buttons, "btnKill", QStringLiteral("Kill"));
+    btnRefresh = makeButton(buttons, "btnRefresh", tr("Обновить (F5)"));
+    btnKill = makeButton(buttons, "btnKill", tr("Kill"));
     btnKill->setFont(tahoma(11, true));
-    btnClose = makeButton(buttons, "btnClose", QStringLiteral("Закрыть"));
+    btnClose = makeButton(buttons, "btnClose", tr("Закрыть"));
     btnClose->setDefault(true);
     connect(btnRefresh, &QPushButton::clicked, this, [this] { btnRefreshClick(); });
     connect(btnKill, &QPushButton::clicked, this, [this] { btnKillClick(); });
@@ -128,15 +128,13 @@ QWidget* TViewForm::createTextArea() {
     // On a tool bar a label would take the bar's button text colour.
     lbSource->setForegroundRole(QPalette::WindowText);
     bar->addWidget(lbSource);
-    tbUp = makeToolButton(bar, "tbUp", QStringLiteral("Вверх"),
-                          style()->standardIcon(QStyle::SP_ArrowUp));
-    tbDown = makeToolButton(bar, "tbDown", QStringLiteral("Вниз"),
-                            style()->standardIcon(QStyle::SP_ArrowDown));
-    tbCopyAll = makeToolButton(bar, "tbCopyAll", QStringLiteral("Выделить и скопировать всё"), {});
+    tbUp = makeToolButton(bar, "tbUp", tr("Вверх"), style()->standardIcon(QStyle::SP_ArrowUp));
+    tbDown = makeToolButton(bar, "tbDown", tr("Вниз"), style()->standardIcon(QStyle::SP_ArrowDown));
+    tbCopyAll = makeToolButton(bar, "tbCopyAll", tr("Выделить и скопировать всё"), {});
     tbCopyAll->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    tbCopy = makeToolButton(bar, "tbCopy", QStringLiteral("Копировать"),
+    tbCopy = makeToolButton(bar, "tbCopy", tr("Копировать"),
                             QIcon::fromTheme(QStringLiteral("edit-copy")));
-    tbWordWrap = makeToolButton(bar, "tbWordWrap", QStringLiteral("Перенос по словам"),
+    tbWordWrap = makeToolButton(bar, "tbWordWrap", tr("Перенос по словам"),
                                 QIcon::fromTheme(QStringLiteral("format-text-wrap")));
     tbWordWrap->setCheckable(true);
     for (QToolButton* b : {tbUp, tbDown, tbCopyAll, tbCopy, tbWordWrap})

@@ -88,7 +88,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     StatusPanelHeight = StatusPanel->fullHeight();
     edStFlt->setText(StatusFilterUpdate());
     SplitPanel->setCursor(ArrowLeftCursor());
-    SplitPanel->setToolTip(QStringLiteral("Скрыть панель подключений (F2)"));
+    SplitPanel->setToolTip(tr("Скрыть панель подключений (F2)"));
     resize(1501, 892);
     move(50, 50);
     LoadSettings();
@@ -133,7 +133,7 @@ void TMainForm::LoadSettings() {
     if (w.Columns)
         MonitorVT->LoadCols(*w.Columns);
     if (!loaded.Error.isEmpty())
-        ShowError(QStringLiteral("Ошибка при загрузке настроек:\r\n") + loaded.Error);
+        ShowError(tr("Ошибка при загрузке настроек:\r\n") + loaded.Error);
 }
 
 void TMainForm::SaveSettings() {
@@ -149,7 +149,7 @@ void TMainForm::SaveSettings() {
                       MonitorVT->SaveCols());
     } catch (const ERegistryException& e) {
         ReportSettingsDamage();
-        ShowError(QStringLiteral("Ошибка при сохранении настроек:\r\n") + e.Message());
+        ShowError(tr("Ошибка при сохранении настроек:\r\n") + e.Message());
         return;
     }
     ReportSettingsDamage();
@@ -164,33 +164,26 @@ void TMainForm::ReportSettingsDamage() {
 }
 
 void TMainForm::createActions() {
-    actShowPanel = makeAction(
-        this, "actShowPanel", QStringLiteral("Скрыть/показать панель подключений"),
-        QStringLiteral("Скрыть/показать панель подключений"), -1, QKeySequence(Qt::Key_F2));
-    actRefresh = makeAction(this, "actRefresh", QStringLiteral("Обновить"),
-                            QStringLiteral("Обновить данные"), 0, QKeySequence(Qt::Key_F5));
-    actClearFilter =
-        makeAction(this, "actClearFilter", QStringLiteral("Очистить"),
-                   QStringLiteral("Очистить все фильтры"), 4, QKeySequence(Qt::CTRL | Qt::Key_Y));
-    actPause = makeAction(this, "actPause", QStringLiteral("Пауза"), QStringLiteral("Пауза"), 6,
+    actShowPanel =
+        makeAction(this, "actShowPanel", tr("Скрыть/показать панель подключений"),
+                   tr("Скрыть/показать панель подключений"), -1, QKeySequence(Qt::Key_F2));
+    actRefresh = makeAction(this, "actRefresh", tr("Обновить"), tr("Обновить данные"), 0,
+                            QKeySequence(Qt::Key_F5));
+    actClearFilter = makeAction(this, "actClearFilter", tr("Очистить"), tr("Очистить все фильтры"),
+                                4, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    actPause = makeAction(this, "actPause", tr("Пауза"), tr("Пауза"), 6,
                           QKeySequence(Qt::CTRL | Qt::Key_P));
     actPause->setCheckable(true);
-    actExit = makeAction(this, "actExit", QStringLiteral("Закрыть"),
-                         QStringLiteral("Закрыть программу"), 7);
-    actKillProcess = makeAction(this, "actKillProcess", QStringLiteral("Завершить процесс"),
-                                QStringLiteral("Завершить процесс"), 8);
-    actView =
-        makeAction(this, "actView", QStringLiteral("Просмотр"), QStringLiteral("Просмотр"), 10);
-    actViewBlock =
-        makeAction(this, "actViewBlock", QStringLiteral("Просмотр блокирующего процесса"),
-                   QStringLiteral("Просмотр блокирующего процесса"), 11);
-    actHelp = makeAction(this, "actHelp", QStringLiteral("Помощь"), QStringLiteral("Помощь"), 13,
-                         QKeySequence(Qt::Key_F1));
-    actSelRec = makeAction(this, "actSelRec", QStringLiteral("Пометить"), {}, -1);
-    actUnselectAll =
-        makeAction(this, "actUnselectAll", QStringLiteral("Снять все пометки"), {}, -1);
-    actKillSelected =
-        makeAction(this, "actKillSelected", QStringLiteral("Завершить отмеченные"), {}, -1);
+    actExit = makeAction(this, "actExit", tr("Закрыть"), tr("Закрыть программу"), 7);
+    actKillProcess =
+        makeAction(this, "actKillProcess", tr("Завершить процесс"), tr("Завершить процесс"), 8);
+    actView = makeAction(this, "actView", tr("Просмотр"), tr("Просмотр"), 10);
+    actViewBlock = makeAction(this, "actViewBlock", tr("Просмотр блокирующего процесса"),
+                              tr("Просмотр блокирующего процесса"), 11);
+    actHelp = makeAction(this, "actHelp", tr("Помощь"), tr("Помощь"), 13, QKeySequence(Qt::Key_F1));
+    actSelRec = makeAction(this, "actSelRec", tr("Пометить"), {}, -1);
+    actUnselectAll = makeAction(this, "actUnselectAll", tr("Снять все пометки"), {}, -1);
+    actKillSelected = makeAction(this, "actKillSelected", tr("Завершить отмеченные"), {}, -1);
     addActions({actShowPanel, actRefresh, actClearFilter, actPause, actExit, actHelp});
 
     connect(actShowPanel, &QAction::triggered, this, [this] { actShowPanelExecute(); });
@@ -284,12 +277,12 @@ void TMainForm::createLayout() {
         item->setEnabled(action->isEnabled());
         return item;
     };
-    MenuMonitor->setDefaultAction(addItem(actView, QStringLiteral("Просмотр\tEnter")));
-    addItem(actViewBlock, QStringLiteral("Просмотр с блокирующим\tCtrl+Enter"));
-    mnSelRec = addItem(actSelRec, QStringLiteral("Пометить\tSpace"));
-    addItem(actUnselectAll, QStringLiteral("Снять все пометки\tShift+Space"));
-    addItem(actKillProcess, QStringLiteral("Завершить процесс\tDel"));
-    addItem(actKillSelected, QStringLiteral("Завершить отмеченные\tCtrl+Del"));
+    MenuMonitor->setDefaultAction(addItem(actView, tr("Просмотр\tEnter")));
+    addItem(actViewBlock, tr("Просмотр с блокирующим\tCtrl+Enter"));
+    mnSelRec = addItem(actSelRec, tr("Пометить\tSpace"));
+    addItem(actUnselectAll, tr("Снять все пометки\tShift+Space"));
+    addItem(actKillProcess, tr("Завершить процесс\tDel"));
+    addItem(actKillSelected, tr("Завершить отмеченные\tCtrl+Del"));
     MonitorVT->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(MonitorVT, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { MenuMonitorPopup(p); });
@@ -532,8 +525,8 @@ void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
         server->State = stError;
     ServerPanel->RedrawServer(server);
     mmError->clear();
-    mmError->appendPlainText(QStringLiteral("Невозможно получить данные."));
-    mmError->appendPlainText(QStringLiteral("Сообщение от провайдера:"));
+    mmError->appendPlainText(tr("Невозможно получить данные."));
+    mmError->appendPlainText(tr("Сообщение от провайдера:"));
     mmError->appendPlainText(message);
     showErrorPanel(true);
     MonitorToolBar->setEnabled(false);
@@ -584,8 +577,8 @@ void TMainForm::actShowPanelExecute() {
     ServerPanel->setEnabled(!open);
     ServerPanel->actAddConnection->setEnabled(!open);
     SplitPanel->setCursor(open ? ArrowRightCursor() : ArrowLeftCursor());
-    SplitPanel->setToolTip(open ? QStringLiteral("Показать панель подключений (F2)")
-                                : QStringLiteral("Скрыть панель подключений (F2)"));
+    SplitPanel->setToolTip(open ? tr("Показать панель подключений (F2)")
+                                : tr("Скрыть панель подключений (F2)"));
 }
 
 void TMainForm::setMarkedCount() {
@@ -615,8 +608,8 @@ void TMainForm::actUnselectAllExecute() {
 void TMainForm::MenuMonitorPopup(const QPoint& pos) {
     const PMonitorRec rec = FocusedRec();
     mnSelRec->setEnabled(rec != nullptr);
-    mnSelRec->setText(rec && SelList.contains(rec->SPID) ? QStringLiteral("Снять пометку\tSpace")
-                                                         : QStringLiteral("Пометить\tSpace"));
+    mnSelRec->setText(rec && SelList.contains(rec->SPID) ? tr("Снять пометку\tSpace")
+                                                         : tr("Пометить\tSpace"));
     MenuMonitor->popup(MonitorVT->viewport()->mapToGlobal(pos));
 }
 

@@ -2,6 +2,7 @@
 // The session grid's 37 columns. A column is always named by its fixed index (its
 // place in this table), never by its display position.
 
+#include <QString>
 #include <QStringView>
 #include <Qt>
 #include <span>
@@ -17,7 +18,7 @@ enum class TCellForm {
 
 struct TMonitorColumn {
     int Index;
-    QStringView Caption; // header text
+    const char* Caption; // header text as the source text of its translation
     QStringView Source;  // description shown by the column chooser
     TCellForm Form;
     Qt::AlignmentFlag Alignment; // of the cells; header captions are always left-aligned
@@ -28,3 +29,5 @@ struct TMonitorColumn {
 inline constexpr int MonitorColumnCount = 37;
 
 std::span<const TMonitorColumn> MonitorColumns();
+// The header text in the language in use.
+QString ColumnCaption(int AColumn);

@@ -37,7 +37,7 @@ QVariant TMonitorModel::headerData(int section, Qt::Orientation orientation, int
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole:
-        return MonitorColumns()[section].Caption.toString();
+        return ColumnCaption(section);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     default:

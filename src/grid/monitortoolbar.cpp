@@ -17,9 +17,20 @@ struct TPeriodEntry {
     int period;
 };
 constexpr TPeriodEntry kPeriods[] = {
-    {"0 с", 1},        {"0.1 с", 10},      {"1 с", 100},    {"2 с", 200},     {"5 с", 500},
-    {"10 с", 1000},    {"30 с", 3000},     {"1 мин", 6000}, {"2 мин", 12000}, {"5 мин", 30000},
-    {"10 мин", 60000}, {"30 мин", 180000}, {"1 ч", 360000}};
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "0 с"), 1},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "0.1 с"), 10},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "1 с"), 100},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "2 с"), 200},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "5 с"), 500},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "10 с"), 1000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "30 с"), 3000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "1 мин"), 6000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "2 мин"), 12000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "5 мин"), 30000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "10 мин"), 60000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "30 мин"), 180000},
+    {QT_TRANSLATE_NOOP("TMonitorToolBar", "1 ч"), 360000},
+};
 
 QToolButton* makeToggle(QWidget* parent, const char* name, int image, const QString& caption,
                         const QString& hint) {
@@ -56,22 +67,21 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
     cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
     cbPeriod->setFixedWidth(72);
     cbPeriod->setMaxVisibleItems(20);
-    cbPeriod->setToolTip(QStringLiteral("Период опроса сервера"));
+    cbPeriod->setToolTip(tr("Период опроса сервера"));
     cbPeriod->setStyleSheet(QStringLiteral("QComboBox { color: #800000; font-weight: bold; }"));
     for (const TPeriodEntry& e : kPeriods)
-        cbPeriod->addItem(QString::fromUtf8(e.text));
+        cbPeriod->addItem(tr(e.text));
     addWidget(cbPeriod);
     addAction(a.actRefresh);
     addAction(a.actPause);
     tbPause = qobject_cast<QToolButton*>(widgetForAction(a.actPause));
     tbPause->setObjectName(QStringLiteral("tbPause"));
 
-    tbFollowFocus = makeToggle(this, "tbFollowFocus", 12, QStringLiteral("Следить за фокусом"),
-                               QStringLiteral("Прокручивать до выделенной строки"));
+    tbFollowFocus = makeToggle(this, "tbFollowFocus", 12, tr("Следить за фокусом"),
+                               tr("Прокручивать до выделенной строки"));
     tbFollowFocus->setChecked(true);
     addWidget(tbFollowFocus);
-    tbRecord = makeToggle(this, "tbRecord", 9, QStringLiteral("Запись в файл"),
-                          QStringLiteral("Запись в файл"));
+    tbRecord = makeToggle(this, "tbRecord", 9, tr("Запись в файл"), tr("Запись в файл"));
     addWidget(tbRecord);
     addAction(a.actHelp);
     addSeparator();
@@ -80,23 +90,23 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
         addAction(action);
         widgetForAction(action)->setToolTip(hint);
     };
-    addHinted(a.actKillProcess, QStringLiteral("Завершить процесс (Del)"));
-    addHinted(a.actView, QStringLiteral("Просмотр (Enter)"));
-    addHinted(a.actViewBlock, QStringLiteral("Просмотр блокирующего процесса (Ctrl+Enter)"));
+    addHinted(a.actKillProcess, tr("Завершить процесс (Del)"));
+    addHinted(a.actView, tr("Просмотр (Enter)"));
+    addHinted(a.actViewBlock, tr("Просмотр блокирующего процесса (Ctrl+Enter)"));
     addSeparator();
 
-    tbShowBlocked = makeToggle(this, "tbShowBlocked", 3, QStringLiteral("Блокировки"),
-                               QStringLiteral("Блокирующие/блокируемые процессы (Ctrl+B)"));
-    tbHideSys = makeToggle(this, "tbHideSys", 1, QStringLiteral("Скрыть системные процессы"),
-                           QStringLiteral("Скрыть системные процессы"));
+    tbShowBlocked = makeToggle(this, "tbShowBlocked", 3, tr("Блокировки"),
+                               tr("Блокирующие/блокируемые процессы (Ctrl+B)"));
+    tbHideSys = makeToggle(this, "tbHideSys", 1, tr("Скрыть системные процессы"),
+                           tr("Скрыть системные процессы"));
     addWidget(tbShowBlocked);
     addWidget(tbHideSys);
 
     edLogin = new QLineEdit(this);
     edLogin->setObjectName(QStringLiteral("edLogin"));
     edLogin->setFixedWidth(168);
-    edLogin->setPlaceholderText(QStringLiteral("<login>"));
-    edLogin->setToolTip(QStringLiteral("Фильтр по имени входа"));
+    edLogin->setPlaceholderText(tr("<login>"));
+    edLogin->setToolTip(tr("Фильтр по имени входа"));
     edLogin->setFont(boldTahoma());
     // Through the palette: a style sheet's colour would paint the placeholder green too.
     QPalette loginColours = edLogin->palette();
@@ -110,7 +120,7 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
     cbDBList->setObjectName(QStringLiteral("cbDBList"));
     cbDBList->setFixedWidth(218);
     cbDBList->setMaxVisibleItems(30);
-    cbDBList->setToolTip(QStringLiteral("Фильтр по наименованию базы данных"));
+    cbDBList->setToolTip(tr("Фильтр по наименованию базы данных"));
     cbDBList->setFont(boldTahoma());
     cbDBList->setStyleSheet(QStringLiteral("QComboBox { color: #000080; }"));
     addWidget(cbDBList);

@@ -1,5 +1,6 @@
 #include "grid/statusbartext.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 
@@ -61,17 +62,17 @@ QString CountText(int ACount) {
 }
 
 QString PauseText(bool APaused) {
-    return APaused ? u"ПАУЗА"_s : QString();
+    return APaused ? QCoreApplication::translate("StatusBar", "ПАУЗА") : QString();
 }
 
 QString MonitorPanelHint(int APanel) {
     switch (APanel) {
     case 1:
-        return u"Всего процессов"_s;
+        return QCoreApplication::translate("StatusBar", "Всего процессов");
     case 2:
-        return u"Заблокированных процессов"_s;
+        return QCoreApplication::translate("StatusBar", "Заблокированных процессов");
     case 3:
-        return u"Отмеченных процессов"_s;
+        return QCoreApplication::translate("StatusBar", "Отмеченных процессов");
     default:
         return QString();
     }

@@ -1,5 +1,6 @@
 #include "grid/statusfilter.h"
 
+#include <QCoreApplication>
 #include <QStringBuilder>
 
 using namespace Qt::Literals::StringLiterals;
@@ -22,10 +23,10 @@ QString StatusFilterText(const QStringList& AChecked) {
 QString StatusSummaryText(const QStringList& AChecked) {
     switch (AChecked.size()) {
     case 0:
-        return u"<all statuses>"_s;
+        return QCoreApplication::translate("Filters", "<all statuses>");
     case 1:
         return AChecked.first();
     default:
-        return u'<' % QString::number(AChecked.size()) % u" statuses>";
+        return QCoreApplication::translate("Filters", "<%1 statuses>").arg(AChecked.size());
     }
 }

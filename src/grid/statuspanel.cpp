@@ -16,9 +16,9 @@ TStatusPanel::TStatusPanel(QWidget* parent) : QFrame(parent), cbStatus(new QList
     setAutoFillBackground(true);
     setFixedWidth(149);
 
-    auto* all = new QPushButton(QStringLiteral("Все"), this);
-    auto* none = new QPushButton(QStringLiteral("Нет"), this);
-    auto* ok = new QPushButton(QStringLiteral("ОК"), this);
+    auto* all = new QPushButton(tr("Все"), this);
+    auto* none = new QPushButton(tr("Нет"), this);
+    auto* ok = new QPushButton(tr("ОК"), this);
     all->setObjectName(QStringLiteral("btnAll"));
     none->setObjectName(QStringLiteral("btnNone"));
     ok->setObjectName(QStringLiteral("btnOK"));

@@ -43,22 +43,24 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
     : QDialog(parent), cbProvider(named(new QComboBox, u"cbProvider"_s)),
       edServer(named(new QLineEdit, u"edServer"_s)),
       rbIntegrated(
-          named(new QRadioButton(u"Встроенная безопасность Windows"_s), u"rbIntegrated"_s)),
-      rbLogin(named(new QRadioButton(u"Имя пользователя и пароль:"_s), u"rbLogin"_s)),
+          named(new QRadioButton(tr("Встроенная безопасность Windows")), u"rbIntegrated"_s)),
+      rbLogin(named(new QRadioButton(tr("Имя пользователя и пароль:")), u"rbLogin"_s)),
       edUser(named(new QLineEdit, u"edUser"_s)), edPassword(named(new QLineEdit, u"edPassword"_s)),
-      chkBlankPassword(named(new QCheckBox(u"Пустой пароль"_s), u"chkBlankPassword"_s)),
-      chkSavePassword(named(new QCheckBox(u"Разрешить сохранение пароля"_s), u"chkSavePassword"_s)),
+      chkBlankPassword(named(new QCheckBox(tr("Пустой пароль")), u"chkBlankPassword"_s)),
+      chkSavePassword(
+          named(new QCheckBox(tr("Разрешить сохранение пароля")), u"chkSavePassword"_s)),
       cbDatabase(named(new TDropDownComboBox, u"cbDatabase"_s)),
       sbTimeout(named(new QSpinBox, u"sbTimeout"_s)),
-      btnTestConnection(named(new QPushButton(u"Проверить подключение"_s), u"btnTestConnection"_s)),
-      btnOK(named(new QPushButton(u"ОК"_s), u"btnOK"_s)),
-      btnCancel(named(new QPushButton(u"Отмена"_s), u"btnCancel"_s)),
+      btnTestConnection(
+          named(new QPushButton(tr("Проверить подключение")), u"btnTestConnection"_s)),
+      btnOK(named(new QPushButton(tr("ОК")), u"btnOK"_s)),
+      btnCancel(named(new QPushButton(tr("Отмена")), u"btnCancel"_s)),
       FListDatabases(&TDataLinkDialog::ListDatabases),
       FTestConnection(&TDataLinkDialog::TestConnection) {
-    setWindowTitle(u"Свойства канала передачи данных"_s);
+    setWindowTitle(tr("Свойства канала передачи данных"));
     for (const char* provider : kProviders)
         cbProvider->addItem(QLatin1String(provider));
-    edServer->setPlaceholderText(u"имя, имя\\экземпляр или имя,порт"_s);
+    edServer->setPlaceholderText(tr("имя, имя\\экземпляр или имя,порт"));
     edPassword->setEchoMode(QLineEdit::Password);
     cbDatabase->setEditable(true);
     cbDatabase->setInsertPolicy(QComboBox::NoInsert);
@@ -78,11 +80,11 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
 }
 
 void TDataLinkDialog::buildLayout() {
-    auto* logon = new QGroupBox(u"Вход на сервер"_s);
+    auto* logon = new QGroupBox(tr("Вход на сервер"));
     auto* credentials = new QFormLayout;
     credentials->setContentsMargins(24, 0, 0, 0);
-    credentials->addRow(u"Пользователь:"_s, edUser);
-    credentials->addRow(u"Пароль:"_s, edPassword);
+    credentials->addRow(tr("Пользователь:"), edUser);
+    credentials->addRow(tr("Пароль:"), edPassword);
     auto* checks = new QHBoxLayout;
     checks->addWidget(chkBlankPassword);
     checks->addWidget(chkSavePassword);
@@ -94,11 +96,11 @@ void TDataLinkDialog::buildLayout() {
     logonLayout->addLayout(credentials);
 
     auto* form = new QFormLayout;
-    form->addRow(u"Поставщик:"_s, cbProvider);
-    form->addRow(u"Имя сервера:"_s, edServer);
+    form->addRow(tr("Поставщик:"), cbProvider);
+    form->addRow(tr("Имя сервера:"), edServer);
     form->addRow(logon);
-    form->addRow(u"База данных:"_s, cbDatabase);
-    form->addRow(u"Время ожидания подключения, с:"_s, sbTimeout);
+    form->addRow(tr("База данных:"), cbDatabase);
+    form->addRow(tr("Время ожидания подключения, с:"), sbTimeout);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnTestConnection);
@@ -216,7 +218,7 @@ void TDataLinkDialog::btnTestConnectionClick() {
         ShowError(e.message());
         return;
     }
-    ShowMessage(u"Проверка подключения выполнена успешно."_s, u"Проверка подключения"_s,
+    ShowMessage(tr("Проверка подключения выполнена успешно."), tr("Проверка подключения"),
                 TMsgIcon::Information);
 }
 

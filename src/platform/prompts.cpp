@@ -1,5 +1,6 @@
 #include "platform/prompts.h"
 
+#include <QCoreApplication>
 #include <cstdio>
 
 namespace {
@@ -36,5 +37,5 @@ TMsgResult ShowMessage(const QString& text, const QString& caption, TMsgIcon ico
 }
 
 void ShowError(const QString& text) {
-    ShowMessage(text, QStringLiteral("Ошибка"), TMsgIcon::Error);
+    ShowMessage(text, QCoreApplication::translate("Prompts", "Ошибка"), TMsgIcon::Error);
 }

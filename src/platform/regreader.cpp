@@ -2,6 +2,7 @@
 
 #include "platform/regkey.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -64,14 +65,15 @@ bool TParser::Fail(int line, const QString& reason) {
 
 bool TParser::Decode(const QByteArray& bytes) {
     if (bytes.isEmpty())
-        return Fail(1, QStringLiteral("файл пуст"));
+        return Fail(1, QCoreApplication::translate("SettingsFile", "файл пуст"));
 
     QString text;
     if (bytes.startsWith("\xff\xfe")) {
         QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
         text = decoder(QByteArrayView(bytes).sliced(2));
         if (decoder.hasError() || bytes.size() % 2 != 0)
-            return Fail(1, QStringLiteral("файл не является текстом UTF-16"));
+            return Fail(
+                1, QCoreApplication::translate("SettingsFile", "файл не является текстом UTF-16"));
     } else {
         // Line by line, so that a bad byte can be reported with its line.
         const qsizetype start = bytes.startsWith("\xef\xbb\xbf") ? 3 : 0;
@@ -82,7 +84,8 @@ bool TParser::Decode(const QByteArray& bytes) {
             QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             text += decoder(QByteArrayView(bytes).sliced(pos, end - pos));
             if (decoder.hasError())
-                return Fail(line, QStringLiteral("строка не является текстом UTF-8"));
+                return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                              "строка не является текстом UTF-8"));
             pos = end;
         }
     }
@@ -90,16 +93,18 @@ bool TParser::Decode(const QByteArray& bytes) {
     // Every line, the last included, ends with a line break; a file cut short
     // mostly ends inside one.
     if (!FLines.last().isEmpty())
-        return Fail(int(FLines.size()), QStringLiteral("файл обрывается внутри строки"));
+        return Fail(int(FLines.size()),
+                    QCoreApplication::translate("SettingsFile", "файл обрывается внутри строки"));
     FLines.removeLast();
     if (FLines.isEmpty())
-        return Fail(1, QStringLiteral("файл пуст"));
+        return Fail(1, QCoreApplication::translate("SettingsFile", "файл пуст"));
     for (int i = 0; i < FLines.size(); ++i) {
         QString& line = FLines[i];
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.contains(QChar::Null))
-            return Fail(i + 1, QStringLiteral("строка содержит символ NUL"));
+            return Fail(i + 1,
+                        QCoreApplication::translate("SettingsFile", "строка содержит символ NUL"));
     }
     return true;
 }
@@ -108,8 +113,9 @@ bool TParser::Run(const QByteArray& bytes) {
     if (!Decode(bytes))
         return false;
     if (FLines.first().trimmed() != QLatin1String("Windows Registry Editor Version 5.00"))
-        return Fail(1, QStringLiteral("первая строка не \"Windows Registry Editor "
-                                      "Version 5.00\""));
+        return Fail(1, QCoreApplication::translate("SettingsFile",
+                                                   "первая строка не \"Windows Registry Editor "
+                                                   "Version 5.00\""));
     for (int i = 1; i < FLines.size(); ++i) {
         const QStringView text = QStringView(FLines[i]).trimmed();
         if (text.isEmpty() || text.startsWith(u';'))
@@ -121,7 +127,9 @@ bool TParser::Run(const QByteArray& bytes) {
             if (!ValueLine(i))
                 return false;
         } else {
-            return Fail(i + 1, QStringLiteral("строка не является ни разделом, ни параметром"));
+            return Fail(i + 1,
+                        QCoreApplication::translate(
+                            "SettingsFile", "строка не является ни разделом, ни параметром"));
         }
     }
     return true;
@@ -129,7 +137,8 @@ bool TParser::Run(const QByteArray& bytes) {
 
 bool TParser::Section(int line, QStringView text) {
     if (!text.endsWith(u']'))
-        return Fail(line, QStringLiteral("в имени раздела нет закрывающей \"]\""));
+        return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                      "в имени раздела нет закрывающей \"]\""));
     QStringView path = text.sliced(1, text.size() - 2);
     FDeletedSection = path.startsWith(u'-');
     if (FDeletedSection)
@@ -138,10 +147,12 @@ bool TParser::Section(int line, QStringView text) {
     const QString root = names.takeFirst();
     if (!RegNamesEqual(root, QStringLiteral("HKEY_CURRENT_USER")) &&
         !RegNamesEqual(root, QStringLiteral("HKCU")))
-        return Fail(line, QStringLiteral("раздел находится не в HKEY_CURRENT_USER"));
+        return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                      "раздел находится не в HKEY_CURRENT_USER"));
     for (const QString& name : names)
         if (name.isEmpty())
-            return Fail(line, QStringLiteral("в пути раздела есть пустое имя"));
+            return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                          "в пути раздела есть пустое имя"));
     if (FDeletedSection) {
         FRoot.Remove(names);
         FKey = nullptr;
@@ -163,13 +174,15 @@ bool TParser::QuotedText(int line, QStringView& rest, QString& text) {
         if (c == u'\\') {
             if (++i == rest.size() || (rest[i] != u'\\' && rest[i] != u'"'))
                 return Fail(line,
-                            QStringLiteral(
+                            QCoreApplication::translate(
+                                "SettingsFile",
                                 "обратная косая черта в кавычках должна предшествовать \\ или \""));
             c = rest[i];
         }
         text += c;
     }
-    return Fail(line, QStringLiteral("у текста в кавычках нет закрывающей кавычки"));
+    return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                  "у текста в кавычках нет закрывающей кавычки"));
 }
 
 bool TParser::HexBytes(int line, QStringView list, QByteArray& data) {
@@ -179,8 +192,9 @@ bool TParser::HexBytes(int line, QStringView list, QByteArray& data) {
     for (QStringView item : list.split(u',')) {
         quint32 byte = 0;
         if (!ParseHex(item.trimmed(), 2, byte))
-            return Fail(
-                line, QStringLiteral("неверный шестнадцатеричный байт \"%1\"").arg(item.trimmed()));
+            return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                          "неверный шестнадцатеричный байт \"%1\"")
+                                  .arg(item.trimmed()));
         data += char(byte);
     }
     return true;
@@ -189,9 +203,11 @@ bool TParser::HexBytes(int line, QStringView list, QByteArray& data) {
 bool TParser::ValueLine(int& index) {
     const int line = index + 1;
     if (FDeletedSection)
-        return Fail(line, QStringLiteral("параметр в удаляемом разделе"));
+        return Fail(line,
+                    QCoreApplication::translate("SettingsFile", "параметр в удаляемом разделе"));
     if (!FKey)
-        return Fail(line, QStringLiteral("параметр перед первым разделом"));
+        return Fail(line,
+                    QCoreApplication::translate("SettingsFile", "параметр перед первым разделом"));
 
     QStringView rest = QStringView(FLines[index]).trimmed();
     QString name;
@@ -200,7 +216,8 @@ bool TParser::ValueLine(int& index) {
     else if (!QuotedText(line, rest, name))
         return false;
     if (!rest.startsWith(u'='))
-        return Fail(line, QStringLiteral("после имени параметра нет \"=\""));
+        return Fail(line,
+                    QCoreApplication::translate("SettingsFile", "после имени параметра нет \"=\""));
     rest = rest.sliced(1).trimmed();
 
     if (rest.startsWith(u'"')) {
@@ -208,7 +225,8 @@ bool TParser::ValueLine(int& index) {
         if (!QuotedText(line, rest, text))
             return false;
         if (!rest.isEmpty())
-            return Fail(line, QStringLiteral("текст после закрывающей кавычки"));
+            return Fail(line, QCoreApplication::translate("SettingsFile",
+                                                          "текст после закрывающей кавычки"));
         FKey->SetValue(name, regSz, SzBytes(text));
         return true;
     }
@@ -220,7 +238,9 @@ bool TParser::ValueLine(int& index) {
         quint32 dword = 0;
         const QStringView digits = rest.sliced(6);
         if (!ParseHex(digits, 8, dword))
-            return Fail(line, QStringLiteral("для dword нужно от 1 до 8 шестнадцатеричных цифр"));
+            return Fail(line,
+                        QCoreApplication::translate(
+                            "SettingsFile", "для dword нужно от 1 до 8 шестнадцатеричных цифр"));
         QByteArray data(4, '\0');
         for (int i = 0; i < 4; ++i)
             data[i] = char(dword >> (8 * i));
@@ -233,18 +253,21 @@ bool TParser::ValueLine(int& index) {
         if (rest.startsWith(u'(')) {
             const qsizetype close = rest.indexOf(u')');
             if (close < 0 || !ParseHex(rest.sliced(1, close - 1), 8, type))
-                return Fail(line, QStringLiteral("неверный тип параметра в \"hex(...)\""));
+                return Fail(line, QCoreApplication::translate(
+                                      "SettingsFile", "неверный тип параметра в \"hex(...)\""));
             rest = rest.sliced(close + 1);
         }
         if (!rest.startsWith(u':'))
-            return Fail(line, QStringLiteral("после \"hex\" нет \":\""));
+            return Fail(line,
+                        QCoreApplication::translate("SettingsFile", "после \"hex\" нет \":\""));
         QString list = rest.sliced(1).toString();
         // Long data continues on the next lines after a trailing backslash.
         while (list.endsWith(u'\\')) {
             list.chop(1);
             if (++index == FLines.size())
-                return Fail(
-                    index, QStringLiteral("шестнадцатеричные данные продолжаются за концом файла"));
+                return Fail(index, QCoreApplication::translate(
+                                       "SettingsFile",
+                                       "шестнадцатеричные данные продолжаются за концом файла"));
             list += QStringView(FLines[index]).trimmed();
         }
         QByteArray data;
@@ -253,7 +276,7 @@ bool TParser::ValueLine(int& index) {
         FKey->SetValue(name, type, data);
         return true;
     }
-    return Fail(line, QStringLiteral("неизвестный вид параметра"));
+    return Fail(line, QCoreApplication::translate("SettingsFile", "неизвестный вид параметра"));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/regreader.h"
 #include "platform/regwriter.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -142,7 +143,9 @@ TRegStorage::TReadResult TRegStorage::Read(TRegKey& root, TRegParseError& error)
     }
     ::close(fd);
     if (bytes.size() > kMaxFileSize) {
-        error = {1, QStringLiteral("файл больше %1 байт").arg(kMaxFileSize)};
+        error = {
+            1,
+            QCoreApplication::translate("SettingsFile", "файл больше %1 байт").arg(kMaxFileSize)};
         return TReadResult::Damaged;
     }
     if (!ParseRegFile(bytes, root, error)) {
@@ -159,19 +162,22 @@ bool TRegStorage::MoveAside(const TRegParseError& error) {
     QString target = base;
     for (int n = 1; QFileInfo::exists(target); ++n)
         target = base + u'-' + QString::number(n);
-    const QString damage = QStringLiteral("Файл настроек \"%1\" повреждён в строке %2: %3.")
+    const QString damage = QCoreApplication::translate(
+                               "SettingsFile", "Файл настроек \"%1\" повреждён в строке %2: %3.")
                                .arg(FFilePath)
                                .arg(error.Line)
                                .arg(error.Reason);
     if (::rename(Native(FFilePath).constData(), Native(target).constData()) != 0) {
         const QString why = ErrnoText();
-        AddProblem(damage + QStringLiteral("\r\nПереименовать его не удалось (%1), поэтому "
-                                           "настройки в него не записываются.")
+        AddProblem(damage + QCoreApplication::translate(
+                                "SettingsFile", "\r\nПереименовать его не удалось (%1), поэтому "
+                                                "настройки в него не записываются.")
                                 .arg(why));
         return Fail(QStringLiteral("cannot rename %1: %2").arg(FFilePath, why));
     }
-    AddProblem(damage + QStringLiteral("\r\nОн сохранён как \"%1\", настройки записываются "
-                                       "в новый файл.")
+    AddProblem(damage + QCoreApplication::translate(
+                            "SettingsFile", "\r\nОн сохранён как \"%1\", настройки записываются "
+                                            "в новый файл.")
                             .arg(target));
     return true;
 }

@@ -9,6 +9,7 @@
 #include "recording/logfile.h"
 #include "recording/logformat.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QToolButton>
@@ -40,7 +41,8 @@ void TActivityLog::StartRecord(bool Start, const QString& Msg) {
     if (!Start) {
         FRecord->setChecked(false);
         if (!Msg.isEmpty())
-            ShowMessage(RecordStopMessage(Msg, FileName), QStringLiteral("Запись в файл"),
+            ShowMessage(RecordStopMessage(Msg, FileName),
+                        QCoreApplication::translate("ActivityLog", "Запись в файл"),
                         TMsgIcon::Information);
         FileName.clear();
     }
@@ -53,7 +55,7 @@ void TActivityLog::StartRecord(bool Start, const QString& Msg) {
 void TActivityLog::LogToFileFirst() {
     QStringList captions;
     for (int column : visibleColumnsInDisplayOrder())
-        captions << MonitorColumns()[column].Caption.toString();
+        captions << ColumnCaption(column);
     try {
         WriteLogText(FileName, LogHeaderLine(captions), true);
     } catch (const ELogWriteError& e) {

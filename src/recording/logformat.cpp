@@ -1,5 +1,6 @@
 #include "recording/logformat.h"
 
+#include <QCoreApplication>
 #include <QStringBuilder>
 
 using namespace Qt::Literals::StringLiterals;
@@ -40,5 +41,6 @@ QString LogHeaderLine(const QStringList& ACaptions) {
 }
 
 QString RecordStopMessage(const QString& AMsg, const QString& AFileName) {
-    return u"Запись остановлена:\r\n"_s % AMsg % u".\r\nФайл "_s % AFileName % u'.';
+    return QCoreApplication::translate("ActivityLog", "Запись остановлена:\r\n%1.\r\nФайл %2.")
+        .arg(AMsg, AFileName);
 }

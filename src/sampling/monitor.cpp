@@ -101,7 +101,7 @@ void TDervel::Sample() {
         // leaving the thread would end the program.
         Fail(cs, QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        Fail(cs, QStringLiteral("Неизвестная ошибка."));
+        Fail(cs, QCoreApplication::translate("Sampler", "Неизвестная ошибка."));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "sampling/querycomposition.h"
 
+#include <QCoreApplication>
 #include <QStringBuilder>
 
 using namespace Qt::Literals::StringLiterals;
@@ -110,7 +111,9 @@ TComposedQuery ComposeQuery(const QStringList& ATemplate, const QList<bool>& AVi
 }
 
 QStringList DBFilterItems(const QStringList& ADBList) {
-    return QStringList{u"<all databases>"_s, u"<empty>"_s} + ADBList;
+    return QStringList{QCoreApplication::translate("Filters", "<all databases>"),
+                       QCoreApplication::translate("Filters", "<empty>")} +
+           ADBList;
 }
 
 std::optional<int> DBReselectIndex(int ACurrentIndex, const QString& ASelectedName,

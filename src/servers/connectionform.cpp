@@ -42,14 +42,15 @@ template <class T> T* named(T* widget, const QString& name) {
 TConnectionForm::TConnectionForm(QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      lbName(named(new QLabel(u"Наименование подключения"_s, this), u"lbName"_s)),
+      lbName(named(new QLabel(tr("Наименование подключения"), this), u"lbName"_s)),
       edName(named(new QLineEdit(this), u"edName"_s)),
-      lbConnectionString(named(new QLabel(u"Строка подключения"_s, this), u"lbConnectionString"_s)),
+      lbConnectionString(
+          named(new QLabel(tr("Строка подключения"), this), u"lbConnectionString"_s)),
       edConnectionString(named(new QLineEdit(this), u"edConnectionString"_s)),
       btnConnectionString(named(new QPushButton(u"..."_s, this), u"btnConnectionString"_s)),
-      btnOK(named(new QPushButton(u"ОК"_s, this), u"btnOK"_s)),
-      btnCancel(named(new QPushButton(u"Отмена"_s, this), u"btnCancel"_s)) {
-    setWindowTitle(u"Поключение"_s);
+      btnOK(named(new QPushButton(tr("ОК"), this), u"btnOK"_s)),
+      btnCancel(named(new QPushButton(tr("Отмена"), this), u"btnCancel"_s)) {
+    setWindowTitle(tr("Поключение"));
     setFont(tahoma(11));
     btnConnectionString->setFont(tahoma(16));
     btnConnectionString->setAutoDefault(false);
@@ -130,7 +131,7 @@ bool TConnectionForm::FormCloseQuery(int result) {
     // The string is stored as it stands, password and all.
     if (GetConnectionStringValue(edConnectionString->text(), u"Password"_s).isEmpty())
         return true;
-    return ShowMessage(u"Внимание! Пароль будет сохранён в открытом виде. Продолжить?"_s,
+    return ShowMessage(tr("Внимание! Пароль будет сохранён в открытом виде. Продолжить?"),
                        u"Dervel"_s, TMsgIcon::Warning, TMsgButtons::YesNo,
                        TMsgResult::No) == TMsgResult::Yes;
 }

@@ -9,22 +9,22 @@
 
 TLoginDialog::TLoginDialog(const QString& serverName, const QString& user, QWidget* parent)
     : QDialog(parent), edUser(new QLineEdit(user)), edPassword(new QLineEdit) {
-    setWindowTitle(QStringLiteral("Авторизация"));
+    setWindowTitle(tr("Авторизация"));
     edUser->setObjectName(QStringLiteral("edUser"));
     edPassword->setObjectName(QStringLiteral("edPassword"));
     edPassword->setEchoMode(QLineEdit::Password);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Пользователь:"), edUser);
-    form->addRow(QStringLiteral("Пароль:"), edPassword);
+    form->addRow(tr("Пользователь:"), edUser);
+    form->addRow(tr("Пароль:"), edPassword);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("ОК"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("ОК"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Покдключение: ") + serverName));
+    layout->addWidget(new QLabel(tr("Покдключение: %1").arg(serverName)));
     layout->addLayout(form);
     layout->addWidget(buttons);
     (user.isEmpty() ? edUser : edPassword)->setFocus();

@@ -4,6 +4,8 @@
 #include "platform/prompts.h"
 #include "servers/connectionstring.h"
 
+#include <QCoreApplication>
+
 namespace {
 const QString kConnectStatement = QStringLiteral(
     "select Name,@@SERVERNAME+' ('+suser_name()+')' as ConnectDescr,@@VERSION as Version "
@@ -64,6 +66,6 @@ void TServer::Connect() {
 void TServer::Fail(const QString& message) {
     State = stError;
     Connection.close();
-    ShowError(QStringLiteral("Ошибка при подключении к ") + Name + QStringLiteral(":\r\n") +
-              message);
+    ShowError(QCoreApplication::translate("Server", "Ошибка при подключении к %1:\r\n%2")
+                  .arg(Name, message));
 }

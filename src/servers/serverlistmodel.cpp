@@ -19,7 +19,7 @@ QVariant TServerListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return s->Name.isEmpty() ? QStringLiteral("<не указано>") : s->Name;
+        return s->Name.isEmpty() ? tr("<не указано>") : s->Name;
     case Qt::DecorationRole:
         return MainImageList(static_cast<int>(s->State));
     case Qt::UserRole:

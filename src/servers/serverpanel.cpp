@@ -31,16 +31,14 @@ QAction* makeAction(QObject* owner, const char* name, const QString& caption, co
 TServerPanel::TServerPanel(TServerPanelHost& host, QWidget* parent)
     : QWidget(parent), FHost(host), FModel(new TServerListModel(this)) {
     setObjectName(QStringLiteral("SplitView"));
-    actAddConnection = makeAction(this, "actAddConnection", QStringLiteral("Добавить"),
-                                  QStringLiteral("Добавить подключение"), 3);
-    actConnect = makeAction(this, "actConnect", QStringLiteral("Подключить"),
-                            QStringLiteral("Подключить"), 9);
-    actDisconnect = makeAction(this, "actDisconnect", QStringLiteral("Отключить"),
-                               QStringLiteral("Отключить"), 8);
-    actEditConnection = makeAction(this, "actEditConnection", QStringLiteral("Изменить"),
-                                   QStringLiteral("Изменить подключение"), 7);
-    actDeleteConnection = makeAction(this, "actDeleteConnection", QStringLiteral("Удалить"),
-                                     QStringLiteral("Удалить подключение"), 6);
+    actAddConnection =
+        makeAction(this, "actAddConnection", tr("Добавить"), tr("Добавить подключение"), 3);
+    actConnect = makeAction(this, "actConnect", tr("Подключить"), tr("Подключить"), 9);
+    actDisconnect = makeAction(this, "actDisconnect", tr("Отключить"), tr("Отключить"), 8);
+    actEditConnection =
+        makeAction(this, "actEditConnection", tr("Изменить"), tr("Изменить подключение"), 7);
+    actDeleteConnection =
+        makeAction(this, "actDeleteConnection", tr("Удалить"), tr("Удалить подключение"), 6);
     actAddConnection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     actAddConnection->setShortcutContext(Qt::WindowShortcut);
     connect(actAddConnection, &QAction::triggered, this, [this] { actAddConnectionExecute(); });
@@ -154,7 +152,7 @@ void TServerPanel::ServerVTChange() {
 
 void TServerPanel::actAddConnectionExecute() {
     QString name, connectionString;
-    if (FHost.EditConnection(QStringLiteral("Новое подключение"), name, connectionString)) {
+    if (FHost.EditConnection(tr("Новое подключение"), name, connectionString)) {
         TServer* server = NewServer(name, connectionString, true);
         server->Connect();
         RedrawServer(server);
@@ -169,7 +167,7 @@ void TServerPanel::actEditConnectionExecute() {
     if (!server || !actEditConnection->isEnabled())
         return;
     QString name = server->Name, connectionString = server->ConnectionString;
-    if (!FHost.EditConnection(QStringLiteral("Изменить подключение"), name, connectionString))
+    if (!FHost.EditConnection(tr("Изменить подключение"), name, connectionString))
         return;
     server->Name = name;
     server->ConnectionString = connectionString;
@@ -180,8 +178,8 @@ void TServerPanel::actDeleteConnectionExecute() {
     TServer* server = SelectedServer();
     if (!server || !actDeleteConnection->isEnabled())
         return;
-    if (ShowMessage(QStringLiteral("Удалить подключение?"), QStringLiteral("Удаление"),
-                    TMsgIcon::Question, TMsgButtons::YesNo, TMsgResult::No) != TMsgResult::Yes)
+    if (ShowMessage(tr("Удалить подключение?"), tr("Удаление"), TMsgIcon::Question,
+                    TMsgButtons::YesNo, TMsgResult::No) != TMsgResult::Yes)
         return;
     FHost.DeleteServerSettings(server->ServerID);
     // No other row takes the focus: selecting one would start watching that server.
@@ -202,6 +200,17 @@ void TServerPanel::actConnectExecute() {
     FHost.TuneActions();
 }
 
+bool TServerPanel::ConnectEntry(const QString& AName) {
+    for (int row = 0; row < FModel->rowCount(); ++row) {
+        if (FModel->server(row)->Name != AName)
+            continue;
+        ServerVT->setCurrentIndex(FModel->index(row));
+        actConnectExecute();
+        return true;
+    }
+    return false;
+}
+
 void TServerPanel::actDisconnectExecute(bool userCommand) {
     TServer* server = SelectedServer();
     if (!server || server->State != stConnected)
@@ -214,7 +223,7 @@ void TServerPanel::actDisconnectExecute(bool userCommand) {
     if (server->Connection.dataSetCount() > 0) {
         server->State = stConnected;
         if (userCommand)
-            ShowError(QStringLiteral("Не удалось прервать соединение. Превышено время ожидания."));
+            ShowError(tr("Не удалось прервать соединение. Превышено время ожидания."));
     } else {
         server->Connection.close();
     }

@@ -36,6 +36,9 @@ public:
     void actConnectExecute();
     // userCommand: false for the silent form after a failed sample.
     void actDisconnectExecute(bool userCommand = true);
+    // Focuses the first entry of that name and connects it, as picking it and choosing
+    // Connect would. False when there is none.
+    bool ConnectEntry(const QString& AName);
 
     QAction* actAddConnection;
     QAction* actConnect;

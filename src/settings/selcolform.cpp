@@ -43,7 +43,7 @@ TSelColForm::TSelColForm(TMonitorView* grid, std::function<void()> monitoring,
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
       FGrid(grid), FMonitoring(std::move(monitoring)), FLoadDefCols(std::move(loadDefCols)) {
     setObjectName(QStringLiteral("SelColForm"));
-    setWindowTitle(QStringLiteral("Показывать колонки"));
+    setWindowTitle(tr("Показывать колонки"));
     QFont base(QStringLiteral("Tahoma"));
     base.setPixelSize(11);
     setFont(base);
@@ -52,14 +52,14 @@ TSelColForm::TSelColForm(TMonitorView* grid, std::function<void()> monitoring,
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setFixedHeight(22);
     ToolBar->setIconSize(QSize(16, 16));
-    tbCheckAll = toolButton(ToolBar, "tbCheckAll", 0, QStringLiteral("Отметить все"));
-    tbUncheckAll = toolButton(ToolBar, "tbUncheckAll", 1, QStringLiteral("Очистить всё"));
+    tbCheckAll = toolButton(ToolBar, "tbCheckAll", 0, tr("Отметить все"));
+    tbUncheckAll = toolButton(ToolBar, "tbUncheckAll", 1, tr("Очистить всё"));
     spacer(ToolBar);
-    tbOK = toolButton(ToolBar, "tbOK", 2, QStringLiteral("Принять"));
-    tbCancel = toolButton(ToolBar, "tbCancel", 3, QStringLiteral("Отмена"));
+    tbOK = toolButton(ToolBar, "tbOK", 2, tr("Принять"));
+    tbCancel = toolButton(ToolBar, "tbCancel", 3, tr("Отмена"));
     spacer(ToolBar);
-    tbDefaults = toolButton(ToolBar, "tbDefaults", 4, QStringLiteral("Настройка по умолчанию"));
-    tbDefaults->setText(QStringLiteral("По умолчанию"));
+    tbDefaults = toolButton(ToolBar, "tbDefaults", 4, tr("Настройка по умолчанию"));
+    tbDefaults->setText(tr("По умолчанию"));
     tbDefaults->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     tbDefaults->setMinimumWidth(23);
     tbDefaults->setMaximumWidth(QWIDGETSIZE_MAX);
@@ -85,11 +85,11 @@ TSelColForm::TSelColForm(TMonitorView* grid, std::function<void()> monitoring,
     // lines the sources up.
     qsizetype longest = 0;
     for (const TMonitorColumn& c : MonitorColumns())
-        longest = std::max(longest, c.Caption.size());
+        longest = std::max(longest, ColumnCaption(c.Index).size());
     int widest = 0;
     const QFontMetrics fm(mono);
     for (const TMonitorColumn& c : MonitorColumns()) {
-        const QString text = c.Caption.toString().leftJustified(longest, QLatin1Char(' ')) +
+        const QString text = ColumnCaption(c.Index).leftJustified(longest, QLatin1Char(' ')) +
                              QLatin1Char(' ') + c.Source.toString();
         auto* item = new QListWidgetItem(text, ColList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
@@ -125,9 +125,8 @@ void TSelColForm::FormShow(bool recording, int currentColumn) {
     ColList->setCurrentRow(currentColumn);
     if (currentColumn < 0)
         ColList->setCurrentItem(nullptr);
-    setWindowTitle(recording
-                       ? QStringLiteral("Показывать колонки (недоступно, пока идёт запись в файл)")
-                       : QStringLiteral("Показывать колонки"));
+    setWindowTitle(recording ? tr("Показывать колонки (недоступно, пока идёт запись в файл)")
+                             : tr("Показывать колонки"));
     ToolBar->setEnabled(!recording);
     ColList->setEnabled(!recording);
     move(QCursor::pos());
@@ -158,10 +157,10 @@ void TSelColForm::tbOKClick() {
 }
 
 void TSelColForm::tbDefaultsClick() {
-    if (ShowMessage(QStringLiteral("Будут восстановлены видимость, порядок и размеры колонок. "
-                                   "Продолжить?"),
-                    QStringLiteral("Настройка по умолчанию"), TMsgIcon::Question,
-                    TMsgButtons::YesNo, TMsgResult::No) != TMsgResult::Yes)
+    if (ShowMessage(tr("Будут восстановлены видимость, порядок и размеры колонок. "
+                       "Продолжить?"),
+                    tr("Настройка по умолчанию"), TMsgIcon::Question, TMsgButtons::YesNo,
+                    TMsgResult::No) != TMsgResult::Yes)
         return;
     FLoadDefCols();
     FMonitoring();

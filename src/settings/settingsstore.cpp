@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 #include "servers/server.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
@@ -72,7 +73,8 @@ TLoadedSettings ReadSettings(TRegistry& reg, int columnCount) {
         const std::optional<TSavedCols> cols =
             read == bytes.size() ? SavedColsFromBytes(bytes, columnCount) : std::nullopt;
         if (!cols)
-            throw ERegistryException(QStringLiteral("Ошибка чтения реестра."));
+            throw ERegistryException(
+                QCoreApplication::translate("Settings", "Ошибка чтения реестра."));
         w.Columns = cols;
     } catch (const ERegistryException& e) {
         out.Error = e.Message();
@@ -111,4 +113,18 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
 
 bool DeleteServerKey(TRegistry& reg, const QUuid& id) {
     return reg.DeleteKey(kServers + QLatin1Char('\\') + GuidText(id));
+}
+
+QString ReadLanguageSetting(TRegistry& reg) {
+    try {
+        if (!reg.OpenKey(kRoot, false))
+            return QString();
+        const QString language = reg.GetDataType(QStringLiteral("Language")) == rdString
+                                     ? reg.ReadString(QStringLiteral("Language"))
+                                     : QString();
+        reg.CloseKey();
+        return language;
+    } catch (const ERegistryException&) {
+        return QString();
+    }
 }

@@ -51,5 +51,9 @@ void WriteSettings(TRegistry& registry, const QList<TServer*>& servers, bool win
                    int width, int height, bool hideSys, int sortColumn, int sortDirection,
                    const TSavedCols& columns);
 
+// The "Language" value ("ru", "en"), read before the first window; empty when it is
+// missing or cannot be read (the locale decides then). Never throws.
+QString ReadLanguageSetting(TRegistry& registry);
+
 // Deletes a server's key with everything below it; false when it did not exist.
 bool DeleteServerKey(TRegistry& registry, const QUuid& id);

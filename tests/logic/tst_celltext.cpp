@@ -101,7 +101,7 @@ void TestCellText::columnTable() {
         const TMonitorColumn& c = columns[i];
         QCOMPARE(c.Index, i);
         QCOMPARE(c.DefaultVisible, i <= 13);
-        captions << c.Caption.toString();
+        captions << QString::fromUtf8(c.Caption);
         widths << c.DefaultWidth;
         // Numbers right, dates centred, everything else left; Blocking is a
         // number shown left.

@@ -1,0 +1,85 @@
+#include "app/commandline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+// Built afresh for every use: the descriptions are translated when they are made.
+struct TParser {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QCoreApplication::translate("CommandLine", "Показать эту справку.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QCoreApplication::translate("CommandLine", "Показать версию.")};
+    QCommandLineOption lang{
+        QStringLiteral("lang"),
+        QCoreApplication::translate("CommandLine",
+                                    "Язык интерфейса: ru или en (по умолчанию язык системы)."),
+        QStringLiteral("ru|en")};
+    QCommandLineOption server{
+        QStringLiteral("server"),
+        QCoreApplication::translate(
+            "CommandLine", "Выбрать сохранённое подключение с этим именем и подключиться."),
+        QCoreApplication::translate("CommandLine", "имя")};
+
+    TParser() {
+        parser.setApplicationDescription(QCoreApplication::translate(
+            "CommandLine", "Dervel показывает, что выполняется на Microsoft SQL Server."));
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOptions({help, version, lang, server});
+    }
+};
+
+} // namespace
+
+TCommandLine ParseCommandLine(const QStringList& AArguments) {
+    TParser p;
+    TCommandLine result;
+    if (!p.parser.parse(AArguments)) {
+        result.Action = TCommandLine::TAction::Error;
+        result.Error = p.parser.errorText();
+        return result;
+    }
+    if (!p.parser.positionalArguments().isEmpty()) {
+        result.Action = TCommandLine::TAction::Error;
+        result.Error = QCoreApplication::translate("CommandLine", "Лишний аргумент: %1")
+                           .arg(p.parser.positionalArguments().first());
+        return result;
+    }
+    if (p.parser.isSet(p.help)) {
+        result.Action = TCommandLine::TAction::Help;
+        return result;
+    }
+    if (p.parser.isSet(p.version)) {
+        result.Action = TCommandLine::TAction::Version;
+        return result;
+    }
+    if (p.parser.isSet(p.lang)) {
+        result.Language = ParseLanguage(p.parser.value(p.lang));
+        const QString code = p.parser.value(p.lang).toLower();
+        if (!result.Language || (code != u"ru" && code != u"en")) {
+            result.Action = TCommandLine::TAction::Error;
+            result.Error =
+                QCoreApplication::translate("CommandLine", "Неизвестный язык: %1 (нужно ru или en)")
+                    .arg(p.parser.value(p.lang));
+            return result;
+        }
+    }
+    result.Server = p.parser.value(p.server);
+    if (p.parser.isSet(p.server) && result.Server.isEmpty()) {
+        result.Action = TCommandLine::TAction::Error;
+        result.Error =
+            QCoreApplication::translate("CommandLine", "Не указано имя подключения для --server");
+    }
+    return result;
+}
+
+QString CommandLineHelp() {
+    TParser p;
+    return p.parser.helpText();
+}
+
+QString CommandLineVersion() {
+    return QStringLiteral("Dervel %1\n").arg(QStringLiteral(DERVEL_VERSION));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The program's command line: what to do at start, read before any window exists so
+// that --help and --version work without a display.
+
+#include "language/language.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct TCommandLine {
+    enum class TAction { Run, Help, Version, Error };
+    TAction Action = TAction::Run;
+    QString Error;                     // for Error: what was wrong, one line
+    std::optional<TLanguage> Language; // --lang
+    QString Server;                    // --server: the entry to focus and connect at start
+};
+
+// The arguments as QCoreApplication::arguments() gives them, the program's name first.
+TCommandLine ParseCommandLine(const QStringList& AArguments);
+
+// The texts printed for --help and --version, in the language installed.
+QString CommandLineHelp();
+QString CommandLineVersion();
+
+// Exit statuses: 0 after --help and --version, 2 for a command line that cannot be used.
+inline constexpr int kExitUsage = 2;

@@ -1,0 +1,970 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ru_RU">
+<context>
+    <name>ActivityLog</name>
+    <message>
+        <source>Запись в файл</source>
+        <translation>Record to file</translation>
+    </message>
+    <message>
+        <source>Запись остановлена:<byte value="xd"/>
+%1.<byte value="xd"/>
+Файл %2.</source>
+        <translation>Recording stopped:<byte value="xd"/>
+%1.<byte value="xd"/>
+File %2.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Показать эту справку.</source>
+        <translation>Show this help.</translation>
+    </message>
+    <message>
+        <source>Показать версию.</source>
+        <translation>Show the version.</translation>
+    </message>
+    <message>
+        <source>Язык интерфейса: ru или en (по умолчанию язык системы).</source>
+        <translation>The language of the interface: ru or en (the system&apos;s by default).</translation>
+    </message>
+    <message>
+        <source>Выбрать сохранённое подключение с этим именем и подключиться.</source>
+        <translation>Select the saved server entry of this name and connect to it.</translation>
+    </message>
+    <message>
+        <source>имя</source>
+        <translation>name</translation>
+    </message>
+    <message>
+        <source>Dervel показывает, что выполняется на Microsoft SQL Server.</source>
+        <translation>Dervel shows what is running on Microsoft SQL Server.</translation>
+    </message>
+    <message>
+        <source>Лишний аргумент: %1</source>
+        <translation>Unexpected argument: %1</translation>
+    </message>
+    <message>
+        <source>Неизвестный язык: %1 (нужно ru или en)</source>
+        <translation>Unknown language: %1 (ru or en)</translation>
+    </message>
+    <message>
+        <source>Не указано имя подключения для --server</source>
+        <translation>No server entry name given to --server</translation>
+    </message>
+    <message>
+        <source>Справка: dervel --help</source>
+        <translation>Try: dervel --help</translation>
+    </message>
+    <message>
+        <source>Нет сохранённого подключения «%1».</source>
+        <translation>No saved server entry &quot;%1&quot;.</translation>
+    </message>
+</context>
+<context>
+    <name>Filters</name>
+    <message>
+        <source>&lt;all statuses&gt;</source>
+        <translation>&lt;all statuses&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;%1 statuses&gt;</source>
+        <translation>&lt;%1 statuses&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;all databases&gt;</source>
+        <translation>&lt;all databases&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;empty&gt;</source>
+        <translation>&lt;empty&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>KillSession</name>
+    <message>
+        <source>Завершить процесс SPID=%1, Login=%2?</source>
+        <translation>Kill process SPID=%1, Login=%2?</translation>
+    </message>
+    <message>
+        <source>Процесс SPID=%1, Login=%2 не найден.</source>
+        <translation>Process SPID=%1, Login=%2 not found.</translation>
+    </message>
+    <message>
+        <source>Kill process</source>
+        <translation>Kill process</translation>
+    </message>
+</context>
+<context>
+    <name>MonitorColumns</name>
+    <message>
+        <source>SPID</source>
+        <translation>SPID</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Command</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>Database</source>
+        <translation>Database</translation>
+    </message>
+    <message>
+        <source>Program</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>Login Time</source>
+        <translation>Login Time</translation>
+    </message>
+    <message>
+        <source>Last Query Time</source>
+        <translation>Last Query Time</translation>
+    </message>
+    <message>
+        <source>CPU</source>
+        <translation>CPU</translation>
+    </message>
+    <message>
+        <source>I/O</source>
+        <translation>I/O</translation>
+    </message>
+    <message>
+        <source>Memory</source>
+        <translation>Memory</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>NT Login</source>
+        <translation>NT Login</translation>
+    </message>
+    <message>
+        <source>Blocking</source>
+        <translation>Blocking</translation>
+    </message>
+    <message>
+        <source>Client Interface</source>
+        <translation>Client Interface</translation>
+    </message>
+    <message>
+        <source>NT Domain</source>
+        <translation>NT Domain</translation>
+    </message>
+    <message>
+        <source>Elapsed Time</source>
+        <translation>Elapsed Time</translation>
+    </message>
+    <message>
+        <source>I/O Reads</source>
+        <translation>I/O Reads</translation>
+    </message>
+    <message>
+        <source>I/O Writes</source>
+        <translation>I/O Writes</translation>
+    </message>
+    <message>
+        <source>Logical Reads</source>
+        <translation>Logical Reads</translation>
+    </message>
+    <message>
+        <source>Lock Timeout</source>
+        <translation>Lock Timeout</translation>
+    </message>
+    <message>
+        <source>Row Count</source>
+        <translation>Row Count</translation>
+    </message>
+    <message>
+        <source>Original Login</source>
+        <translation>Original Login</translation>
+    </message>
+    <message>
+        <source>Open Tran</source>
+        <translation>Open Tran</translation>
+    </message>
+    <message>
+        <source>Wait Type</source>
+        <translation>Wait Type</translation>
+    </message>
+    <message>
+        <source>Wait Time</source>
+        <translation>Wait Time</translation>
+    </message>
+    <message>
+        <source>Wait Resource</source>
+        <translation>Wait Resource</translation>
+    </message>
+    <message>
+        <source>Nested Level</source>
+        <translation>Nested Level</translation>
+    </message>
+    <message>
+        <source>CLR</source>
+        <translation>CLR</translation>
+    </message>
+    <message>
+        <source>Net Transport</source>
+        <translation>Net Transport</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Auth Scheme</source>
+        <translation>Auth Scheme</translation>
+    </message>
+    <message>
+        <source>Client Address</source>
+        <translation>Client Address</translation>
+    </message>
+    <message>
+        <source>Client Port</source>
+        <translation>Client Port</translation>
+    </message>
+    <message>
+        <source>Server Address</source>
+        <translation>Server Address</translation>
+    </message>
+    <message>
+        <source>Server Port</source>
+        <translation>Server Port</translation>
+    </message>
+    <message>
+        <source>Isolation Level</source>
+        <translation>Isolation Level</translation>
+    </message>
+</context>
+<context>
+    <name>Prompts</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>Sampler</name>
+    <message>
+        <source>Неизвестная ошибка.</source>
+        <translation>Unknown error.</translation>
+    </message>
+</context>
+<context>
+    <name>Server</name>
+    <message>
+        <source>Ошибка при подключении к %1:<byte value="xd"/>
+%2</source>
+        <translation>Cannot connect to %1:<byte value="xd"/>
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>SessionDetail</name>
+    <message>
+        <source> No statesments available</source>
+        <translation> No statements available</translation>
+    </message>
+    <message>
+        <source> Error</source>
+        <translation> Error</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>Ошибка чтения реестра.</source>
+        <translation>Cannot read the settings.</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsFile</name>
+    <message>
+        <source>файл пуст</source>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>файл не является текстом UTF-16</source>
+        <translation>the file is not valid UTF-16 text</translation>
+    </message>
+    <message>
+        <source>строка не является текстом UTF-8</source>
+        <translation>the line is not UTF-8 text</translation>
+    </message>
+    <message>
+        <source>файл обрывается внутри строки</source>
+        <translation>the file ends inside this line</translation>
+    </message>
+    <message>
+        <source>строка содержит символ NUL</source>
+        <translation>the line holds a NUL character</translation>
+    </message>
+    <message>
+        <source>первая строка не &quot;Windows Registry Editor Version 5.00&quot;</source>
+        <translation>the first line is not &quot;Windows Registry Editor Version 5.00&quot;</translation>
+    </message>
+    <message>
+        <source>строка не является ни разделом, ни параметром</source>
+        <translation>the line is neither a key nor a value</translation>
+    </message>
+    <message>
+        <source>в имени раздела нет закрывающей &quot;]&quot;</source>
+        <translation>the key name has no closing &quot;]&quot;</translation>
+    </message>
+    <message>
+        <source>раздел находится не в HKEY_CURRENT_USER</source>
+        <translation>the key is not below HKEY_CURRENT_USER</translation>
+    </message>
+    <message>
+        <source>в пути раздела есть пустое имя</source>
+        <translation>the key path has an empty name</translation>
+    </message>
+    <message>
+        <source>обратная косая черта в кавычках должна предшествовать \ или &quot;</source>
+        <translation>a backslash in quotes must escape \ or &quot;</translation>
+    </message>
+    <message>
+        <source>у текста в кавычках нет закрывающей кавычки</source>
+        <translation>the quoted text has no closing quote</translation>
+    </message>
+    <message>
+        <source>неверный шестнадцатеричный байт &quot;%1&quot;</source>
+        <translation>bad hex byte &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>параметр в удаляемом разделе</source>
+        <translation>a value under a key being deleted</translation>
+    </message>
+    <message>
+        <source>параметр перед первым разделом</source>
+        <translation>a value before the first key</translation>
+    </message>
+    <message>
+        <source>после имени параметра нет &quot;=&quot;</source>
+        <translation>the value name is not followed by &quot;=&quot;</translation>
+    </message>
+    <message>
+        <source>текст после закрывающей кавычки</source>
+        <translation>text after the closing quote</translation>
+    </message>
+    <message>
+        <source>для dword нужно от 1 до 8 шестнадцатеричных цифр</source>
+        <translation>a dword needs 1 to 8 hex digits</translation>
+    </message>
+    <message>
+        <source>неверный тип параметра в &quot;hex(...)&quot;</source>
+        <translation>bad value type in &quot;hex(...)&quot;</translation>
+    </message>
+    <message>
+        <source>после &quot;hex&quot; нет &quot;:&quot;</source>
+        <translation>&quot;hex&quot; is not followed by &quot;:&quot;</translation>
+    </message>
+    <message>
+        <source>шестнадцатеричные данные продолжаются за концом файла</source>
+        <translation>the hex data continues past the end of the file</translation>
+    </message>
+    <message>
+        <source>неизвестный вид параметра</source>
+        <translation>unknown kind of value</translation>
+    </message>
+    <message>
+        <source>файл больше %1 байт</source>
+        <translation>the file is larger than %1 bytes</translation>
+    </message>
+    <message>
+        <source>Файл настроек &quot;%1&quot; повреждён в строке %2: %3.</source>
+        <translation>The settings file &quot;%1&quot; is damaged at line %2: %3.</translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+Переименовать его не удалось (%1), поэтому настройки в него не записываются.</source>
+        <translation><byte value="xd"/>
+It could not be renamed (%1), so no settings are written to it.</translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+Он сохранён как &quot;%1&quot;, настройки записываются в новый файл.</source>
+        <translation><byte value="xd"/>
+It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusBar</name>
+    <message>
+        <source>ПАУЗА</source>
+        <translation>PAUSED</translation>
+    </message>
+    <message>
+        <source>Всего процессов</source>
+        <translation>Sessions in all</translation>
+    </message>
+    <message>
+        <source>Заблокированных процессов</source>
+        <translation>Blocked sessions</translation>
+    </message>
+    <message>
+        <source>Отмеченных процессов</source>
+        <translation>Marked sessions</translation>
+    </message>
+</context>
+<context>
+    <name>TConnectionForm</name>
+    <message>
+        <source>Наименование подключения</source>
+        <translation>Connection name</translation>
+    </message>
+    <message>
+        <source>Строка подключения</source>
+        <translation>Connection string</translation>
+    </message>
+    <message>
+        <source>ОК</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Поключение</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>Внимание! Пароль будет сохранён в открытом виде. Продолжить?</source>
+        <translation>Warning: the password will be stored as plain text. Continue?</translation>
+    </message>
+</context>
+<context>
+    <name>TContainerForm</name>
+    <message>
+        <source>Просмотр</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Процесс не найден.</source>
+        <translation>Process not found.</translation>
+    </message>
+</context>
+<context>
+    <name>TDataLinkDialog</name>
+    <message>
+        <source>Встроенная безопасность Windows</source>
+        <translation>Windows integrated security</translation>
+    </message>
+    <message>
+        <source>Имя пользователя и пароль:</source>
+        <translation>User name and password:</translation>
+    </message>
+    <message>
+        <source>Пустой пароль</source>
+        <translation>Blank password</translation>
+    </message>
+    <message>
+        <source>Разрешить сохранение пароля</source>
+        <translation>Allow saving the password</translation>
+    </message>
+    <message>
+        <source>Проверить подключение</source>
+        <translation>Test connection</translation>
+    </message>
+    <message>
+        <source>ОК</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Свойства канала передачи данных</source>
+        <translation>Data link properties</translation>
+    </message>
+    <message>
+        <source>имя, имя\экземпляр или имя,порт</source>
+        <translation>name, name\instance or name,port</translation>
+    </message>
+    <message>
+        <source>Вход на сервер</source>
+        <translation>Log on to the server</translation>
+    </message>
+    <message>
+        <source>Пользователь:</source>
+        <translation>User:</translation>
+    </message>
+    <message>
+        <source>Пароль:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>Поставщик:</source>
+        <translation>Provider:</translation>
+    </message>
+    <message>
+        <source>Имя сервера:</source>
+        <translation>Server name:</translation>
+    </message>
+    <message>
+        <source>База данных:</source>
+        <translation>Database:</translation>
+    </message>
+    <message>
+        <source>Время ожидания подключения, с:</source>
+        <translation>Connect timeout, s:</translation>
+    </message>
+    <message>
+        <source>Проверка подключения выполнена успешно.</source>
+        <translation>Test connection succeeded.</translation>
+    </message>
+    <message>
+        <source>Проверка подключения</source>
+        <translation>Test connection</translation>
+    </message>
+</context>
+<context>
+    <name>THelpForm</name>
+    <message>
+        <source>Running</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>Runnable</source>
+        <translation>Runnable</translation>
+    </message>
+    <message>
+        <source>Blocking</source>
+        <translation>Blocking</translation>
+    </message>
+    <message>
+        <source>Blocked</source>
+        <translation>Blocked</translation>
+    </message>
+    <message>
+        <source>Suspended</source>
+        <translation>Suspended</translation>
+    </message>
+    <message>
+        <source>Dormant</source>
+        <translation>Dormant</translation>
+    </message>
+    <message>
+        <source>System</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>It&apos;s me</source>
+        <translation>It&apos;s me</translation>
+    </message>
+</context>
+<context>
+    <name>TLoginDialog</name>
+    <message>
+        <source>Авторизация</source>
+        <translation>Log in</translation>
+    </message>
+    <message>
+        <source>Пользователь:</source>
+        <translation>User:</translation>
+    </message>
+    <message>
+        <source>Пароль:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>ОК</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Покдключение: %1</source>
+        <translation>Connection: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>Скрыть панель подключений (F2)</source>
+        <translation>Hide the server panel (F2)</translation>
+    </message>
+    <message>
+        <source>Ошибка при загрузке настроек:<byte value="xd"/>
+</source>
+        <translation>Cannot load the settings:<byte value="xd"/>
+</translation>
+    </message>
+    <message>
+        <source>Ошибка при сохранении настроек:<byte value="xd"/>
+</source>
+        <translation>Cannot save the settings:<byte value="xd"/>
+</translation>
+    </message>
+    <message>
+        <source>Скрыть/показать панель подключений</source>
+        <translation>Hide/show the server panel</translation>
+    </message>
+    <message>
+        <source>Обновить</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Обновить данные</source>
+        <translation>Refresh now</translation>
+    </message>
+    <message>
+        <source>Очистить</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Очистить все фильтры</source>
+        <translation>Clear all filters</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Закрыть программу</source>
+        <translation>Exit Dervel</translation>
+    </message>
+    <message>
+        <source>Завершить процесс</source>
+        <translation>Kill process</translation>
+    </message>
+    <message>
+        <source>Просмотр</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Просмотр блокирующего процесса</source>
+        <translation>Details with the blocker</translation>
+    </message>
+    <message>
+        <source>Помощь</source>
+        <translation>Legend</translation>
+    </message>
+    <message>
+        <source>Пометить</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>Снять все пометки</source>
+        <translation>Clear all marks</translation>
+    </message>
+    <message>
+        <source>Завершить отмеченные</source>
+        <translation>Kill marked</translation>
+    </message>
+    <message>
+        <source>Просмотр	Enter</source>
+        <translation>Details	Enter</translation>
+    </message>
+    <message>
+        <source>Просмотр с блокирующим	Ctrl+Enter</source>
+        <translation>Details with the blocker	Ctrl+Enter</translation>
+    </message>
+    <message>
+        <source>Пометить	Space</source>
+        <translation>Mark	Space</translation>
+    </message>
+    <message>
+        <source>Снять все пометки	Shift+Space</source>
+        <translation>Clear all marks	Shift+Space</translation>
+    </message>
+    <message>
+        <source>Завершить процесс	Del</source>
+        <translation>Kill process	Del</translation>
+    </message>
+    <message>
+        <source>Завершить отмеченные	Ctrl+Del</source>
+        <translation>Kill marked	Ctrl+Del</translation>
+    </message>
+    <message>
+        <source>Невозможно получить данные.</source>
+        <translation>Cannot get the data.</translation>
+    </message>
+    <message>
+        <source>Сообщение от провайдера:</source>
+        <translation>The provider says:</translation>
+    </message>
+    <message>
+        <source>Показать панель подключений (F2)</source>
+        <translation>Show the server panel (F2)</translation>
+    </message>
+    <message>
+        <source>Снять пометку	Space</source>
+        <translation>Unmark	Space</translation>
+    </message>
+</context>
+<context>
+    <name>TMonitorToolBar</name>
+    <message>
+        <source>0 с</source>
+        <translation>0 s</translation>
+    </message>
+    <message>
+        <source>0.1 с</source>
+        <translation>0.1 s</translation>
+    </message>
+    <message>
+        <source>1 с</source>
+        <translation>1 s</translation>
+    </message>
+    <message>
+        <source>2 с</source>
+        <translation>2 s</translation>
+    </message>
+    <message>
+        <source>5 с</source>
+        <translation>5 s</translation>
+    </message>
+    <message>
+        <source>10 с</source>
+        <translation>10 s</translation>
+    </message>
+    <message>
+        <source>30 с</source>
+        <translation>30 s</translation>
+    </message>
+    <message>
+        <source>1 мин</source>
+        <translation>1 min</translation>
+    </message>
+    <message>
+        <source>2 мин</source>
+        <translation>2 min</translation>
+    </message>
+    <message>
+        <source>5 мин</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>10 мин</source>
+        <translation>10 min</translation>
+    </message>
+    <message>
+        <source>30 мин</source>
+        <translation>30 min</translation>
+    </message>
+    <message>
+        <source>1 ч</source>
+        <translation>1 h</translation>
+    </message>
+    <message>
+        <source>Период опроса сервера</source>
+        <translation>Sampling period</translation>
+    </message>
+    <message>
+        <source>Следить за фокусом</source>
+        <translation>Follow focus</translation>
+    </message>
+    <message>
+        <source>Прокручивать до выделенной строки</source>
+        <translation>Scroll to the focused row</translation>
+    </message>
+    <message>
+        <source>Запись в файл</source>
+        <translation>Record to file</translation>
+    </message>
+    <message>
+        <source>Завершить процесс (Del)</source>
+        <translation>Kill process (Del)</translation>
+    </message>
+    <message>
+        <source>Просмотр (Enter)</source>
+        <translation>Details (Enter)</translation>
+    </message>
+    <message>
+        <source>Просмотр блокирующего процесса (Ctrl+Enter)</source>
+        <translation>Details with the blocker (Ctrl+Enter)</translation>
+    </message>
+    <message>
+        <source>Блокировки</source>
+        <translation>Blocking</translation>
+    </message>
+    <message>
+        <source>Блокирующие/блокируемые процессы (Ctrl+B)</source>
+        <translation>Blocking and blocked sessions only (Ctrl+B)</translation>
+    </message>
+    <message>
+        <source>Скрыть системные процессы</source>
+        <translation>Hide system sessions</translation>
+    </message>
+    <message>
+        <source>&lt;login&gt;</source>
+        <translation>&lt;login&gt;</translation>
+    </message>
+    <message>
+        <source>Фильтр по имени входа</source>
+        <translation>Filter by login</translation>
+    </message>
+    <message>
+        <source>Фильтр по наименованию базы данных</source>
+        <translation>Filter by database</translation>
+    </message>
+</context>
+<context>
+    <name>TSelColForm</name>
+    <message>
+        <source>Показывать колонки</source>
+        <translation>Columns</translation>
+    </message>
+    <message>
+        <source>Отметить все</source>
+        <translation>Check all</translation>
+    </message>
+    <message>
+        <source>Очистить всё</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <source>Принять</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Настройка по умолчанию</source>
+        <translation>Default layout</translation>
+    </message>
+    <message>
+        <source>По умолчанию</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <source>Показывать колонки (недоступно, пока идёт запись в файл)</source>
+        <translation>Columns (read-only while recording to a file)</translation>
+    </message>
+    <message>
+        <source>Будут восстановлены видимость, порядок и размеры колонок. Продолжить?</source>
+        <translation>The columns&apos; visibility, order and widths will be restored. Continue?</translation>
+    </message>
+</context>
+<context>
+    <name>TServerListModel</name>
+    <message>
+        <source>&lt;не указано&gt;</source>
+        <translation>&lt;unnamed&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>TServerPanel</name>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Добавить подключение</source>
+        <translation>Add a server</translation>
+    </message>
+    <message>
+        <source>Подключить</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Отключить</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>Изменить</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>Изменить подключение</source>
+        <translation>Edit server</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Удалить подключение</source>
+        <translation>Delete server</translation>
+    </message>
+    <message>
+        <source>Новое подключение</source>
+        <translation>New server</translation>
+    </message>
+    <message>
+        <source>Удалить подключение?</source>
+        <translation>Delete this server?</translation>
+    </message>
+    <message>
+        <source>Удаление</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Не удалось прервать соединение. Превышено время ожидания.</source>
+        <translation>Cannot close the connection: timed out.</translation>
+    </message>
+</context>
+<context>
+    <name>TStatusPanel</name>
+    <message>
+        <source>Все</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>ОК</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>TViewForm</name>
+    <message>
+        <source>Обновить (F5)</source>
+        <translation>Refresh (F5)</translation>
+    </message>
+    <message>
+        <source>Kill</source>
+        <translation>Kill</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Вверх</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>Вниз</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>Выделить и скопировать всё</source>
+        <translation>Select and copy all</translation>
+    </message>
+    <message>
+        <source>Копировать</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Перенос по словам</source>
+        <translation>Word wrap</translation>
+    </message>
+</context>
+</TS>
