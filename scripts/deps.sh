@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Dervel needs, only those that are missing.
-# Usage: scripts/deps.sh [build|run]   (default: run, which is a superset)
+# Usage: scripts/deps.sh [build|run|package]   (default: run)
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ pkg-config clang-format
@@ -9,12 +9,15 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             clang libclang-rt-14-dev
             xvfb xauth x11-utils
             qt6-l10n-tools qt6-translations-l10n)
+# Building and checking the Debian package.
+package_pkgs=(dpkg-dev desktop-file-utils appstream)
 # Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.
 font_pkgs=(fonts-wine fonts-liberation fonts-liberation2 fonts-dejavu-core)
 
 case "${1:-run}" in
   build|run) wanted=("${build_pkgs[@]}" "${font_pkgs[@]}") ;;
-  *) echo "usage: $0 [build|run]" >&2; exit 2 ;;
+  package) wanted=("${build_pkgs[@]}" "${font_pkgs[@]}" "${package_pkgs[@]}") ;;
+  *) echo "usage: $0 [build|run|package]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -9,6 +9,7 @@
 #include "app/mainform.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"
+#include "language/language.h"
 #include "platform/registry.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
@@ -58,6 +59,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     InstallFontSubstitutes();
+    // In the locale's language, as the program shows itself.
+    InstallTranslations(
+        LanguageFromEnvironment([](const char* name) { return qEnvironmentVariable(name); }));
     const QString out = QString::fromLocal8Bit(argv[2]);
     QProcess server;
     server.start(QString::fromLocal8Bit(argv[1]),
@@ -108,7 +112,8 @@ int main(int argc, char* argv[]) {
         d->resize(d->width(), 700);
         d->show();
         settle(800);
-        ok = save(d, out + (d->windowTitle() == QStringLiteral("Просмотр")
+        ok = save(d, out + (d->windowTitle() ==
+                                    QCoreApplication::translate("TContainerForm", "Просмотр")
                                 ? QStringLiteral("/blocking-pair.png")
                                 : QStringLiteral("/session-detail.png"))) &&
              ok;

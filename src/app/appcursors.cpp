@@ -3,6 +3,8 @@
 #include "app/imagelists.h"
 
 #include <QBitmap>
+#include <QGuiApplication>
+#include <QPixmap>
 
 namespace {
 
@@ -27,20 +29,33 @@ QCursor cursorFrom(const QImage& picture, QPoint hotSpot) {
                    hotSpot.y());
 }
 
-QImage leftPicture() {
+QImage leftPicture(int size) {
     // Straight alpha, so the colour test above sees the drawn colours.
-    return RenderSvgImage(QStringLiteral(":/images/arrow-left-cursor.svg"),
-                          QSize(kCursorSize, kCursorSize))
+    return RenderSvgImage(QStringLiteral(":/images/arrow-left-cursor.svg"), QSize(size, size))
         .convertToFormat(QImage::Format_ARGB32);
+}
+
+// On a scaled screen a two-colour bitmap would show at its 32 device pixels, half the size
+// of everything around it: there the cursor is a picture drawn for the screen's pixels,
+// with the same hot spot in the window's own coordinates.
+QCursor cursorFor(bool mirrored) {
+    const QPoint hotSpot =
+        mirrored ? QPoint(kCursorSize - 1 - kLeftHotSpot.x(), kLeftHotSpot.y()) : kLeftHotSpot;
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    if (ratio <= 1.0)
+        return cursorFrom(leftPicture(kCursorSize).mirrored(mirrored, false), hotSpot);
+    QPixmap picture =
+        QPixmap::fromImage(leftPicture(qRound(kCursorSize * ratio)).mirrored(mirrored, false));
+    picture.setDevicePixelRatio(ratio);
+    return QCursor(picture, hotSpot.x(), hotSpot.y());
 }
 
 } // namespace
 
 QCursor ArrowLeftCursor() {
-    return cursorFrom(leftPicture(), kLeftHotSpot);
+    return cursorFor(false);
 }
 
 QCursor ArrowRightCursor() {
-    return cursorFrom(leftPicture().mirrored(true, false),
-                      QPoint(kCursorSize - 1 - kLeftHotSpot.x(), kLeftHotSpot.y()));
+    return cursorFor(true);
 }

@@ -79,6 +79,7 @@ private slots:
     void tints();
     void applicationIcon();
     void cursors();
+    void cursorsFollowTheScreensScale();
 };
 
 void TestImages::everySvgIsValid() {
@@ -177,6 +178,8 @@ void TestImages::applicationIcon() {
 }
 
 void TestImages::cursors() {
+    if (qApp->devicePixelRatio() > 1.0)
+        QSKIP("two-colour cursors are made for an unscaled screen");
     const QCursor left = ArrowLeftCursor();
     const QCursor right = ArrowRightCursor();
     QCOMPARE(left.shape(), Qt::BitmapCursor);
@@ -198,6 +201,29 @@ void TestImages::cursors() {
 
     QCOMPARE(bitsOf(right), bits.mirrored(true, false));
     QCOMPARE(maskOf(right), mask.mirrored(true, false));
+}
+
+// Run again with QT_SCALE_FACTOR=2: the cursors are drawn for the screen's pixels, twice as
+// many, with the same picture and hot spot.
+void TestImages::cursorsFollowTheScreensScale() {
+    const qreal ratio = qApp->devicePixelRatio();
+    if (ratio <= 1.0)
+        QSKIP("an unscaled screen");
+    const QCursor left = ArrowLeftCursor();
+    const QCursor right = ArrowRightCursor();
+    QCOMPARE(left.shape(), Qt::BitmapCursor);
+    QCOMPARE(left.hotSpot(), QPoint(21, 14));
+    QCOMPARE(right.hotSpot(), QPoint(10, 14));
+    const QPixmap picture = left.pixmap();
+    QCOMPARE(picture.devicePixelRatio(), ratio);
+    QCOMPARE(picture.size(), QSize(qRound(32 * ratio), qRound(32 * ratio)));
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    const auto at = [&](int x, int y) { return image.pixel(qRound(x * ratio), qRound(y * ratio)); };
+    QVERIFY(qAlpha(at(21, 14)) >= 128 && qGray(at(21, 14)) < 128); // the dot under the hot spot
+    QVERIFY(qAlpha(at(7, 14)) >= 128 && qGray(at(7, 14)) < 128);   // the triangle's point
+    QVERIFY(qAlpha(at(28, 14)) < 128);
+    QCOMPARE(right.pixmap().toImage().convertToFormat(QImage::Format_ARGB32),
+             image.mirrored(true, false));
 }
 
 QTEST_MAIN(TestImages)
