@@ -1,11 +1,13 @@
 // dervel-testserver: a loopback SQL Server stand-in for manual runs and the demo.
-//   dervel-testserver --port N [--login NAME:PASSWORD]... [--demo [--seed N] [--sessions N]]
 // Prints "listening on 127.0.0.1:PORT" once it accepts connections and serves until
-// SIGINT or SIGTERM.
+// SIGINT or SIGTERM. --help lists the options.
 
 #include "demo_runner.h"
 #include "demo_workload.h"
+#include "kerberos_acceptor.h"
+#include "sql_browser.h"
 #include "tds_server.h"
+#include "test_certificates.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,23 +15,48 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace {
 
-void usage() {
-    std::fprintf(
-        stderr,
-        "usage: dervel-testserver --port N [--login NAME:PASSWORD]... "
-        "[--demo [--seed N] [--sessions N]]\n"
-        "  --port 0 picks a free port; the default login is sa / Dervel-2026\n"
-        "  --demo keeps the instance busy for as long as it runs: user sessions of several\n"
-        "         applications come and go and run batches through running, runnable and\n"
-        "         suspended, and every minute or so a blocking chain forms and dissolves\n"
-        "  --seed N      the same N gives the same demo (default 1)\n"
-        "  --sessions N  about N user sessions (default 200; 1 to 30000)\n");
+const char* const kUsage =
+    "usage: dervel-testserver --port N [options]\n"
+    "       dervel-testserver --make-certs FOLDER\n"
+    "  --port N              0 picks a free port\n"
+    "  --login NAME:PASSWORD another SQL login (sa / Dervel-2026 always exists)\n"
+    "  --limited-login NAME:PASSWORD\n"
+    "                        a login without VIEW SERVER STATE and ALTER ANY CONNECTION:\n"
+    "                        it sees only its own session and may not kill\n"
+    "  --windows-login PRINCIPAL\n"
+    "                        a login for a Kerberos principal (alice@TEST.LOCAL)\n"
+    "  --keytab FILE         accept integrated security with the service key in FILE\n"
+    "                        (MSSQLSvc/HOST:PORT@REALM)\n"
+    "  --encrypt off|on|required|unsupported\n"
+    "                        the pre-login answer: off encrypts the login only unless the\n"
+    "                        client asks for more (SQL Server's default), on and required\n"
+    "                        encrypt everything, unsupported nothing (the default without\n"
+    "                        a certificate; off is the default with one)\n"
+    "  --cert FILE --key FILE the server's certificate and key, PEM\n"
+    "  --make-certs FOLDER   writes throwaway certificates for trying TLS: ca.pem, and\n"
+    "                        server, expired, wrongname and untrusted (.pem, -key.pem)\n"
+    "  --instance NAME       a named instance: @@SERVERNAME becomes DERVEL-SQL\\NAME\n"
+    "  --browser             answer the SQL Server Browser on UDP 127.0.0.1:1434 for it\n"
+    "  --azure               behave as an Azure SQL Database: sys.databases shows master and\n"
+    "                        the session's database, the session views and KILL only the\n"
+    "                        sessions of that database\n"
+    "  --demo                keep the instance busy for as long as it runs: user sessions of\n"
+    "                        several applications come and go and run batches through\n"
+    "                        running, runnable and suspended, and every minute or so a\n"
+    "                        blocking chain forms and dissolves\n"
+    "  --seed N              the same N gives the same demo (default 1)\n"
+    "  --sessions N          about N user sessions (default 200; 1 to 30000)\n";
+
+int usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
 }
 
 // A whole number in [low, high], or nothing.
@@ -42,56 +69,113 @@ std::optional<long> number(const char* text, long low, long high) {
     return v;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+struct Options {
     long port = -1;
     bool demo = false;
     std::optional<long> seed;
     std::optional<long> sessions;
+    std::optional<testserver::EncryptMode> encrypt;
+    std::string cert, key, keytab, instanceName, makeCerts;
+    bool browser = false;
+};
+
+// NAME:PASSWORD into its parts; false when there is no name.
+bool splitLogin(const std::string& text, std::string& name, std::string& password) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos || colon == 0)
+        return false;
+    name = text.substr(0, colon);
+    password = text.substr(colon + 1);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
     auto instance = std::make_shared<testserver::Instance>();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue =
-            arg == "--port" || arg == "--login" || arg == "--seed" || arg == "--sessions";
-        if (takesValue && i + 1 >= argc) {
-            usage();
-            return 2;
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
         }
+        if (arg == "--demo") {
+            o.demo = true;
+            continue;
+        }
+        if (arg == "--browser") {
+            o.browser = true;
+            continue;
+        }
+        if (arg == "--azure") {
+            instance->setAzureDatabase(true);
+            continue;
+        }
+        if (i + 1 >= argc)
+            return usage();
+        const char* value = argv[++i];
+        std::string name, password;
         if (arg == "--port") {
-            const auto v = number(argv[++i], 0, 65535);
-            if (!v) {
-                usage();
-                return 2;
-            }
-            port = *v;
-        } else if (arg == "--login") {
-            const std::string login = argv[++i];
-            const auto colon = login.find(':');
-            if (colon == std::string::npos || colon == 0) {
-                usage();
-                return 2;
-            }
-            instance->addLogin(login.substr(0, colon), login.substr(colon + 1));
-        } else if (arg == "--demo") {
-            demo = true;
+            const auto v = number(value, 0, 65535);
+            if (!v)
+                return usage();
+            o.port = *v;
+        } else if (arg == "--login" || arg == "--limited-login") {
+            if (!splitLogin(value, name, password))
+                return usage();
+            testserver::LoginRights rights;
+            if (arg == "--limited-login")
+                rights = {false, false};
+            instance->addLogin(name, password, rights);
+        } else if (arg == "--windows-login") {
+            instance->addWindowsLogin(value);
         } else if (arg == "--seed" || arg == "--sessions") {
             const auto v =
-                arg == "--seed" ? number(argv[++i], 0, 4294967295L) : number(argv[++i], 1, 30000);
-            if (!v) {
-                usage();
-                return 2;
-            }
-            (arg == "--seed" ? seed : sessions) = v;
+                arg == "--seed" ? number(value, 0, 4294967295L) : number(value, 1, 30000);
+            if (!v)
+                return usage();
+            (arg == "--seed" ? o.seed : o.sessions) = v;
+        } else if (arg == "--encrypt") {
+            o.encrypt = testserver::parseEncryptMode(value);
+            if (!o.encrypt)
+                return usage();
+        } else if (arg == "--cert") {
+            o.cert = value;
+        } else if (arg == "--key") {
+            o.key = value;
+        } else if (arg == "--keytab") {
+            o.keytab = value;
+        } else if (arg == "--instance") {
+            o.instanceName = value;
+        } else if (arg == "--make-certs") {
+            o.makeCerts = value;
         } else {
-            usage();
-            return 2;
+            return usage();
         }
     }
-    if (port < 0 || (!demo && (seed || sessions))) {
-        usage();
+    if (!o.makeCerts.empty()) {
+        try {
+            testserver::writeTestCertificates(o.makeCerts);
+            std::printf("wrote the test certificates into %s\n", o.makeCerts.c_str());
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "dervel-testserver: %s\n", e.what());
+            return 1;
+        }
+    }
+    const bool certificate = !o.cert.empty() || !o.key.empty();
+    if (o.port < 0 || (!o.demo && (o.seed || o.sessions)) ||
+        (certificate && (o.cert.empty() || o.key.empty())) || (o.browser && o.instanceName.empty()))
+        return usage();
+    const auto encrypt = o.encrypt.value_or(certificate ? testserver::EncryptMode::Off
+                                                        : testserver::EncryptMode::Unsupported);
+    if (encrypt != testserver::EncryptMode::Unsupported && !certificate) {
+        std::fprintf(stderr, "dervel-testserver: --encrypt needs --cert and --key\n");
         return 2;
     }
+    if (!o.instanceName.empty())
+        instance->setServerName("DERVEL-SQL\\" + o.instanceName);
 
     // Block the stop signals before any thread starts, so only sigwait below sees them.
     sigset_t stopSignals;
@@ -102,15 +186,29 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<testserver::DemoWorkload> workload;
     std::unique_ptr<testserver::DemoRunner> runner;
-    if (demo) {
+    if (o.demo) {
         workload = std::make_unique<testserver::DemoWorkload>(
-            *instance, static_cast<unsigned>(seed.value_or(1)),
-            static_cast<int>(sessions.value_or(200)));
+            *instance, static_cast<unsigned>(o.seed.value_or(1)),
+            static_cast<int>(o.sessions.value_or(200)));
         runner = std::make_unique<testserver::DemoRunner>(*workload);
     }
     testserver::TdsServer server(instance);
+    std::unique_ptr<testserver::SqlBrowser> browser;
     try {
-        const auto actual = server.start(static_cast<std::uint16_t>(port));
+        if (certificate)
+            server.setEncryption(encrypt,
+                                 std::make_shared<testserver::TlsCredentials>(o.cert, o.key));
+        if (!o.keytab.empty()) {
+            auto acceptor = std::make_shared<testserver::KerberosAcceptor>(o.keytab);
+            acceptor->check();
+            server.setKerberos(acceptor);
+        }
+        const auto actual = server.start(static_cast<std::uint16_t>(o.port));
+        if (o.browser) {
+            browser = std::make_unique<testserver::SqlBrowser>(
+                "DERVEL-SQL", std::map<std::string, std::uint16_t>{{o.instanceName, actual}});
+            browser->start();
+        }
         std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(actual));
         std::fflush(stdout);
     } catch (const std::exception& e) {
@@ -123,6 +221,8 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &signal);
     if (runner)
         runner->stop();
+    if (browser)
+        browser->stop();
     server.stop();
     return 0;
 }

@@ -668,6 +668,63 @@ private slots:
         QVERIFY(std::find(ids.begin(), ids.end(), 3) != ids.end());
     }
 
+    // What SQL Server shows a login without VIEW SERVER STATE or ALTER ANY CONNECTION.
+    void limitedRights_data() {
+        QTest::addColumn<bool>("viewServerState");
+        QTest::addColumn<bool>("alterAnyConnection");
+        QTest::newRow("neither") << false << false;
+        QTest::newRow("view only") << true << false;
+        QTest::newRow("both") << true << true;
+    }
+
+    void limitedRights() {
+        QFETCH(bool, viewServerState);
+        QFETCH(bool, alterAnyConnection);
+        f->instance.addLogin("limited", "pw", {viewServerState, alterAnyConnection});
+        LoginInfo info;
+        info.user = "limited";
+        info.password = "pw";
+        const int me = f->instance.login(info).spid;
+        QVERIFY(me > 0);
+        auto run = [&](const std::string& sql) {
+            const auto out = f->instance.execute(me, sql);
+            return out.statements.empty() ? StatementOutcome{} : out.statements.front();
+        };
+        const auto perms = run("select HAS_PERMS_BY_NAME(NULL, NULL, 'VIEW SERVER STATE'), "
+                               "HAS_PERMS_BY_NAME(NULL, NULL, 'ALTER ANY CONNECTION'), "
+                               "HAS_PERMS_BY_NAME(NULL, NULL, 'SHUTDOWN')");
+        QVERIFY2(perms.result, qPrintable(message(perms)));
+        QCOMPARE(perms.result->rows[0][0], Value(std::int64_t{viewServerState}));
+        QCOMPARE(perms.result->rows[0][1], Value(std::int64_t{alterAnyConnection}));
+        QCOMPARE(perms.result->rows[0][2], Value());
+
+        const auto sessions = run("select session_id from sys.dm_exec_sessions");
+        QVERIFY2(sessions.result, qPrintable(message(sessions)));
+        QCOMPARE(sessions.result->rows.size() == 1, !viewServerState);
+        if (!viewServerState)
+            QCOMPARE(sessions.result->rows[0][0], Value(std::int64_t{me}));
+        const auto requests = run("select count(*) from sys.dm_exec_requests where session_id=60");
+        QCOMPARE(requests.result->rows[0][0], Value(std::int64_t{viewServerState ? 1 : 0}));
+
+        const auto connections = run("select count(*) from sys.dm_exec_connections");
+        QCOMPARE(connections.failed, !viewServerState);
+        if (!viewServerState) {
+            QCOMPARE(connections.messages[0].number, 300);
+            QCOMPARE(message(connections),
+                     QString("VIEW SERVER STATE permission was denied on object 'server', "
+                             "database 'master'."));
+        }
+
+        const auto kill = run("kill 61");
+        QCOMPARE(kill.failed, !alterAnyConnection);
+        if (!alterAnyConnection) {
+            QCOMPARE(kill.messages[0].number, 6102);
+            QCOMPARE(message(kill),
+                     QString("User does not have permission to use the KILL statement."));
+        }
+        QCOMPARE(f->instance.hasSession(61), !alterAnyConnection);
+    }
+
     void newSessionIdsStartAt51AndGoRound() {
         ScriptedSession s;
         const int a = f->instance.addSession(s);

@@ -63,6 +63,10 @@ private slots:
         QTest::newRow("seed not a number") << QStringList{"--port", "0", "--demo", "--seed", "x"};
         QTest::newRow("sessions without value")
             << QStringList{"--port", "0", "--demo", "--sessions"};
+        QTest::newRow("an unknown encryption") << QStringList{"--port", "0", "--encrypt", "maybe"};
+        QTest::newRow("a certificate without its key")
+            << QStringList{"--port", "0", "--cert", "server.pem"};
+        QTest::newRow("the browser without an instance") << QStringList{"--port", "0", "--browser"};
     }
 
     void rejectsBadArguments() {

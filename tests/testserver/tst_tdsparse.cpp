@@ -5,6 +5,7 @@
 
 #include "rpc_planner.h"
 #include "tds_client_message.h"
+#include "tds_encryption.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,6 +89,35 @@ class TstTdsParse : public QObject {
     Q_OBJECT
 
 private slots:
+    // The pre-login ENCRYPTION answer: SQL Server's default follows a client that asks for
+    // encryption and otherwise encrypts the login only; the other modes answer as they say.
+    void encryptionAnswers_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("client"); // -1: the option is missing
+        QTest::addColumn<int>("answer");
+        using M = testserver::EncryptMode;
+        QTest::newRow("off, client off") << int(M::Off) << 0 << 0;
+        QTest::newRow("off, option missing") << int(M::Off) << -1 << 0;
+        QTest::newRow("off, client on") << int(M::Off) << 1 << 1;
+        QTest::newRow("off, client requires") << int(M::Off) << 3 << 1;
+        QTest::newRow("off, client cannot") << int(M::Off) << 2 << 2;
+        QTest::newRow("on, client off") << int(M::On) << 0 << 1;
+        QTest::newRow("required, client off") << int(M::Required) << 0 << 3;
+        QTest::newRow("unsupported, client on") << int(M::Unsupported) << 1 << 2;
+    }
+
+    void encryptionAnswers() {
+        QFETCH(int, mode);
+        QFETCH(int, client);
+        QFETCH(int, answer);
+        const auto asked = client < 0
+                               ? std::nullopt
+                               : std::optional<std::uint8_t>(static_cast<std::uint8_t>(client));
+        QCOMPARE(
+            int(testserver::encryptionAnswer(static_cast<testserver::EncryptMode>(mode), asked)),
+            answer);
+    }
+
     void seedsParse_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("messages");

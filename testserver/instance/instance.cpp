@@ -36,7 +36,15 @@ struct Instance::Impl {
     mutable std::mutex mutex;
     Catalog catalog;
     Model model{catalog};
-    std::map<std::string, std::pair<std::string, std::string>> logins; // lower name -> name, pwd
+    struct StoredLogin {
+        std::string name;
+        std::string password;
+        bool windows = false;
+        LoginRights rights;
+    };
+    std::map<std::string, StoredLogin> logins; // by lower-case name
+    std::map<int, LoginRights> sessionRights;  // of the sessions that logged in
+    bool azure = false;
     std::mutex handlerMutex;
     std::function<void(int)> killHandler;
     std::optional<std::string> serverName = "DERVEL-SQL";
@@ -131,6 +139,7 @@ struct Instance::Impl {
         model.deleteSession(spid);
         activity.forget(spid);
         nocount.erase(spid);
+        sessionRights.erase(spid);
         ended.push_back(spid);
     }
 
@@ -141,6 +150,11 @@ struct Instance::Impl {
         c.version = version;
         c.now = now();
         c.nocount = nocount.count(spid) > 0;
+        c.azureDatabase = azure;
+        if (const auto rights = sessionRights.find(spid); rights != sessionRights.end()) {
+            c.viewServerState = rights->second.viewServerState;
+            c.alterAnyConnection = rights->second.alterAnyConnection;
+        }
         auto& st = model.db().statement(
             "SELECT s.login_name, s.host_name, s.program_name, s.database_id, d.name "
             "FROM sessions s LEFT JOIN databases d ON d.database_id = s.database_id "
@@ -215,9 +229,12 @@ Message Instance::loginFailed(const std::string& user) {
 LoginResult Instance::login(const LoginInfo& info) {
     std::lock_guard<std::mutex> lock(d->mutex);
     LoginResult result;
-    const auto it = d->logins.find(lower(info.user));
-    if (it == d->logins.end() || it->second.second != info.password) {
-        result.error = loginFailed(info.user);
+    const std::string name = info.principal.value_or(info.user);
+    const auto it = d->logins.find(lower(name));
+    const bool refused = it == d->logins.end() || it->second.windows != info.principal.has_value() ||
+                         (!info.principal && it->second.password != info.password);
+    if (refused) {
+        result.error = loginFailed(name);
         return result;
     }
     const std::string wanted = info.database.empty() ? std::string("master") : info.database;
@@ -229,11 +246,16 @@ LoginResult Instance::login(const LoginInfo& info) {
         cause.text =
             "Cannot open database \"" + wanted + "\" requested by the login. The login failed.";
         result.cause = cause;
-        result.error = loginFailed(info.user);
+        result.error = loginFailed(name);
         return result;
     }
     ScriptedSession session;
-    session.loginName = it->second.first;
+    session.loginName = it->second.name;
+    if (info.principal) {
+        session.ntUserName = name.substr(0, name.find('@'));
+        session.ntDomain = name.find('@') == std::string::npos ? "" : name.substr(name.find('@') + 1);
+        session.connection.authScheme = "KERBEROS";
+    }
     session.hostName = info.host;
     session.programName = info.program;
     session.clientInterfaceName = info.clientInterface;
@@ -245,9 +267,11 @@ LoginResult Instance::login(const LoginInfo& info) {
     session.connection.localNetAddress = info.serverAddress;
     session.connection.localTcpPort = info.serverPort;
     session.connection.netPacketSize = info.packetSize;
+    session.connection.encryptOption = info.encrypted ? "TRUE" : "FALSE";
     session.connection.overrides["protocol_version"] = std::int64_t{info.tdsVersion};
     result.spid = d->insertSession(session);
     d->tdsSessions.insert(result.spid);
+    d->sessionRights[result.spid] = it->second.rights;
     result.ok = true;
     result.database = d->model.databaseName(*dbId).value_or(wanted);
     return result;
@@ -310,9 +334,15 @@ std::uint32_t Instance::versionNumber() const {
     return d->versionNumber;
 }
 
-void Instance::addLogin(const std::string& name, const std::string& password) {
+void Instance::addLogin(const std::string& name, const std::string& password,
+                        LoginRights rights) {
     std::lock_guard<std::mutex> lock(d->mutex);
-    d->logins[lower(name)] = {name, password};
+    d->logins[lower(name)] = {name, password, false, rights};
+}
+
+void Instance::addWindowsLogin(const std::string& principal, LoginRights rights) {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->logins[lower(principal)] = {principal, {}, true, rights};
 }
 
 int Instance::addDatabase(const ScriptedDatabase& s) {
@@ -480,6 +510,19 @@ void Instance::setVersion(const std::string& text, std::uint32_t number) {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->version = text;
     d->versionNumber = number;
+}
+
+void Instance::setAzureDatabase(bool azure) {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->azure = azure;
+    if (azure) {
+        d->version = "Microsoft SQL Azure (RTM) - 12.0.2000.8 \n\tSep 18 2025 19:36:43 \n\t"
+                     "Copyright (C) 2022 Microsoft Corporation\n";
+        d->versionNumber = 0x0C0007D0; // 12.0.2000
+    } else {
+        d->version = kDefaultVersion;
+        d->versionNumber = kDefaultVersionNumber;
+    }
 }
 
 void Instance::setClock(std::function<double()> now) {

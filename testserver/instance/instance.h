@@ -32,6 +32,19 @@ struct LoginInfo {
     int hostProcessId = 0; // ClientPID of LOGIN7
     int packetSize = 4096; // as negotiated
     std::uint32_t tdsVersion = 0x74000004;
+    bool encrypted = false; // the whole connection in TLS, not only the login
+    // Set for integrated security: the client's Kerberos principal, already authenticated
+    // (user and password are then empty).
+    std::optional<std::string> principal;
+    // The login packet's SSPI data (the client's GSSAPI token); the wire layer turns it
+    // into `principal`.
+    std::string sspi;
+};
+
+// The server permissions a login has, of those the instance models.
+struct LoginRights {
+    bool viewServerState = true;    // VIEW SERVER STATE
+    bool alterAnyConnection = true; // ALTER ANY CONNECTION, which KILL needs
 };
 
 struct LoginResult {
@@ -83,7 +96,10 @@ public:
 
     // --- logins ----------------------------------------------------------------------------
     // "sa" with the password "Dervel-2026" exists from the start.
-    void addLogin(const std::string& name, const std::string& password);
+    void addLogin(const std::string& name, const std::string& password, LoginRights rights = {});
+    // A login for a Kerberos principal ("alice@TEST.LOCAL"), as CREATE LOGIN ... FROM
+    // WINDOWS makes one for a domain account.
+    void addWindowsLogin(const std::string& principal, LoginRights rights = {});
 
     // --- scripting the instance (tests, demo) ----------------------------------------------
     // The instance starts with master, tempdb, model, msdb and three user databases, and a
@@ -117,6 +133,9 @@ public:
     // nullopt makes @@SERVERNAME NULL.
     void setServerName(std::optional<std::string> name);
     void setVersion(const std::string& text, std::uint32_t number);
+    // Behaves as an Azure SQL Database: @@VERSION says so, sys.databases holds master and
+    // the session's database, the session views and KILL see that database's sessions.
+    void setAzureDatabase(bool azure);
     // The clock behind login times, request times and getdate(): days since 1900-01-01.
     void setClock(std::function<double()> now);
     double now() const;

@@ -13,7 +13,8 @@ TdsChannel::TdsChannel(int fd) : fd_(fd) {}
 bool TdsChannel::readExact(char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::recv(fd_, buffer + done, size - done, 0);
+        const ssize_t n = tls_ ? tls_->receive(buffer + done, size - done)
+                               : ::recv(fd_, buffer + done, size - done, 0);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -26,22 +27,53 @@ bool TdsChannel::readExact(char* buffer, std::size_t size) {
     return true;
 }
 
+bool TdsChannel::readPacket(TdsPacketHeader& header, std::string& data) {
+    char bytes[tds::kHeaderSize];
+    if (!readExact(bytes, sizeof bytes))
+        return false;
+    const auto parsed = parsePacketHeader(std::string_view(bytes, sizeof bytes));
+    if (!parsed) {
+        broken_ = true;
+        return false;
+    }
+    header = *parsed;
+    data.resize(header.dataSize());
+    if (!readExact(data.data(), data.size()))
+        return false;
+    if (endTlsAfterPacket_) {
+        // The client drops TLS after its first login packet, without a closing alert.
+        endTlsAfterPacket_ = false;
+        tls_.reset();
+    }
+    return true;
+}
+
+bool TdsChannel::startTls(const TlsCredentials& credentials) {
+    auto session = std::make_unique<TlsSession>(credentials);
+    const TlsSession::SendPacket send = [this](const std::string& payload) {
+        return sendPacket(tds::kPrelogin, payload.data(), payload.size(), true);
+    };
+    const TlsSession::ReadPacket read = [this](std::string& payload) {
+        TdsPacketHeader header;
+        return readPacket(header, payload);
+    };
+    if (!session->handshake(send, read)) {
+        broken_ = true;
+        return false;
+    }
+    session->useSocket(fd_);
+    tls_ = std::move(session);
+    return true;
+}
+
 bool TdsChannel::read(TdsMessage& message) {
     TdsMessageAssembler assembler;
     std::string data;
     for (;;) {
-        char header[tds::kHeaderSize];
-        if (!readExact(header, sizeof header))
+        TdsPacketHeader header;
+        if (!readPacket(header, data))
             return false;
-        const auto parsed = parsePacketHeader(std::string_view(header, sizeof header));
-        if (!parsed) {
-            broken_ = true;
-            return false;
-        }
-        data.resize(parsed->dataSize());
-        if (!readExact(data.data(), data.size()))
-            return false;
-        switch (assembler.add(*parsed, data)) {
+        switch (assembler.add(header, data)) {
         case TdsMessageAssembler::State::Complete:
             message = assembler.take();
             return true;
@@ -55,6 +87,8 @@ bool TdsChannel::read(TdsMessage& message) {
 }
 
 bool TdsChannel::waitReadable(int ms) {
+    if (tls_ && tls_->pending() > 0)
+        return true;
     pollfd p{fd_, POLLIN, 0};
     for (;;) {
         const int rc = ::poll(&p, 1, ms);
@@ -67,7 +101,8 @@ bool TdsChannel::waitReadable(int ms) {
 bool TdsChannel::writeAll(const char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::send(fd_, data + done, size - done, MSG_NOSIGNAL);
+        const ssize_t n = tls_ ? tls_->transmit(data + done, size - done)
+                               : ::send(fd_, data + done, size - done, MSG_NOSIGNAL);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EINTR) {

@@ -3,8 +3,10 @@
 // ones at the negotiated packet size, stamping the session id into every header.
 
 #include "tds_packet.h"
+#include "tls_session.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace testserver {
@@ -22,6 +24,13 @@ public:
     // Sends a whole message, split at the packet size.
     bool send(std::uint8_t type, const std::string& payload);
 
+    // TLS from the next packet on: the handshake in PRELOGIN packets, then records on the
+    // socket. False when the handshake fails.
+    bool startTls(const TlsCredentials& credentials);
+    // Login-only encryption: TLS ends after the next packet read (the client's LOGIN7).
+    void endTlsAfterNextPacket() { endTlsAfterPacket_ = true; }
+    bool encrypted() const { return tls_ != nullptr; }
+
     void setPacketSize(int size) { packetSize_ = size; }
     int packetSize() const { return packetSize_; }
     void setSpid(int spid) { spid_ = spid; }
@@ -29,6 +38,7 @@ public:
     int fd() const { return fd_; }
 
 private:
+    bool readPacket(TdsPacketHeader& header, std::string& data);
     bool readExact(char* buffer, std::size_t size);
     bool writeAll(const char* data, std::size_t size);
 
@@ -37,6 +47,8 @@ private:
     int spid_ = 0;
     std::uint8_t packetId_ = 1;
     bool broken_ = false;
+    std::unique_ptr<TlsSession> tls_;
+    bool endTlsAfterPacket_ = false;
 };
 
 } // namespace testserver

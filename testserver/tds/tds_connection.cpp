@@ -22,11 +22,23 @@ std::uint32_t ackVersion(std::uint32_t requested) {
     return 0x74000004u;
 }
 
+// SQL Server's answer to an integrated login it cannot authenticate.
+Message untrustedDomain() {
+    Message m;
+    m.number = 18452;
+    m.severity = 14;
+    m.state = 1;
+    m.text = "Login failed. The login is from an untrusted domain and cannot be used with "
+             "Integrated authentication.";
+    return m;
+}
+
 } // namespace
 
-TdsConnection::TdsConnection(int fd, Instance& instance, Faults& faults, Endpoints endpoints)
-    : fd_(fd), instance_(instance), faults_(faults), endpoints_(std::move(endpoints)),
-      channel_(fd) {}
+TdsConnection::TdsConnection(int fd, Instance& instance, Faults& faults,
+                             const ServerSecurity& security, Endpoints endpoints)
+    : fd_(fd), instance_(instance), faults_(faults), security_(security),
+      endpoints_(std::move(endpoints)), channel_(fd) {}
 
 TdsConnection::~TdsConnection() {
     ::close(fd_);
@@ -91,9 +103,26 @@ void TdsConnection::serve() {
 
 bool TdsConnection::handlePrelogin(const std::string& payload) {
     // SQL Server closes a connection whose PRELOGIN it cannot read.
-    if (!tds::parsePrelogin(payload))
+    const auto request = tds::parsePrelogin(payload);
+    if (!request)
         return false;
-    return channel_.send(tds::kReply, tds::preloginReply(instance_.versionNumber()));
+    std::uint8_t answer = encryptionAnswer(security_.encryption, request->encryption);
+    if (faults_.downgradeEncryption && security_.credentials)
+        answer = tds::kEncryptOff;
+    if (!channel_.send(tds::kReply, tds::preloginReply(instance_.versionNumber(), answer)))
+        return false;
+    if (answer == tds::kEncryptNotSup)
+        return true; // a client that needs encryption goes away now
+    // A server that encrypts everything does not serve a client that cannot.
+    if (request->encryption == tds::kEncryptNotSup)
+        return false;
+    if (!channel_.startTls(*security_.credentials))
+        return false;
+    if (answer == tds::kEncryptOff)
+        channel_.endTlsAfterNextPacket();
+    else
+        encrypted_ = true;
+    return true;
 }
 
 bool TdsConnection::handleLogin(const std::string& payload) {
@@ -104,12 +133,25 @@ bool TdsConnection::handleLogin(const std::string& payload) {
     info->clientPort = endpoints_.clientPort;
     info->serverAddress = endpoints_.serverAddress;
     info->serverPort = endpoints_.serverPort;
+    info->encrypted = encrypted_;
     const std::string server = instance_.serverName();
     LoginResult result;
-    if (faults_.refuseLogins)
+    std::string sspiReply;
+    if (faults_.refuseLogins) {
         result.error = Instance::loginFailed(info->user);
-    else
+    } else if (!info->sspi.empty()) {
+        const auto outcome = security_.kerberos ? security_.kerberos->accept(info->sspi)
+                                                : KerberosAcceptor::Outcome{};
+        if (outcome.ok) {
+            info->principal = outcome.principal;
+            sspiReply = outcome.replyToken;
+            result = instance_.login(*info);
+        } else {
+            result.error = untrustedDomain();
+        }
+    } else {
         result = instance_.login(*info);
+    }
     if (!result.ok) {
         TdsReplyWriter w(channel_);
         if (result.cause)
@@ -133,6 +175,8 @@ bool TdsConnection::handleLogin(const std::string& payload) {
     language.severity = 0;
     language.text = "Changed language setting to us_english.";
     TdsReplyWriter w(channel_);
+    if (!sspiReply.empty())
+        w.append(tds::sspiToken(sspiReply));
     w.append(tds::envChange(1, result.database, "master"));
     w.append(tds::message(changed, server));
     w.append(tds::collationEnvChange());

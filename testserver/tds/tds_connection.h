@@ -6,6 +6,7 @@
 #include "rpc_planner.h"
 #include "tds_channel.h"
 #include "tds_faults.h"
+#include "tds_security.h"
 
 #include <atomic>
 #include <cstdint>
@@ -24,7 +25,8 @@ struct Endpoints {
 
 class TdsConnection {
 public:
-    TdsConnection(int fd, Instance& instance, Faults& faults, Endpoints endpoints);
+    TdsConnection(int fd, Instance& instance, Faults& faults, const ServerSecurity& security,
+                  Endpoints endpoints);
     ~TdsConnection(); // closes the socket
     TdsConnection(const TdsConnection&) = delete;
     TdsConnection& operator=(const TdsConnection&) = delete;
@@ -53,7 +55,9 @@ private:
     int fd_;
     Instance& instance_;
     Faults& faults_;
+    const ServerSecurity& security_;
     Endpoints endpoints_;
+    bool encrypted_ = false; // the whole connection runs in TLS
     TdsChannel channel_;
     RpcPlanner rpc_;
     std::string database_; // for the old value of a database ENVCHANGE

@@ -280,6 +280,13 @@ std::string message(const Message& m, std::string_view serverName) {
     return withLength(m.severity > 10 ? 0xAA : 0xAB, body);
 }
 
+std::string sspiToken(const std::string& token) {
+    std::string out;
+    putU8(out, 0xED);
+    putU16(out, static_cast<std::uint16_t>(token.size()));
+    return out + token;
+}
+
 std::string loginAck(std::uint32_t tdsVersion, std::uint32_t serverVersion) {
     std::string body;
     putU8(body, 1); // SQL interface; FreeTDS refuses anything else

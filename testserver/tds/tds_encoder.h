@@ -33,6 +33,8 @@ std::string collationEnvChange();
 // INFO for severity 10 and below, ERROR above.
 std::string message(const Message& m, std::string_view serverName);
 std::string loginAck(std::uint32_t tdsVersion, std::uint32_t serverVersion);
+// SSPI (0xED): the server's reply token of integrated security.
+std::string sspiToken(const std::string& token);
 // DONE, or with `token` DONEPROC / DONEINPROC, which share its layout.
 std::string done(std::uint16_t status, std::uint16_t curCmd, std::uint64_t rows,
                  std::uint8_t token = kDoneToken);

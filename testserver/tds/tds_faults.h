@@ -10,6 +10,9 @@ struct Faults {
     std::atomic<int> delayMs{0};        // hold every batch reply back this long
     std::atomic<bool> refuseLogins{false};
     std::atomic<bool> silent{false}; // new connections are accepted and never answered
+    // Every pre-login is answered ENCRYPT_OFF, whatever the client asked: what a man in
+    // the middle does to have only the login encrypted.
+    std::atomic<bool> downgradeEncryption{false};
 
     // Takes the armed row limit, once.
     int takeDropAfterRows() {

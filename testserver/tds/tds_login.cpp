@@ -22,7 +22,7 @@ std::uint16_t u16le(const std::string& s, std::size_t at) {
 
 } // namespace
 
-std::string preloginReply(std::uint32_t serverVersion) {
+std::string preloginReply(std::uint32_t serverVersion, std::uint8_t encryption) {
     struct Option {
         std::uint8_t token;
         std::string value;
@@ -34,7 +34,7 @@ std::string preloginReply(std::uint32_t serverVersion) {
                                  0,
                                  0};
     const Option options[] = {{0, version},
-                              {1, std::string(1, '\x02')}, // ENCRYPT_NOT_SUP
+                              {1, std::string(1, static_cast<char>(encryption))},
                               {2, std::string(1, '\0')},
                               {3, std::string()},
                               {4, std::string(1, '\0')}};
@@ -91,6 +91,17 @@ std::optional<LoginInfo> parseLogin7(const std::string& p) {
     if (!clientInterface->empty())
         info.clientInterface = *clientInterface;
     info.database = *database;
+    // Integrated security (OptionFlags2 fIntSecurity): the token at ibSSPI, cbSSPI bytes,
+    // or cbSSPILong when cbSSPI is 0xFFFF.
+    if (static_cast<unsigned char>(p[25]) & 0x80) {
+        const std::size_t offset = u16le(p, 78);
+        std::size_t size = u16le(p, 80);
+        if (size == 0xFFFF)
+            size = u32le(p, 90);
+        if (offset + size > p.size())
+            return std::nullopt;
+        info.sspi = p.substr(offset, size);
+    }
     return info;
 }
 

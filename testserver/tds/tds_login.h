@@ -10,7 +10,8 @@
 namespace testserver::tds {
 
 // VERSION, ENCRYPTION = NOT_SUP, INSTOPT, THREADID and MARS, as FreeTDS and tedious expect.
-std::string preloginReply(std::uint32_t serverVersion);
+// encryption: the ENCRYPTION option's value (see encryptionAnswer).
+std::string preloginReply(std::uint32_t serverVersion, std::uint8_t encryption);
 
 // The fields of LOGIN7 that the instance needs, password de-obfuscated; nullopt when the
 // message is malformed (an offset outside it).

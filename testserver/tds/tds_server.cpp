@@ -39,6 +39,7 @@ struct TdsServer::Impl {
 
     std::shared_ptr<Instance> instance;
     Faults faults;
+    ServerSecurity security;
     int listenFd = -1;
     int wakePipe[2] = {-1, -1};
     std::uint16_t port = 0;
@@ -76,7 +77,7 @@ struct TdsServer::Impl {
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen);
         Endpoints ends{addressText(peer), ntohs(peer.sin_port), addressText(local),
                        ntohs(local.sin_port)};
-        auto connection = std::make_shared<TdsConnection>(fd, *instance, faults, ends);
+        auto connection = std::make_shared<TdsConnection>(fd, *instance, faults, security, ends);
         auto finished = std::make_shared<std::atomic<bool>>(false);
         std::lock_guard<std::mutex> lock(mutex);
         connections.push_back(Entry{connection, std::thread([connection, finished] {
@@ -193,6 +194,25 @@ void TdsServer::dropConnectionAfterRows(int rows) {
 
 void TdsServer::setResponseDelayMs(int ms) {
     d->faults.delayMs = ms;
+}
+
+void TdsServer::setEncryption(EncryptMode mode, std::shared_ptr<const TlsCredentials> credentials) {
+    if (d->listenFd >= 0)
+        throw std::logic_error("encryption is set before the server starts");
+    if (mode != EncryptMode::Unsupported && !credentials)
+        throw std::invalid_argument("encryption needs the server's certificate");
+    d->security.encryption = mode;
+    d->security.credentials = std::move(credentials);
+}
+
+void TdsServer::setKerberos(std::shared_ptr<const KerberosAcceptor> acceptor) {
+    if (d->listenFd >= 0)
+        throw std::logic_error("integrated security is set before the server starts");
+    d->security.kerberos = std::move(acceptor);
+}
+
+void TdsServer::setDowngradeEncryption(bool downgrade) {
+    d->faults.downgradeEncryption = downgrade;
 }
 
 void TdsServer::setRefuseLogins(bool refuse) {

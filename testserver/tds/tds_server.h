@@ -2,6 +2,9 @@
 // A loopback TDS 7.4 listener in front of an Instance. Binds 127.0.0.1 only.
 
 #include "instance.h"
+#include "kerberos_acceptor.h"
+#include "tds_encryption.h"
+#include "tls_session.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +28,12 @@ public:
     Instance& instance();
     std::shared_ptr<Instance> sharedInstance() const;
 
+    // Encryption as configured (before start); every mode but Unsupported needs the
+    // certificate. Without a call the server has no certificate: Unsupported.
+    void setEncryption(EncryptMode mode, std::shared_ptr<const TlsCredentials> credentials);
+    // Integrated security with this keytab's service key (before start).
+    void setKerberos(std::shared_ptr<const KerberosAcceptor> acceptor);
+
     // --- fault injection -----------------------------------------------------------------
     // The next result set is cut after this many rows and the connection dropped (-1: off).
     void dropConnectionAfterRows(int rows);
@@ -34,6 +43,8 @@ public:
     void setRefuseLogins(bool refuse);
     // While set, new TCP connections are accepted and never answered.
     void setSilent(bool silent);
+    // While set, every pre-login is answered ENCRYPT_OFF (a downgrading man in the middle).
+    void setDowngradeEncryption(bool downgrade);
 
 private:
     struct Impl;

@@ -151,11 +151,13 @@ StatementOutcome BatchRunner::runSelect(const Statement& s) {
 
 StatementOutcome BatchRunner::runKill(const Statement& s) {
     const std::string id = std::to_string(s.number);
+    if (!context_.alterAnyConnection)
+        statementError(6102, 14, "User does not have permission to use the KILL statement.",
+                       s.first);
     if (s.number == context_.spid)
         statementError(6104, 16, "Cannot use KILL to kill your own process.", s.first);
-    const auto user = s.number > 0 && s.number <= 32767
-                          ? model_.isUserProcess(static_cast<int>(s.number))
-                          : std::nullopt;
+    const auto user = visibleSession(s.number) ? model_.isUserProcess(static_cast<int>(s.number))
+                                               : std::nullopt;
     if (!user)
         statementError(6106, 16, "Process ID " + id + " is not an active process ID.", s.first);
     if (!*user)
@@ -165,10 +167,17 @@ StatementOutcome BatchRunner::runKill(const Statement& s) {
     return {};
 }
 
+bool BatchRunner::visibleSession(std::int64_t spid) {
+    if (spid <= 0 || spid > 32767)
+        return false;
+    // An Azure SQL Database knows only the sessions of the database.
+    return !context_.azureDatabase ||
+           model_.sessionDatabaseId(static_cast<int>(spid)) == context_.databaseId;
+}
+
 StatementOutcome BatchRunner::runInputBuffer(const Statement& s) {
-    const auto user = s.number > 0 && s.number <= 32767
-                          ? model_.isUserProcess(static_cast<int>(s.number))
-                          : std::nullopt;
+    const auto user = visibleSession(s.number) ? model_.isUserProcess(static_cast<int>(s.number))
+                                               : std::nullopt;
     if (!user)
         statementError(7955, 16, "Invalid SPID " + std::to_string(s.number) + " specified.",
                        s.first);

@@ -28,6 +28,7 @@ private:
     StatementOutcome runStatement(const Statement& s);
     StatementOutcome runSelect(const Statement& s);
     StatementOutcome runKill(const Statement& s);
+    bool visibleSession(std::int64_t spid);
     StatementOutcome runInputBuffer(const Statement& s);
     StatementOutcome runSet(const Statement& s);
     StatementOutcome runUse(const Statement& s);

@@ -104,6 +104,20 @@ TypedSql builtinFunction(const Expr& e, std::vector<TypedSql> args, const Sessio
         need(0);
         return textLiteral(context.login, 128);
     }
+    if (fn == "has_perms_by_name") {
+        // Only the server permissions the instance models; any other is NULL, as for a
+        // permission SQL Server does not know.
+        if (argc < 3 || argc > 5)
+            argumentCountError(e, 3);
+        const TypedSql permission = arg(2);
+        std::string name = permission.stringLiteral.value_or(std::string());
+        name = lowerCase(name);
+        if (name == "view server state")
+            return typedSql(context.viewServerState ? "1" : "0", SqlType::Int, false);
+        if (name == "alter any connection")
+            return typedSql(context.alterAnyConnection ? "1" : "0", SqlType::Int, false);
+        return typedSql("NULL", SqlType::Int, true);
+    }
     if (fn == "user_name") {
         need(0);
         return textLiteral("dbo", 128);

@@ -61,7 +61,40 @@ std::string Rewriter::rewriteSource(const TableSource& source, NameScope& scope,
         functionFilter = b.sqlAlias + "." + sqlIdentifier(object->argumentColumn) + " = " + arg.sql;
     }
     scope.add(b);
-    return sqlIdentifier(object->table) + " AS " + b.sqlAlias;
+    return restrictedSource(*object, source) + " AS " + b.sqlAlias;
+}
+
+// Without VIEW SERVER STATE a login sees only its own session in the session and request
+// views, and may not read the connections at all, as in SQL Server.
+std::string Rewriter::restrictedSource(const CatalogObject& object, const TableSource& source) const {
+    const std::string table = sqlIdentifier(object.table);
+    const bool sessionView = &object == &catalog_.sessions() || &object == &catalog_.requests();
+    std::vector<std::string> conditions;
+    if (!context_.viewServerState) {
+        if (&object == &catalog_.connections())
+            throw SqlError(300, 14,
+                           "VIEW SERVER STATE permission was denied on object 'server', "
+                           "database 'master'.",
+                           source.token.line);
+        if (sessionView)
+            conditions.push_back("session_id = " + std::to_string(context_.spid));
+    }
+    if (context_.azureDatabase) {
+        const std::string current = std::to_string(context_.databaseId);
+        if (&object == &catalog_.databases())
+            conditions.push_back("database_id IN (1, " + current + ")");
+        else if (sessionView)
+            conditions.push_back("database_id = " + current);
+        else if (&object == &catalog_.connections())
+            conditions.push_back("session_id IN (SELECT session_id FROM sessions WHERE "
+                                 "database_id = " + current + ")");
+    }
+    if (conditions.empty())
+        return table;
+    std::string where;
+    for (const auto& c : conditions)
+        where += (where.empty() ? " WHERE " : " AND ") + c;
+    return "(SELECT * FROM " + table + where + ")";
 }
 
 RewrittenSelect Rewriter::rewriteSelect(const SelectStmt& select, const NameScope* outer,

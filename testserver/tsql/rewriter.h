@@ -31,6 +31,7 @@ private:
     RewrittenSelect rewriteSelect(const SelectStmt& select, const NameScope* outer, bool forExists);
     std::string rewriteSource(const TableSource& source, NameScope& scope,
                               std::string& functionFilter);
+    std::string restrictedSource(const CatalogObject& object, const TableSource& source) const;
     TypedSql expr(const Expr& e, const NameScope& scope);
     TypedSql column(const Expr& e, const NameScope& scope);
     TypedSql variable(const Expr& e);

@@ -20,6 +20,12 @@ struct SessionContext {
     double now = 0;                    // days since 1900-01-01, local time
     std::int64_t previousRowCount = 0; // @@ROWCOUNT
     bool nocount = false;              // SET NOCOUNT: DONE tokens carry no count
+    // The login's server permissions that the instance models.
+    bool viewServerState = true;    // VIEW SERVER STATE: every session in the session views
+    bool alterAnyConnection = true; // ALTER ANY CONNECTION: KILL
+    // An Azure SQL Database: sys.databases holds master and the session's database only,
+    // and the session views only the sessions of that database.
+    bool azureDatabase = false;
 };
 
 } // namespace testserver
