@@ -6,7 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 build="${BUILD_DIR:-build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# Under the sanitizers the code is built with -O1 and line tables only: a stack trace still
+# names file and line, and the build takes about half as long on two cores.
+flags=()
+if [ "${DERVEL_ASAN:-OFF}" = ON ]; then
+  flags=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" \
       -DDERVEL_WERROR="${DERVEL_WERROR:-OFF}" -DDERVEL_ASAN="${DERVEL_ASAN:-OFF}" "$@"
 cmake --build "$build" -j2
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -64,6 +64,13 @@ File %2.</translation>
     </message>
 </context>
 <context>
+    <name>Connection</name>
+    <message>
+        <source>Сервер не зашифровал соединение, хотя шифрование обязательно. Соединение закрыто: данные шли бы открытым текстом.</source>
+        <translation>The server did not encrypt the connection although encryption is required. The connection was closed: the data would have travelled in plain text.</translation>
+    </message>
+</context>
+<context>
     <name>Filters</name>
     <message>
         <source>&lt;all statuses&gt;</source>
@@ -531,6 +538,38 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Проверка подключения</source>
         <translation>Test connection</translation>
     </message>
+    <message>
+        <source>Доверять сертификату сервера</source>
+        <translation>Trust the server&apos;s certificate</translation>
+    </message>
+    <message>
+        <source>Как принято у поставщика</source>
+        <translation>The provider&apos;s default</translation>
+    </message>
+    <message>
+        <source>Необязательно</source>
+        <translation>Optional</translation>
+    </message>
+    <message>
+        <source>Обязательно</source>
+        <translation>Mandatory</translation>
+    </message>
+    <message>
+        <source>системное хранилище сертификатов</source>
+        <translation>the system&apos;s certificate store</translation>
+    </message>
+    <message>
+        <source>Шифрование</source>
+        <translation>Encryption</translation>
+    </message>
+    <message>
+        <source>Шифровать данные:</source>
+        <translation>Encrypt data:</translation>
+    </message>
+    <message>
+        <source>Центры сертификации:</source>
+        <translation>Certificate authorities:</translation>
+    </message>
 </context>
 <context>
     <name>THelpForm</name>
@@ -821,6 +860,13 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TRightsNotice</name>
+    <message>
+        <source>У входа %1 нет права VIEW SERVER STATE: видны только его собственные сеансы.</source>
+        <translation>The login %1 lacks VIEW SERVER STATE: only its own sessions can be seen.</translation>
+    </message>
+</context>
+<context>
     <name>TSelColForm</name>
     <message>
         <source>Показывать колонки</source>
@@ -965,6 +1011,37 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Перенос по словам</source>
         <translation>Word wrap</translation>
+    </message>
+</context>
+<context>
+    <name>TlsProbe</name>
+    <message>
+        <source>Сервер не поддерживает шифрование.</source>
+        <translation>The server does not support encryption.</translation>
+    </message>
+    <message>
+        <source>Сертификат сервера не заверен доверенным центром сертификации.</source>
+        <translation>The server&apos;s certificate is not signed by a trusted certificate authority.</translation>
+    </message>
+    <message>
+        <source>Срок действия сертификата сервера истёк.</source>
+        <translation>The server&apos;s certificate has expired.</translation>
+    </message>
+    <message>
+        <source>Сертификат сервера ещё не действует.</source>
+        <translation>The server&apos;s certificate is not valid yet.</translation>
+    </message>
+    <message>
+        <source>Сертификат сервера выдан не для «%1».</source>
+        <translation>The server&apos;s certificate was not issued for &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Сертификат сервера отозван.</source>
+        <translation>The server&apos;s certificate has been revoked.</translation>
+    </message>
+    <message>
+        <source>Сертификат сервера подписан ненадёжным алгоритмом.</source>
+        <translation>The server&apos;s certificate is signed with an insecure algorithm.</translation>
     </message>
 </context>
 </TS>

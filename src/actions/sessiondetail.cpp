@@ -101,15 +101,18 @@ QString DetailSourceLabel(TDetailSource ASource) {
     return QCoreApplication::translate("SessionDetail", " Error");
 }
 
-TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int ARequestID) {
+TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int ARequestID,
+                                 bool AWithConnections) {
     TSessionDetail d;
     try {
         TDbRecordset rows = AConnection.execute(SessionRowsStatement(ASPID));
         d.SessionList = NameValueLines(rows);
         rows = AConnection.execute(RequestRowsStatement(ASPID, ARequestID));
         d.RequestList = NameValueLines(rows);
-        rows = AConnection.execute(ConnectionRowsStatement(ASPID));
-        d.ConnectionList = NameValueLines(rows);
+        if (AWithConnections) {
+            rows = AConnection.execute(ConnectionRowsStatement(ASPID));
+            d.ConnectionList = NameValueLines(rows);
+        }
 
         const TDbRecordset statement =
             AConnection.execute(StatementTextStatement(ASPID, ARequestID));

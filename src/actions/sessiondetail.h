@@ -54,7 +54,10 @@ struct TSessionDetail {
 
 // Sends the detail statements in order. A failure ends the load with Source Error and
 // the message as Text; the lists keep what they received before it.
-TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int ARequestID);
+// Without VIEW SERVER STATE (AWithConnections false) the connection's rows are not asked
+// for: reading sys.dm_exec_connections is an error for such a login.
+TSessionDetail LoadSessionDetail(TDbConnection& AConnection, int ASPID, int ARequestID,
+                                 bool AWithConnections = true);
 
 // The first of the rows whose session is the given blocker, nullptr when none is.
 PMonitorRec FindBlockingRec(const QList<PMonitorRec>& ARows, int ABlocking);

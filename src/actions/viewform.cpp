@@ -174,8 +174,8 @@ void TViewForm::LoadData() {
     setSourceLabel(QString(), kSourceColor);
     btnKill->setEnabled(true);
 
-    const TSessionDetail d =
-        LoadSessionDetail(Server->Connection, FMonitorRec->SPID, FMonitorRec->RequestID);
+    const TSessionDetail d = LoadSessionDetail(Server->Connection, FMonitorRec->SPID,
+                                               FMonitorRec->RequestID, Server->ViewServerState);
     SessionList->setLines(d.SessionList);
     RequestList->setLines(d.RequestList);
     ConnectionList->setLines(d.ConnectionList);

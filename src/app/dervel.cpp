@@ -4,6 +4,7 @@
 #include "app/commandline.h"
 #include "app/mainform.h"
 #include "language/language.h"
+#include "platform/freetdsconfig.h"
 #include "platform/registry.h"
 #include "platform/widgetprompts.h"
 #include "servers/serverpanel.h"
@@ -25,6 +26,8 @@ QString environment(const char* name) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Before any thread starts: FreeTDS's private settings file is named in the environment.
+    PrepareFreeTdsConfig();
     TCommandLine commandLine;
     TLanguage language;
     {

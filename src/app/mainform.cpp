@@ -13,6 +13,7 @@
 #include "grid/monitorstatusbar.h"
 #include "grid/monitortoolbar.h"
 #include "grid/monitorview.h"
+#include "grid/rightsnotice.h"
 #include "grid/rowcolor.h"
 #include "grid/statusbartext.h"
 #include "grid/statusfilter.h"
@@ -253,6 +254,8 @@ void TMainForm::createLayout() {
     sessionLayout->setContentsMargins(0, 0, 0, 0);
     sessionLayout->setSpacing(0);
     sessionLayout->addWidget(MonitorToolBar);
+    RightsNotice = new TRightsNotice(this);
+    sessionLayout->addWidget(RightsNotice);
     sessionLayout->addWidget(gridArea, 1);
     sessionLayout->addWidget(MonitorStatusBar);
 
@@ -424,13 +427,15 @@ void TMainForm::Monitoring(bool ReloadDBList) {
             cbDBList->setCurrentIndex(keep.value_or(0));
             MonitorStatusBar->setPanelText(0, server->ConnectDescr);
             ActivityLog->StartRecord(false, QString());
+            RightsNotice->showFor(true, server->ViewServerState, server->Login);
         }
         QList<bool> visible;
         for (int i = 0; i < MonitorColumnCount; ++i)
             visible << !MonitorVT->horizontalHeader()->isSectionHidden(i);
         const TQueryFilters filters{
             cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
-            edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked()};
+            edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked(),
+            server->ViewServerState};
         const TComposedQuery q =
             ComposeQuery(Dervel->QueryTemplate, visible, MonitorVT->sortColumn(),
                          MonitorVT->sortDescending(), filters);
@@ -446,6 +451,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         FHandOver = Dervel->StartMonitoring(QString(), nullptr);
         MonitorStatusBar->setPanelText(0, QString());
         ActivityLog->StartRecord(false, QString());
+        RightsNotice->showFor(false, true, QString());
     }
     showErrorPanel(false);
     MonitorToolBar->setEnabled(true);

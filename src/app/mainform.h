@@ -33,6 +33,7 @@ class TStatusFilterEdit;
 class TActivityLog;
 class TSelColForm;
 class TStatusPanel;
+class TRightsNotice;
 struct TViewHost;
 
 class TMainForm : public QWidget, public TServerPanelHost {
@@ -104,6 +105,7 @@ public:
     QComboBox* cbDBList;
     TStatusFilterEdit* edStFlt;
     TStatusPanel* StatusPanel;
+    TRightsNotice* RightsNotice;
     TMonitorModel* MonitorModel;
     TMonitorView* MonitorVT;
     QPlainTextEdit* mmError;

@@ -3,6 +3,7 @@
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"
 #include "platform/dropdowncombobox.h"
+#include "platform/oledbtranslator.h"
 #include "platform/prompts.h"
 
 #include <QApplication>
@@ -21,7 +22,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const char* const kProviders[] = {"SQLOLEDB.1", "SQLNCLI11", "MSOLEDBSQL"};
+const char* const kProviders[] = {"SQLOLEDB.1", "SQLNCLI11", "MSOLEDBSQL", "MSOLEDBSQL19"};
 
 // A server round trip blocks the dialog for up to the connect timeout.
 class TWaitCursor {
@@ -51,6 +52,10 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
           named(new QCheckBox(tr("Разрешить сохранение пароля")), u"chkSavePassword"_s)),
       cbDatabase(named(new TDropDownComboBox, u"cbDatabase"_s)),
       sbTimeout(named(new QSpinBox, u"sbTimeout"_s)),
+      cbEncryption(named(new QComboBox, u"cbEncryption"_s)),
+      chkTrustServerCertificate(
+          named(new QCheckBox(tr("Доверять сертификату сервера")), u"chkTrustServerCertificate"_s)),
+      edCAFile(named(new QLineEdit, u"edCAFile"_s)),
       btnTestConnection(
           named(new QPushButton(tr("Проверить подключение")), u"btnTestConnection"_s)),
       btnOK(named(new QPushButton(tr("ОК")), u"btnOK"_s)),
@@ -65,11 +70,18 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
     cbDatabase->setEditable(true);
     cbDatabase->setInsertPolicy(QComboBox::NoInsert);
     sbTimeout->setRange(0, 3600);
+    // In the order of TDataLinkSettings::TEncryption.
+    cbEncryption->addItems(
+        {tr("Как принято у поставщика"), tr("Необязательно"), tr("Обязательно")});
+    edCAFile->setPlaceholderText(tr("системное хранилище сертификатов"));
     btnOK->setDefault(true);
     buildLayout();
 
     connect(rbIntegrated, &QRadioButton::toggled, this, &TDataLinkDialog::tuneControls);
     connect(chkBlankPassword, &QCheckBox::toggled, this, &TDataLinkDialog::tuneControls);
+    connect(cbEncryption, &QComboBox::currentIndexChanged, this, &TDataLinkDialog::tuneControls);
+    connect(cbProvider, &QComboBox::currentIndexChanged, this, &TDataLinkDialog::tuneControls);
+    connect(chkTrustServerCertificate, &QCheckBox::toggled, this, &TDataLinkDialog::tuneControls);
     connect(cbDatabase, &TDropDownComboBox::dropDown, this, &TDataLinkDialog::cbDatabaseDropDown);
     connect(btnTestConnection, &QPushButton::clicked, this,
             &TDataLinkDialog::btnTestConnectionClick);
@@ -101,6 +113,13 @@ void TDataLinkDialog::buildLayout() {
     form->addRow(logon);
     form->addRow(tr("База данных:"), cbDatabase);
     form->addRow(tr("Время ожидания подключения, с:"), sbTimeout);
+
+    auto* security = new QGroupBox(tr("Шифрование"));
+    auto* securityForm = new QFormLayout(security);
+    securityForm->addRow(tr("Шифровать данные:"), cbEncryption);
+    securityForm->addRow(chkTrustServerCertificate);
+    securityForm->addRow(tr("Центры сертификации:"), edCAFile);
+    form->addRow(security);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnTestConnection);
@@ -144,6 +163,9 @@ void TDataLinkDialog::setConnectionString(const QString& AConnectionString) {
     cbDatabase->clear();
     cbDatabase->setEditText(s.database);
     sbTimeout->setValue(s.connectTimeout);
+    cbEncryption->setCurrentIndex(static_cast<int>(s.encryption));
+    chkTrustServerCertificate->setChecked(s.trustServerCertificate);
+    edCAFile->setText(s.caFile);
     FOtherItems = s.otherItems;
     FListedFor.clear();
     tuneControls();
@@ -160,6 +182,9 @@ TDataLinkSettings TDataLinkDialog::settings() const {
     s.savePassword = chkSavePassword->isChecked();
     s.database = cbDatabase->currentText().trimmed();
     s.connectTimeout = sbTimeout->value();
+    s.encryption = static_cast<TDataLinkSettings::TEncryption>(cbEncryption->currentIndex());
+    s.trustServerCertificate = chkTrustServerCertificate->isChecked();
+    s.caFile = edCAFile->text().trimmed();
     s.otherItems = FOtherItems;
     return s;
 }
@@ -182,6 +207,14 @@ void TDataLinkDialog::tuneControls() {
     edPassword->setEnabled(login && !chkBlankPassword->isChecked());
     chkBlankPassword->setEnabled(login);
     chkSavePassword->setEnabled(login);
+    // The certificate is checked only where the whole connection is encrypted.
+    const auto encryption =
+        static_cast<TDataLinkSettings::TEncryption>(cbEncryption->currentIndex());
+    const bool encrypted = encryption == TDataLinkSettings::TEncryption::Mandatory ||
+                           (encryption == TDataLinkSettings::TEncryption::ProviderDefault &&
+                            ProviderEncryptsByDefault(cbProvider->currentText()));
+    chkTrustServerCertificate->setEnabled(encrypted);
+    edCAFile->setEnabled(encrypted && !chkTrustServerCertificate->isChecked());
 }
 
 void TDataLinkDialog::setServerAccess(TListDatabases AListDatabases,

@@ -50,6 +50,9 @@ public:
     QCheckBox* const chkSavePassword;
     TDropDownComboBox* const cbDatabase;
     QSpinBox* const sbTimeout;
+    QComboBox* const cbEncryption; // the provider's default, optional, mandatory
+    QCheckBox* const chkTrustServerCertificate;
+    QLineEdit* const edCAFile;
     QPushButton* const btnTestConnection;
     QPushButton* const btnOK;
     QPushButton* const btnCancel;

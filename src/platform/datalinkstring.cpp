@@ -17,6 +17,15 @@ bool isTrue(const QString& value) {
     return isKeyword(value, {"True", "Yes", "SSPI"});
 }
 
+// A value the dialog can show; any other (Strict, a typing error) passes through as it is.
+std::optional<TDataLinkSettings::TEncryption> encryptionOf(const QString& value) {
+    if (isKeyword(value.trimmed(), {"Mandatory", "True", "Yes"}))
+        return TDataLinkSettings::TEncryption::Mandatory;
+    if (isKeyword(value.trimmed(), {"Optional", "False", "No"}))
+        return TDataLinkSettings::TEncryption::Optional;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionString) {
@@ -55,6 +64,13 @@ std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionS
             settings.integratedSecurity = isTrue(item.value);
         } else if (isKeyword(k, {"Persist Security Info"})) {
             persist = isTrue(item.value);
+        } else if (isKeyword(k, {"Use Encryption for Data", "Encrypt"}) &&
+                   encryptionOf(item.value)) {
+            settings.encryption = *encryptionOf(item.value);
+        } else if (isKeyword(k, {"Trust Server Certificate", "TrustServerCertificate"})) {
+            settings.trustServerCertificate = isTrue(item.value);
+        } else if (isKeyword(k, {"CAFile", "Certificate File"})) {
+            settings.caFile = item.value;
         } else if (isKeyword(k, {"Connect Timeout"})) {
             bool ok = false;
             const int seconds = item.value.toInt(&ok);
@@ -98,6 +114,14 @@ QString BuildDataLinkString(const TDataLinkSettings& ASettings) {
     }
     add("Persist Security Info", s.savePassword ? QStringLiteral("True") : QStringLiteral("False"));
     add("Connect Timeout", QString::number(s.connectTimeout));
+    if (s.encryption != TDataLinkSettings::TEncryption::ProviderDefault)
+        add("Use Encryption for Data", s.encryption == TDataLinkSettings::TEncryption::Mandatory
+                                           ? QStringLiteral("Mandatory")
+                                           : QStringLiteral("Optional"));
+    if (s.trustServerCertificate)
+        add("Trust Server Certificate", QStringLiteral("True"));
+    if (!s.caFile.isEmpty())
+        add("CAFile", s.caFile);
     items << s.otherItems;
     return items.join(u';');
 }

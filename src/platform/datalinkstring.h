@@ -18,6 +18,11 @@ struct TDataLinkSettings {
     bool savePassword = false;  // write the password into the string
     QString database;
     int connectTimeout = kDefaultConnectTimeout;
+    // "Use Encryption for Data": the provider's default when not given.
+    enum class TEncryption { ProviderDefault, Optional, Mandatory };
+    TEncryption encryption = TEncryption::ProviderDefault;
+    bool trustServerCertificate = false; // "Trust Server Certificate"
+    QString caFile;                      // "CAFile": authorities to trust; empty: the system's
     // Items the dialog does not show, as they stood in the string (keyword=value,
     // quotes and all), so that writing the string back keeps them unchanged.
     QList<QString> otherItems;
@@ -31,6 +36,7 @@ struct TDataLinkSettings {
 std::optional<TDataLinkSettings> ParseDataLinkString(const QString& AConnectionString);
 
 // The connection string for the fields: Provider, Data Source, Initial Catalog, the
-// log-on, Persist Security Info, Connect Timeout, then the other items unchanged. The
-// password is written only when saving it is allowed (or as "" when it is blank).
+// log-on, Persist Security Info, Connect Timeout, the encryption items that are set, then
+// the other items unchanged. The password is written only when saving it is allowed (or
+// as "" when it is blank).
 QString BuildDataLinkString(const TDataLinkSettings& ASettings);

@@ -55,6 +55,7 @@ public:
 private:
     friend class TDbQuery;
     void openWith(const std::optional<TDbCredentials>& credentials);
+    void checkEncrypted();
 
     QString FConnectionString;
     void* FDbc = nullptr;

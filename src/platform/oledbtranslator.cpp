@@ -42,9 +42,41 @@ QString itemValue(const QList<TOleDbItem>& items, std::initializer_list<const ch
 bool isTrue(const QString& v) {
     const QString s = v.trimmed().toLower();
     return s == QLatin1String("true") || s == QLatin1String("yes") || s == QLatin1String("1") ||
-           s == QLatin1String("sspi") || s == QLatin1String("mandatory") ||
-           s == QLatin1String("strict");
+           s == QLatin1String("sspi");
 }
+
+// "Use Encryption for Data" as the providers read it: Optional / Mandatory (and Strict)
+// from MSOLEDBSQL 19 on, true / false before.
+bool encryptionRequired(const QString& value) {
+    const QString s = value.trimmed().toLower();
+    if (s == QLatin1String("mandatory") || s == QLatin1String("true") ||
+        s == QLatin1String("yes") || s == QLatin1String("1"))
+        return true;
+    if (s == QLatin1String("optional") || s == QLatin1String("false") || s == QLatin1String("no") ||
+        s == QLatin1String("0"))
+        return false;
+    if (s == QLatin1String("strict"))
+        throw EDbError(QStringLiteral("Use Encryption for Data=Strict needs TDS 8.0, which the "
+                                      "FreeTDS driver of this system does not speak; use "
+                                      "Mandatory, which encrypts the whole connection and "
+                                      "verifies the server's certificate."));
+    throw EDbError(QStringLiteral("Use Encryption for Data '%1' is not one of Optional, "
+                                  "Mandatory, True or False.")
+                       .arg(value));
+}
+
+} // namespace
+
+bool ProviderEncryptsByDefault(const QString& provider) {
+    const QString p = provider.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    if (!p.startsWith(QLatin1String("MSOLEDBSQL")))
+        return false;
+    bool ok = false;
+    const int version = p.mid(10).toInt(&ok);
+    return ok && version >= 19;
+}
+
+namespace {
 
 void checkProvider(const QString& provider) {
     if (provider.isEmpty())
@@ -106,7 +138,9 @@ TranslateOleDbConnectionString(const QString& oledb,
         throw EDbError(QStringLiteral("The connection string cannot be read: an item is not "
                                       "keyword=value, or a quote is not closed."));
     const QList<TOleDbItem>& items = *parsed;
-    checkProvider(itemValue(items, {"Provider"}));
+    const QString provider = itemValue(items, {"Provider"});
+    checkProvider(provider);
+    TOdbcConnectParams params;
 
     QStringList odbc;
     auto add = [&odbc](const char* key, const QString& value) {
@@ -119,7 +153,28 @@ TranslateOleDbConnectionString(const QString& oledb,
     if (source.isEmpty())
         source = itemValue(items, {"Data Source", "Server"});
     const ServerAddress server = parseDataSource(source);
-    if (!server.port.isEmpty()) {
+    params.host = server.host;
+    params.port = server.port.isEmpty() && server.instance.isEmpty() ? 1433 : server.port.toInt();
+    params.instance = server.port.isEmpty() ? server.instance : QString();
+
+    bool encryptGiven = false;
+    const QString encrypt = itemValue(items, {"Use Encryption for Data", "Encrypt"}, &encryptGiven);
+    params.encryptionRequired =
+        encryptGiven ? encryptionRequired(encrypt) : ProviderEncryptsByDefault(provider);
+    // The certificate is checked when the connection must be encrypted, unless the string
+    // says to trust it. FreeTDS takes the CA file and the host-name check from freetds.conf
+    // only: the connection names a section of our own.
+    if (params.encryptionRequired &&
+        !isTrue(itemValue(items, {"Trust Server Certificate", "TrustServerCertificate"}))) {
+        TFreeTdsSection section;
+        section.host = server.host;
+        section.port = params.port > 0 ? QString::number(params.port) : QString();
+        section.instance = params.instance;
+        const QString ca = itemValue(items, {"CAFile", "Certificate File"}).trimmed();
+        section.caFile = ca.isEmpty() ? QStringLiteral("system") : ca;
+        params.verifiedTls = section;
+        add("ServerName", FreeTdsSectionName(section));
+    } else if (!server.port.isEmpty()) {
         // An explicit port makes the instance name irrelevant, as for SQL Server's own clients.
         add("Server", server.host);
         add("Port", server.port);
@@ -155,12 +210,13 @@ TranslateOleDbConnectionString(const QString& oledb,
     if (!wsid.isEmpty())
         add("WSID", wsid);
 
-    bool encryptGiven = false;
-    const QString encrypt = itemValue(items, {"Use Encryption for Data", "Encrypt"}, &encryptGiven);
-    if (encryptGiven)
-        add("Encryption", isTrue(encrypt) ? QStringLiteral("require") : QStringLiteral("request"));
-    // "Trust Server Certificate" has no FreeTDS keyword: FreeTDS verifies certificates only
-    // when a CA file is configured in freetds.conf, so leaving it out behaves as "trust".
+    if (params.encryptionRequired)
+        add("Encryption", QStringLiteral("require"));
+    else if (encryptGiven)
+        add("Encryption", QStringLiteral("request"));
+    const QString spn = itemValue(items, {"Server SPN", "ServerSPN"});
+    if (!spn.isEmpty())
+        add("ServerSPN", spn);
 
     const QString packetSize = itemValue(items, {"Packet Size"});
     if (!packetSize.isEmpty())
@@ -169,7 +225,6 @@ TranslateOleDbConnectionString(const QString& oledb,
     if (!language.isEmpty())
         add("Language", language);
 
-    TOdbcConnectParams params;
     params.connectionString = odbc.join(QLatin1Char(';'));
     bool timeoutGiven = false;
     const QString timeout =

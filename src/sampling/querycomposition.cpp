@@ -65,20 +65,28 @@ QString QuoteSqlLiteralText(const QString& AText) {
 TComposedQuery ComposeQuery(const QStringList& ATemplate, const QList<bool>& AVisible,
                             int ASortColumn, bool ADescending, const TQueryFilters& AFilters) {
     QStringList lines = ATemplate;
-    const int columnCount = int(AVisible.size());
+    QList<bool> visible = AVisible;
+    const int columnCount = int(visible.size());
+    if (!AFilters.WithConnections) {
+        for (int i = FirstConnectionColumn; i <= LastConnectionColumn && i < columnCount; ++i)
+            visible[i] = false;
+        for (QString& line : lines)
+            if (line.startsWith(u"left join sys.dm_exec_connections"_s))
+                line.prepend(u"--"_s);
+    }
 
     // A sort column outside the grid's columns (-1, "none", can only come from a
     // hand-edited setting) has no visibility to test; it is taken as column 0 (SPID),
     // the column that is always selected, so the order line stays valid.
     int sortColumn = ASortColumn;
-    if (sortColumn < 0 || sortColumn >= columnCount || !AVisible[sortColumn])
+    if (sortColumn < 0 || sortColumn >= columnCount || !visible[sortColumn])
         sortColumn = 0;
 
     // Hidden columns are commented out of the select list, so the ordinal of the
     // sort column drops by one for every hidden column before it.
     int ordinal = sortColumn + 1;
     for (int i = 1; i < columnCount && i < lines.size(); ++i) {
-        if (AVisible[i])
+        if (visible[i])
             continue;
         lines[i].prepend(u"--"_s);
         if (i < sortColumn)

@@ -20,7 +20,15 @@ struct TQueryFilters {
     QString Login;        // exact login name, empty for none
     bool HideSys = false;
     bool ShowBlocked = false;
+    // False for a login without VIEW SERVER STATE, for which sys.dm_exec_connections is an
+    // error: the join and the connection columns are left out (their values stay at the
+    // record's defaults).
+    bool WithConnections = true;
 };
+
+// The columns that come from sys.dm_exec_connections.
+inline constexpr int FirstConnectionColumn = 30;
+inline constexpr int LastConnectionColumn = 36;
 
 struct TComposedQuery {
     QString Text;   // every line ended by CR LF

@@ -10,6 +10,23 @@ namespace {
 const QString kConnectStatement = QStringLiteral(
     "select Name,@@SERVERNAME+' ('+suser_name()+')' as ConnectDescr,@@VERSION as Version "
     "from sys.databases order by Name");
+const QString kPermissionStatement =
+    QStringLiteral("select HAS_PERMS_BY_NAME(NULL, NULL, 'VIEW SERVER STATE'), suser_name()");
+} // namespace
+
+void TServer::CheckRights() {
+    // A server that cannot answer (an old one, a restricted one) is taken to allow it:
+    // the session views then say for themselves what they show.
+    ViewServerState = true;
+    Login.clear();
+    try {
+        const TDbRecordset rs = Connection.execute(kPermissionStatement);
+        if (rs.eof())
+            return;
+        ViewServerState = rs.field(0).isNull() || rs.field(0).asInteger() != 0;
+        Login = rs.field(1).isNull() ? QString() : rs.field(1).asString();
+    } catch (const EDbError&) {
+    }
 }
 
 TServer::TServer() : ServerID(QUuid::createUuid()) {}
@@ -54,6 +71,7 @@ void TServer::Connect() {
         ConnectDescr = descr;
         Version = version;
         DBList = databases;
+        CheckRights();
     } catch (const EDbError& e) {
         Fail(e.message());
     } catch (const std::exception& e) {

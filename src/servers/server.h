@@ -31,7 +31,12 @@ public:
     QUuid ServerID;
     std::int32_t Order = 0;
     QStringList DBList; // in the server's order (by name)
+    // The login may see every session (VIEW SERVER STATE), as checked at the last connect;
+    // without it the session views show only its own sessions.
+    bool ViewServerState = true;
+    QString Login; // the login's name as the server knows it, from the last connect
 
 private:
     void Fail(const QString& message);
+    void CheckRights();
 };

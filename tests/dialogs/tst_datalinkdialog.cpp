@@ -51,6 +51,7 @@ private slots:
     void roundTrip();
     void unreadableStringOpensAsEmpty();
     void unknownProviderKept();
+    void encryptionControls();
     void logonControls();
     void passwordOnlyWhenSaving_data();
     void passwordOnlyWhenSaving();
@@ -165,10 +166,37 @@ void TestDataLinkDialog::unreadableStringOpensAsEmpty() {
 void TestDataLinkDialog::unknownProviderKept() {
     TDataLinkDialog dialog;
     QCOMPARE(itemsOf(dialog.cbProvider),
-             (QStringList{u"SQLOLEDB.1"_s, u"SQLNCLI11"_s, u"MSOLEDBSQL"_s}));
-    dialog.setConnectionString(u"Provider=MSOLEDBSQL19;Data Source=h"_s);
-    QCOMPARE(dialog.cbProvider->currentText(), u"MSOLEDBSQL19"_s);
-    QVERIFY(dialog.connectionString().startsWith(u"Provider=MSOLEDBSQL19;"_s));
+             (QStringList{u"SQLOLEDB.1"_s, u"SQLNCLI11"_s, u"MSOLEDBSQL"_s, u"MSOLEDBSQL19"_s}));
+    dialog.setConnectionString(u"Provider=SQLNCLI10;Data Source=h"_s);
+    QCOMPARE(dialog.cbProvider->currentText(), u"SQLNCLI10"_s);
+    QVERIFY(dialog.connectionString().startsWith(u"Provider=SQLNCLI10;"_s));
+}
+
+// The certificate choices matter only where the whole connection is encrypted: with
+// "Mandatory", or with a provider that encrypts by default.
+void TestDataLinkDialog::encryptionControls() {
+    TDataLinkDialog dialog;
+    dialog.setConnectionString(u"Provider=SQLOLEDB.1;Data Source=h"_s);
+    QCOMPARE(dialog.cbEncryption->currentIndex(), 0);
+    QVERIFY(!dialog.chkTrustServerCertificate->isEnabled());
+    QVERIFY(!dialog.edCAFile->isEnabled());
+    dialog.cbEncryption->setCurrentIndex(2); // mandatory
+    QVERIFY(dialog.chkTrustServerCertificate->isEnabled());
+    QVERIFY(dialog.edCAFile->isEnabled());
+    dialog.edCAFile->setText(u"/etc/ssl/our-ca.pem"_s);
+    QVERIFY(dialog.connectionString().endsWith(
+        u";Use Encryption for Data=Mandatory;CAFile=/etc/ssl/our-ca.pem"_s));
+    dialog.chkTrustServerCertificate->setChecked(true);
+    QVERIFY(!dialog.edCAFile->isEnabled());
+    dialog.cbEncryption->setCurrentIndex(0);
+    dialog.cbProvider->setCurrentText(u"MSOLEDBSQL19"_s);
+    QVERIFY(dialog.chkTrustServerCertificate->isEnabled());
+    dialog.setConnectionString(u"Provider=SQLOLEDB.1;Data Source=h;Use Encryption for Data=True;"
+                               u"Trust Server Certificate=True"_s);
+    QCOMPARE(dialog.cbEncryption->currentIndex(), 2);
+    QVERIFY(dialog.chkTrustServerCertificate->isChecked());
+    QVERIFY(dialog.connectionString().endsWith(
+        u";Use Encryption for Data=Mandatory;Trust Server Certificate=True"_s));
 }
 
 void TestDataLinkDialog::logonControls() {

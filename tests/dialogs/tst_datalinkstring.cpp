@@ -111,6 +111,23 @@ void TestDataLinkString::parse_data() {
         << u"Application Name=\"my; app\";Data Source=h;Packet Size=4096; workstation id = ws ;"_s
         << other;
 
+    TDataLinkSettings tls;
+    tls.server = u"h"_s;
+    tls.encryption = TDataLinkSettings::TEncryption::Mandatory;
+    tls.trustServerCertificate = true;
+    tls.caFile = u"/etc/ca.pem"_s;
+    QTest::newRow("encryption items")
+        << u"Data Source=h;Use Encryption for Data=Mandatory;TrustServerCertificate=yes;"
+           u"CAFile=/etc/ca.pem"_s
+        << tls;
+    TDataLinkSettings older;
+    older.encryption = TDataLinkSettings::TEncryption::Optional;
+    QTest::newRow("Encrypt=False, as older providers write it") << u"Encrypt=False"_s << older;
+    TDataLinkSettings strict;
+    strict.otherItems = {u"Use Encryption for Data=Strict"_s};
+    QTest::newRow("a value the dialog cannot show passes through")
+        << u"Use Encryption for Data=Strict"_s << strict;
+
     TDataLinkSettings cyr = login(u"сервер"_s, u"пользователь"_s, u"пароль"_s, true);
     QTest::newRow("Cyrillic values")
         << u"Data Source=сервер;User ID=пользователь;Password=пароль"_s << cyr;
@@ -132,6 +149,9 @@ void TestDataLinkString::parse() {
     QCOMPARE(s.savePassword, expected.savePassword);
     QCOMPARE(s.database, expected.database);
     QCOMPARE(s.connectTimeout, expected.connectTimeout);
+    QCOMPARE(s.encryption, expected.encryption);
+    QCOMPARE(s.trustServerCertificate, expected.trustServerCertificate);
+    QCOMPARE(s.caFile, expected.caFile);
     QCOMPARE(s.otherItems, expected.otherItems);
 }
 
@@ -178,6 +198,15 @@ void TestDataLinkString::build_data() {
         << quoted
         << u"Provider=SQLOLEDB.1;\"Data Source= h,1433\";\"User ID=a;b\";"
            u"\"Password=p\"\"w;\";Persist Security Info=True;Connect Timeout=15"_s;
+
+    TDataLinkSettings encrypted = login(u"h"_s, u""_s, u""_s, false);
+    encrypted.encryption = TDataLinkSettings::TEncryption::Mandatory;
+    encrypted.caFile = u"/my ca.pem"_s;
+    encrypted.otherItems = {u"Application Name=x"_s};
+    QTest::newRow("encryption items before the other items")
+        << encrypted
+        << u"Provider=SQLOLEDB.1;Data Source=h;Persist Security Info=False;Connect Timeout=15;"
+           u"Use Encryption for Data=Mandatory;CAFile=/my ca.pem;Application Name=x"_s;
 
     TDataLinkSettings other = login(u"h"_s, u""_s, u""_s, false);
     other.otherItems = {u"Application Name=\"my; app\""_s, u"workstation id = ws"_s};

@@ -2,6 +2,7 @@
 // copy of the translation file, must leave nothing unfinished, and every translation keeps
 // the placeholders of its source.
 
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -74,6 +75,7 @@ class TestTranslations : public QObject {
     Q_OBJECT
 private slots:
     void everySourceTextHasAnEnglishTranslation();
+    void everyContextIsALiteral();
 };
 
 void TestTranslations::everySourceTextHasAnEnglishTranslation() {
@@ -103,6 +105,26 @@ void TestTranslations::everySourceTextHasAnEnglishTranslation() {
     QVERIFY2(problems.isEmpty(),
              qPrintable(QStringLiteral("\n") + problems.join(u'\n') +
                         QStringLiteral("\n(translations/update.sh updates the file)")));
+}
+
+// lupdate finds a text only when its context is written out: a context in a variable
+// would leave the text out of the translation file, and this check could not see it.
+void TestTranslations::everyContextIsALiteral() {
+    static const QRegularExpression call(QStringLiteral("translate\\(\\s*([^\\s\"])"));
+    QStringList problems;
+    QDirIterator it(QStringLiteral(DERVEL_SOURCES),
+                    {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QRegularExpressionMatch& m : call.globalMatch(text))
+            problems << path + QStringLiteral(": translate(") + m.captured(1) +
+                            QStringLiteral("...");
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestTranslations)

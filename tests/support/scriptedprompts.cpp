@@ -1,8 +1,12 @@
 #include "scriptedprompts.h"
 
-TScriptedPrompts::TScriptedPrompts() { SetPrompts(this); }
+TScriptedPrompts::TScriptedPrompts() {
+    SetPrompts(this);
+}
 
-TScriptedPrompts::~TScriptedPrompts() { SetPrompts(nullptr); }
+TScriptedPrompts::~TScriptedPrompts() {
+    SetPrompts(nullptr);
+}
 
 TMsgResult TScriptedPrompts::message(const TMessage& m) {
     messages << m;

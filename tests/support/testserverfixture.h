@@ -4,10 +4,16 @@
 #include "tds_server.h"
 
 #include <QString>
+#include <functional>
 
 class TTestServer {
 public:
     TTestServer() { FPort = FServer.start(0); }
+    // For what is set before the server starts: encryption, Kerberos.
+    explicit TTestServer(const std::function<void(testserver::TdsServer&)>& beforeStart) {
+        beforeStart(FServer);
+        FPort = FServer.start(0);
+    }
     ~TTestServer() { FServer.stop(); }
 
     testserver::TdsServer& server() { return FServer; }
