@@ -4,9 +4,11 @@
 #include "demo_random.h"
 #include "demo_request.h"
 #include "instance.h"
+#include "seed.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <numbers>
@@ -78,6 +80,26 @@ struct DemoWorkload::Impl {
                                 {"recovery_model_desc", std::string("FULL")}};
                 instance.addDatabase(db);
             }
+        // The tables the applications' batches touch, so that a lock names one of them.
+        const auto tables = [this](const char* database, int object, int hobt,
+                                   std::initializer_list<SeedTable> list) {
+            const auto id = instance.databaseId(database);
+            if (id && instance.lockTargets(*id).empty())
+                addSeedTables(instance, database, object, hobt, list);
+        };
+        tables("Бухгалтерия", 1045578763, 4000,
+               {{"dbo", "_AccumRg1587", {"_AccumRg1587_ByPeriod"}, 30216612},
+                {"dbo", "_AccumRgT1602", {}, 1852243},
+                {"dbo", "_InfoRg1345", {"_InfoRg1345_ByDims"}, 412933},
+                {"dbo", "_Reference42", {"_Reference42_Descr"}, 20455}});
+        tables("WebShop", 1205579333, 5000,
+               {{"dbo", "Stock", {"IX_Stock_Product"}, 48231},
+                {"dbo", "Carts", {}, 90412},
+                {"dbo", "CartItems", {"IX_CartItems_Cart"}, 311206},
+                {"dbo", "StockMoves", {"IX_StockMoves_Product"}, 7221508}});
+        tables("Reporting", 1365579903, 6000,
+               {{"dw", "FactSales", {"IX_FactSales_Date"}, 88213007}, {"dw", "DimDate", {}, 9131}});
+        tables("Staging", 1525580473, 7000, {{"stg", "Orders", {}, 250000}});
         for (const auto& a : catalog.applications) {
             std::vector<int> ids;
             for (const auto& name : a.databases)
@@ -344,13 +366,7 @@ struct DemoWorkload::Impl {
         head.nextBatchAt = kNever;
         head.dirty = true;
 
-        const bool keyLock = random.chance(0.7);
-        const std::string resource =
-            keyLock ? "KEY: " + std::to_string(head.databaseId) + ":7205759" +
-                          std::to_string(random.integer(4000000000LL, 4999999999LL)) + " (" +
-                          std::to_string(random.integer(100000000000LL, 999999999999LL)) + ")"
-                    : "PAGE: " + std::to_string(head.databaseId) +
-                          ":1:" + std::to_string(random.integer(1200, 2400000));
+        const std::string resource = lockResource(head.databaseId);
         const int levels = static_cast<int>(random.integer(2, 4));
         std::vector<int> previous{headId};
         for (int level = 2; level <= levels; ++level) {
@@ -371,6 +387,24 @@ struct DemoWorkload::Impl {
                 break;
             previous = current;
         }
+    }
+
+    // What the chain waits on, in sys.dm_exec_requests.wait_resource's forms: mostly a key
+    // of one of the database's indexes, sometimes a whole table or a page.
+    std::string lockResource(int databaseId) {
+        const std::string db = std::to_string(databaseId);
+        const auto targets = instance.lockTargets(databaseId);
+        const double r = random.unit();
+        if (targets.empty() || r >= 0.9)
+            return "PAGE: " + db + ":1:" + std::to_string(random.integer(1200, 2400000));
+        const auto& table = targets[random.index(targets.size())];
+        if (r >= 0.7)
+            return "OBJECT: " + db + ":" + std::to_string(table.objectId) + ":0 ";
+        const std::int64_t hobt = table.hobtIds[random.index(table.hobtIds.size())];
+        char hash[16];
+        std::snprintf(hash, sizeof hash, "%012llx",
+                      static_cast<unsigned long long>(random.integer(0, 0xFFFFFFFFFFFFLL)));
+        return "KEY: " + db + ":" + std::to_string(hobt) + " (" + hash + ")";
     }
 
     void block(DemoSession& s, int databaseId, int blocker, const std::string& resource) {

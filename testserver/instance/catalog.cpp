@@ -245,6 +245,80 @@ CatalogObject makeSqlText() {
     return o;
 }
 
+// The catalog views of a database that name what a lock is on, as far as SQL Server 2019
+// documents them.
+CatalogObject makeSchemas() {
+    CatalogObject o{"sys", "schemas", "schemas", {}, {}};
+    o.perDatabase = true;
+    o.columns = {c("name", T::NVarChar, 128, NN), c("schema_id", T::Int, 0, NN),
+                 c("principal_id", T::Int, 0, N, "1")};
+    return o;
+}
+
+CatalogObject makeObjects() {
+    CatalogObject o{"sys", "objects", "objects", {}, {}};
+    o.perDatabase = true;
+    o.columns = {c("name", T::NVarChar, 128, NN),
+                 c("object_id", T::Int, 0, NN),
+                 c("principal_id", T::Int, 0, N),
+                 c("schema_id", T::Int, 0, NN, "1"),
+                 c("parent_object_id", T::Int, 0, NN, "0"),
+                 c("type", T::VarChar, 2, N, "'U '"),
+                 c("type_desc", T::NVarChar, 60, N, "'USER_TABLE'"),
+                 c("create_date", T::DateTime, 0, NN, "0"),
+                 c("modify_date", T::DateTime, 0, NN, "0"),
+                 c("is_ms_shipped", T::Bit, 0, NN, "0"),
+                 c("is_published", T::Bit, 0, NN, "0"),
+                 c("is_schema_published", T::Bit, 0, NN, "0")};
+    return o;
+}
+
+CatalogObject makeIndexes() {
+    CatalogObject o{"sys", "indexes", "indexes", {}, {}};
+    o.perDatabase = true;
+    o.columns = {c("object_id", T::Int, 0, NN),
+                 c("name", T::NVarChar, 128, N),
+                 c("index_id", T::Int, 0, NN),
+                 c("type", T::TinyInt, 0, NN, "1"),
+                 c("type_desc", T::NVarChar, 60, N, "'CLUSTERED'"),
+                 c("is_unique", T::Bit, 0, N, "0"),
+                 c("data_space_id", T::Int, 0, N, "1"),
+                 c("ignore_dup_key", T::Bit, 0, N, "0"),
+                 c("is_primary_key", T::Bit, 0, N, "0"),
+                 c("is_unique_constraint", T::Bit, 0, N, "0"),
+                 c("fill_factor", T::TinyInt, 0, NN, "0"),
+                 c("is_padded", T::Bit, 0, N, "0"),
+                 c("is_disabled", T::Bit, 0, N, "0"),
+                 c("is_hypothetical", T::Bit, 0, N, "0"),
+                 c("is_ignored_in_optimization", T::Bit, 0, N, "0"),
+                 c("allow_row_locks", T::Bit, 0, N, "1"),
+                 c("allow_page_locks", T::Bit, 0, N, "1"),
+                 c("has_filter", T::Bit, 0, N, "0"),
+                 c("filter_definition", T::NVarChar, 0, N),
+                 c("compression_delay", T::Int, 0, N),
+                 c("suppress_dup_key_messages", T::Bit, 0, N, "0"),
+                 c("auto_created", T::Bit, 0, N, "0"),
+                 c("optimize_for_sequential_key", T::Bit, 0, N, "0")};
+    return o;
+}
+
+CatalogObject makePartitions() {
+    CatalogObject o{"sys", "partitions", "partitions", {}, {}};
+    o.perDatabase = true;
+    o.columns = {c("partition_id", T::BigInt, 0, NN),
+                 c("object_id", T::Int, 0, NN),
+                 c("index_id", T::Int, 0, NN),
+                 c("partition_number", T::Int, 0, NN, "1"),
+                 c("hobt_id", T::BigInt, 0, NN),
+                 c("rows", T::BigInt, 0, N, "0"),
+                 c("filestream_filegroup_id", T::SmallInt, 0, NN, "0"),
+                 c("data_compression", T::TinyInt, 0, NN, "0"),
+                 c("data_compression_desc", T::NVarChar, 60, N, "'NONE'"),
+                 c("xml_compression", T::Bit, 0, N, "0"),
+                 c("xml_compression_desc", T::VarChar, 3, N, "'OFF'")};
+    return o;
+}
+
 } // namespace
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
@@ -265,7 +339,8 @@ int CatalogObject::columnIndex(std::string_view column) const {
 }
 
 Catalog::Catalog()
-    : objects_{makeSessions(), makeRequests(), makeConnections(), makeDatabases(), makeSqlText()} {}
+    : objects_{makeSessions(), makeRequests(), makeConnections(), makeDatabases(), makeSqlText(),
+               makeSchemas(),  makeObjects(),  makeIndexes(),     makePartitions()} {}
 
 const CatalogObject* Catalog::find(std::string_view schema, std::string_view name) const {
     for (const auto& o : objects_)

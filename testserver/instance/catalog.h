@@ -26,6 +26,10 @@ struct CatalogObject {
     // A table-valued function (sys.dm_exec_sql_text): its one argument is matched
     // against this hidden column of the table.
     std::string argumentColumn;
+    // A view of each database's own catalog (sys.objects): its rows carry their database
+    // in the hidden column "db", and a name picks the session's database or the one its
+    // three-part name gives.
+    bool perDatabase = false;
 
     bool isFunction() const { return !argumentColumn.empty(); }
     // Index into columns, or -1; names compare case-insensitively as in SQL Server.
@@ -43,6 +47,10 @@ public:
     const CatalogObject& connections() const { return objects_[2]; }
     const CatalogObject& databases() const { return objects_[3]; }
     const CatalogObject& sqlText() const { return objects_[4]; }
+    const CatalogObject& schemas() const { return objects_[5]; }
+    const CatalogObject& sysObjects() const { return objects_[6]; }
+    const CatalogObject& indexes() const { return objects_[7]; }
+    const CatalogObject& partitions() const { return objects_[8]; }
 
 private:
     std::vector<CatalogObject> objects_;

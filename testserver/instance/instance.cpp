@@ -231,7 +231,8 @@ LoginResult Instance::login(const LoginInfo& info) {
     LoginResult result;
     const std::string name = info.principal.value_or(info.user);
     const auto it = d->logins.find(lower(name));
-    const bool refused = it == d->logins.end() || it->second.windows != info.principal.has_value() ||
+    const bool refused = it == d->logins.end() ||
+                         it->second.windows != info.principal.has_value() ||
                          (!info.principal && it->second.password != info.password);
     if (refused) {
         result.error = loginFailed(name);
@@ -253,7 +254,8 @@ LoginResult Instance::login(const LoginInfo& info) {
     session.loginName = it->second.name;
     if (info.principal) {
         session.ntUserName = name.substr(0, name.find('@'));
-        session.ntDomain = name.find('@') == std::string::npos ? "" : name.substr(name.find('@') + 1);
+        session.ntDomain =
+            name.find('@') == std::string::npos ? "" : name.substr(name.find('@') + 1);
         session.connection.authScheme = "KERBEROS";
     }
     session.hostName = info.host;
@@ -334,8 +336,7 @@ std::uint32_t Instance::versionNumber() const {
     return d->versionNumber;
 }
 
-void Instance::addLogin(const std::string& name, const std::string& password,
-                        LoginRights rights) {
+void Instance::addLogin(const std::string& name, const std::string& password, LoginRights rights) {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->logins[lower(name)] = {name, password, false, rights};
 }
@@ -384,6 +385,76 @@ void Instance::addRequests(const std::vector<ScriptedRequest>& items) {
         for (const auto& s : items)
             d->insertRequest(s);
     });
+}
+
+void Instance::addTable(const ScriptedTable& t) {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto db = d->model.databaseId(t.database);
+    if (!db)
+        throw std::invalid_argument("no database " + t.database);
+    d->transaction([&] {
+        auto schemaId = d->model.scalar("SELECT schema_id FROM schemas WHERE db = ? AND name = ?",
+                                        {num(*db), Value(t.schema)});
+        if (!schemaId || std::holds_alternative<std::monostate>(*schemaId)) {
+            // dbo is schema 1, as in every database; others follow.
+            const auto last =
+                d->model.scalar("SELECT max(schema_id) FROM schemas WHERE db = ?", {num(*db)});
+            const std::int64_t next =
+                t.schema == "dbo"
+                    ? 1
+                    : std::max<std::int64_t>(5, last && std::holds_alternative<std::int64_t>(*last)
+                                                    ? std::get<std::int64_t>(*last) + 1
+                                                    : 5);
+            d->model.insert(
+                d->catalog.schemas(),
+                {{"db", num(*db)}, {"name", Value(t.schema)}, {"schema_id", num(next)}});
+            schemaId = num(next);
+        }
+        d->model.insert(d->catalog.sysObjects(), {{"db", num(*db)},
+                                                  {"name", Value(t.name)},
+                                                  {"object_id", num(t.objectId)},
+                                                  {"schema_id", *schemaId},
+                                                  {"create_date", Value(d->now() - 200)},
+                                                  {"modify_date", Value(d->now() - 20)}});
+        for (const ScriptedIndex& i : t.indexes) {
+            const bool heap = i.indexId == 0;
+            d->model.insert(d->catalog.indexes(),
+                            {{"db", num(*db)},
+                             {"object_id", num(t.objectId)},
+                             {"name", i.name ? Value(*i.name) : Value()},
+                             {"index_id", num(i.indexId)},
+                             {"type", num(heap             ? 0
+                                          : i.indexId == 1 ? 1
+                                                           : 2)},
+                             {"type_desc", Value(std::string(heap             ? "HEAP"
+                                                             : i.indexId == 1 ? "CLUSTERED"
+                                                                              : "NONCLUSTERED"))},
+                             {"is_unique", num(i.unique)},
+                             {"is_primary_key", num(i.primaryKey)}});
+            d->model.insert(d->catalog.partitions(), {{"db", num(*db)},
+                                                      {"partition_id", num(i.hobtId)},
+                                                      {"object_id", num(t.objectId)},
+                                                      {"index_id", num(i.indexId)},
+                                                      {"hobt_id", num(i.hobtId)},
+                                                      {"rows", num(i.rows)}});
+        }
+    });
+}
+
+std::vector<Instance::LockTarget> Instance::lockTargets(int databaseId) const {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    std::vector<LockTarget> out;
+    auto& st = d->model.db().statement(
+        "SELECT object_id, hobt_id FROM partitions WHERE db = ? ORDER BY object_id, index_id");
+    st.bindInt(1, databaseId);
+    while (st.step()) {
+        const int object = static_cast<int>(st.intAt(0));
+        if (out.empty() || out.back().objectId != object)
+            out.push_back({object, {}});
+        out.back().hobtIds.push_back(st.intAt(1));
+    }
+    st.reset();
+    return out;
 }
 
 void Instance::updateSession(int spid, const ColumnOverrides& columns) {

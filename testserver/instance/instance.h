@@ -111,6 +111,15 @@ public:
     // Many sessions in one transaction: the fast way to script thousands.
     std::vector<int> addSessions(const std::vector<ScriptedSession>& sessions);
     void addRequest(const ScriptedRequest& request);
+    // A table in its database's catalog (the schema is made when missing). Throws
+    // std::invalid_argument for an unknown database.
+    void addTable(const ScriptedTable& table);
+    // The tables of a database: object id and the hobt ids of its indexes.
+    struct LockTarget {
+        int objectId = 0;
+        std::vector<std::int64_t> hobtIds;
+    };
+    std::vector<LockTarget> lockTargets(int databaseId) const;
     void addRequests(const std::vector<ScriptedRequest>& requests);
     // Sets columns of existing rows by their SQL Server names.
     void updateSession(int spid, const ColumnOverrides& columns);

@@ -61,6 +61,8 @@ std::string tableSql(const CatalogObject& o, const std::string& keyColumn) {
     std::string sql = "CREATE TABLE " + quoted(o.table) + " (";
     if (o.isFunction())
         sql += quoted(o.argumentColumn) + " BLOB PRIMARY KEY, ";
+    if (o.perDatabase)
+        sql += "\"db\" INTEGER NOT NULL, ";
     for (std::size_t i = 0; i < o.columns.size(); ++i) {
         const auto& col = o.columns[i];
         if (i)
@@ -97,6 +99,10 @@ void Model::createSchema() {
     db_.exec(tableSql(catalog_.connections(), ""));
     db_.exec(tableSql(catalog_.databases(), "database_id"));
     db_.exec(tableSql(catalog_.sqlText(), ""));
+    for (const CatalogObject* o :
+         {&catalog_.schemas(), &catalog_.sysObjects(), &catalog_.indexes(), &catalog_.partitions()})
+        db_.exec(tableSql(*o, ""));
+    db_.exec("CREATE INDEX partitions_hobt ON partitions(db, hobt_id)");
     // What the sampling query's joins and its `exists` probe look up.
     db_.exec("CREATE UNIQUE INDEX requests_key ON requests(session_id, request_id)");
     db_.exec("CREATE INDEX requests_blocking ON requests(blocking_session_id)");
@@ -111,10 +117,13 @@ void Model::insert(const CatalogObject& object, const ColumnValues& values) {
     std::vector<const Value*> args;
     for (const auto& [name, value] : values) {
         const int index = object.columnIndex(name);
-        const bool hidden = object.isFunction() && equalsNoCase(name, object.argumentColumn);
-        if (index < 0 && !hidden)
+        const bool argument = object.isFunction() && equalsNoCase(name, object.argumentColumn);
+        const bool database = object.perDatabase && name == "db";
+        if (index < 0 && !argument && !database)
             throw std::invalid_argument("no column " + name + " in " + object.name);
-        const std::string canonical = hidden ? object.argumentColumn : object.columns[index].name;
+        const std::string canonical = argument   ? object.argumentColumn
+                                      : database ? std::string("db")
+                                                 : object.columns[index].name;
         bool replaced = false;
         for (std::size_t i = 0; i < names.size(); ++i)
             if (names[i] == canonical) {

@@ -6,6 +6,7 @@
 
 #include "values.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +20,25 @@ struct ScriptedDatabase {
     std::string name;
     int databaseId = 0;        // 0: the next free id
     ColumnOverrides overrides; // sys.databases columns
+};
+
+// A table of a database's catalog (sys.schemas, sys.objects, sys.indexes,
+// sys.partitions): what a lock's wait resource (KEY: db:hobt, OBJECT: db:object) names.
+struct ScriptedIndex {
+    int indexId = 1;                 // 0 a heap, 1 the clustered index, from 2 others
+    std::optional<std::string> name; // none for a heap
+    bool unique = false;
+    bool primaryKey = false;
+    std::int64_t hobtId = 0; // its one partition's, which is also the partition id
+    std::int64_t rows = 0;
+};
+
+struct ScriptedTable {
+    std::string database; // by name
+    std::string schema = "dbo";
+    std::string name;
+    int objectId = 0;
+    std::vector<ScriptedIndex> indexes;
 };
 
 struct ScriptedConnection {

@@ -36,6 +36,40 @@ double date(int y, int m, int d, double hours = 0) {
 
 } // namespace
 
+void addSeedTables(Instance& instance, const char* database, int firstObject, int firstHobt,
+                   std::initializer_list<SeedTable> tables) {
+    constexpr std::int64_t kFirstHobt = 72057594037927936; // 0x0100000000000000
+    int object = firstObject;
+    std::int64_t hobt = kFirstHobt + std::int64_t{firstHobt} * 65536;
+    for (const SeedTable& t : tables) {
+        ScriptedTable table;
+        table.database = database;
+        table.schema = t.schema;
+        table.name = t.name;
+        table.objectId = object;
+        object += 16000057; // object ids grow in steps like SQL Server's
+        ScriptedIndex key;
+        key.indexId = 1;
+        key.name = std::string("PK_") + t.name;
+        key.unique = key.primaryKey = true;
+        key.hobtId = hobt;
+        key.rows = t.rows;
+        hobt += 65536;
+        table.indexes.push_back(key);
+        int id = 2;
+        for (const char* index : t.indexes) {
+            ScriptedIndex other;
+            other.indexId = id++;
+            other.name = std::string(index);
+            other.hobtId = hobt;
+            other.rows = t.rows;
+            hobt += 65536;
+            table.indexes.push_back(other);
+        }
+        instance.addTable(table);
+    }
+}
+
 void seedInstance(Instance& instance, double startTime) {
     struct Db {
         const char* name;
@@ -59,6 +93,18 @@ void seedInstance(Instance& instance, double startTime) {
                               {"is_cleanly_shutdown", std::int64_t{0}}};
         instance.addDatabase(database);
     }
+    addSeedTables(instance, "Sales", 245575913, 1000,
+                  {{"dbo", "Orders", {"IX_Orders_Customer", "IX_Orders_Date"}, 2412008},
+                   {"dbo", "OrderLines", {"IX_OrderLines_Product"}, 9811402},
+                   {"dbo", "Customers", {"IX_Customers_Name"}, 183224},
+                   {"dbo", "Invoices", {}, 1950331},
+                   {"dbo", "Payments", {"IX_Payments_Invoice"}, 1704412}});
+    addSeedTables(instance, "Inventory", 565577053, 2000,
+                  {{"dbo", "Stock", {"IX_Stock_Warehouse"}, 380114},
+                   {"dbo", "Movements", {"IX_Movements_Date"}, 12066870},
+                   {"dbo", "Products", {}, 48231}});
+    addSeedTables(instance, "Archive", 885578193, 3000,
+                  {{"dbo", "OrdersHistory", {"IX_OrdersHistory_Date"}, 48223991}});
 
     std::vector<ScriptedSession> sessions;
     std::vector<ScriptedRequest> requests;

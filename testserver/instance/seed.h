@@ -2,6 +2,7 @@
 // What a fresh instance holds: its databases and its system sessions.
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace testserver {
 
@@ -16,7 +17,20 @@ inline constexpr const char* kDefaultVersion =
     "\tDeveloper Edition (64-bit) on Linux (Debian GNU/Linux 12 (bookworm)) <X64>";
 inline constexpr std::uint32_t kDefaultVersionNumber = 0x0F0010E2;
 
-// master, tempdb, model, msdb and three user databases; system sessions 1 to 12.
+// master, tempdb, model, msdb and three user databases with a few tables each; system
+// sessions 1 to 12.
 void seedInstance(Instance& instance, double startTime);
+
+// Tables with a clustered primary key and the given nonclustered indexes, in a database:
+// object ids from `firstObject` on, hobt ids numbered as SQL Server's look
+// (72057594037927936 and up, `firstHobt` their rank).
+struct SeedTable {
+    const char* schema;
+    const char* name;
+    std::initializer_list<const char*> indexes; // nonclustered, after PK_<name>
+    std::int64_t rows;
+};
+void addSeedTables(Instance& instance, const char* database, int firstObject, int firstHobt,
+                   std::initializer_list<SeedTable> tables);
 
 } // namespace testserver

@@ -64,9 +64,23 @@ std::string Rewriter::rewriteSource(const TableSource& source, NameScope& scope,
     return restrictedSource(*object, source) + " AS " + b.sqlAlias;
 }
 
+// The database a per-database view is read in: the one of a three-part name, else the
+// session's.
+std::string Rewriter::databaseOf(const TableSource& source) const {
+    const auto& n = source.name;
+    if (n.size() < 3 || n[n.size() - 3].empty())
+        return std::to_string(context_.databaseId);
+    std::string name = n[n.size() - 3];
+    std::string quotedName;
+    for (char ch : name)
+        quotedName += ch == '\'' ? std::string("''") : std::string(1, ch);
+    return "(SELECT database_id FROM databases WHERE name = '" + quotedName + "' COLLATE NOCASE)";
+}
+
 // Without VIEW SERVER STATE a login sees only its own session in the session and request
 // views, and may not read the connections at all, as in SQL Server.
-std::string Rewriter::restrictedSource(const CatalogObject& object, const TableSource& source) const {
+std::string Rewriter::restrictedSource(const CatalogObject& object,
+                                       const TableSource& source) const {
     const std::string table = sqlIdentifier(object.table);
     const bool sessionView = &object == &catalog_.sessions() || &object == &catalog_.requests();
     std::vector<std::string> conditions;
@@ -87,8 +101,11 @@ std::string Rewriter::restrictedSource(const CatalogObject& object, const TableS
             conditions.push_back("database_id = " + current);
         else if (&object == &catalog_.connections())
             conditions.push_back("session_id IN (SELECT session_id FROM sessions WHERE "
-                                 "database_id = " + current + ")");
+                                 "database_id = " +
+                                 current + ")");
     }
+    if (object.perDatabase)
+        conditions.push_back("db = " + databaseOf(source));
     if (conditions.empty())
         return table;
     std::string where;

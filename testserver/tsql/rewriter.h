@@ -32,6 +32,7 @@ private:
     std::string rewriteSource(const TableSource& source, NameScope& scope,
                               std::string& functionFilter);
     std::string restrictedSource(const CatalogObject& object, const TableSource& source) const;
+    std::string databaseOf(const TableSource& source) const;
     TypedSql expr(const Expr& e, const NameScope& scope);
     TypedSql column(const Expr& e, const NameScope& scope);
     TypedSql variable(const Expr& e);
