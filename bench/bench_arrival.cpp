@@ -1,23 +1,31 @@
 // Taking a snapshot over into the grid (steady: as many rows as before; growing: from
 // none), painting the grid's window and writing the snapshot to the activity log, at
-// 1,000, 10,000 and 50,000 rows, beside the sampler's fetch of the same snapshot.
+// 1,000, 10,000 and 50,000 rows, beside the sampler's fetch of the same snapshot; and the
+// rates and the blocking tree the window works out from a snapshot.
 // Targets: the arrival of 10,000 rows costs no more than 0.2 times their fetch, writing
-// them to the log no more than 0.5 times; painting costs the visible rows only.
+// them to the log no more than 0.5 times, the rates and the tree (its chains a second
+// older than in the snapshot before, as from one arrival to the next) no more than 0.05
+// times; painting costs the visible rows only. The tree of chains that are all new is
+// shown beside it.
 
 #include "app/mainform.h"
 #include "benchserver.h"
+#include "blocking/blockingpane.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"
 #include "platform/dbconnection.h"
 #include "platform/registry.h"
+#include "rates/ratetracker.h"
 #include "recording/activitylog.h"
 #include "sampling/monitor.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTreeView>
 
 namespace {
 
@@ -116,6 +124,62 @@ double paint(TMainForm& form) {
     return Median(times);
 }
 
+struct TDerived {
+    double Steady;    // the chains of the previous snapshot, a second older
+    double NewChains; // every chain new: the tree from none
+    double Paint;     // the tree's rows on the screen
+};
+
+// The rates of every row from an earlier snapshot with smaller counters, and the blocking
+// pane's tree: what an arrival adds when the pane is shown. The tree's painting is timed
+// apart, as the grid's is: it costs the rows on the screen, not the rows of the snapshot.
+TDerived ratesAndTree(TMainForm& form, const QList<TMonitorRec>& records) {
+    TRecList earlier, rows;
+    for (const TMonitorRec& r : records) {
+        rows << new TMonitorRec(r);
+        earlier << new TMonitorRec(r);
+        earlier.last()->CPU = std::max(0, r.CPU - 100);
+        earlier.last()->Reads = std::max<std::int64_t>(0, r.Reads - 1000);
+        if (r.Blocking != 0) // every wait a second longer: every waiter's row changes
+            rows.last()->WaitTime = r.WaitTime + 1000;
+    }
+    form.actBlockingTree->setChecked(true);
+    QWidget* screen = form.BlockingPane->tree()->viewport();
+    TRateTracker rates;
+    const auto measure = [&](const TRecList& before) {
+        QList<double> times;
+        for (int run = 0; run < kRuns; ++run) {
+            rates.Reset();
+            rates.Apply(earlier, 0);
+            form.BlockingPane->showSnapshot(before);
+            QCoreApplication::processEvents();
+            screen->setUpdatesEnabled(false);
+            QElapsedTimer t;
+            t.start();
+            rates.Apply(rows, 1000);
+            form.BlockingPane->showSnapshot(rows);
+            QCoreApplication::processEvents(); // the tree's layout
+            times << t.nsecsElapsed() / 1e6;
+            screen->setUpdatesEnabled(true);
+        }
+        return Median(times);
+    };
+    TDerived derived{measure(earlier), measure({}), 0};
+    QList<double> paints;
+    for (int run = 0; run < kRuns; ++run) {
+        QElapsedTimer t;
+        t.start();
+        const QPixmap pixmap = screen->grab();
+        paints << t.nsecsElapsed() / 1e6;
+    }
+    derived.Paint = Median(paints);
+    form.BlockingPane->showSnapshot({});
+    form.actBlockingTree->setChecked(false);
+    ClearRecList(earlier);
+    ClearRecList(rows);
+    return derived;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -126,13 +190,20 @@ int main(int argc, char* argv[]) {
     TMainForm form;
     form.resize(1500, 900);
     form.show();
-    for (int n : {1000, 10000, 50000}) {
+    // Row counts may be named on the command line (bench_arrival 10000) to measure one.
+    QList<int> sizes;
+    for (const QString& arg : app.arguments().mid(1))
+        sizes << arg.toInt();
+    if (sizes.isEmpty())
+        sizes = {1000, 10000, 50000};
+    for (int n : sizes) {
         QList<TMonitorRec> records;
         const double fetched = fetch(n, records);
         const double steady = arrival(form, records, false);
         const double growing = arrival(form, records, true);
         const double painted = paint(form);
         const double logged = logWrite(form, settings.filePath(QStringLiteral("bench.log")));
+        const TDerived derived = ratesAndTree(form, records);
         const QString s = QStringLiteral("_%1").arg(n);
         Report(QStringLiteral("fetch") + s, fetched, QStringLiteral("ms"));
         Report(QStringLiteral("arrival_steady") + s, steady, QStringLiteral("ms"));
@@ -144,6 +215,15 @@ int main(int argc, char* argv[]) {
         Report(QStringLiteral("log_write") + s, logged, QStringLiteral("ms"));
         Report(QStringLiteral("log_write_vs_fetch") + s, logged / fetched,
                n == 10000 ? QStringLiteral("ratio (target <= 0.5)") : QStringLiteral("ratio"));
+        Report(QStringLiteral("rates_and_tree") + s, derived.Steady, QStringLiteral("ms"));
+        Report(QStringLiteral("rates_and_tree_vs_fetch") + s, derived.Steady / fetched,
+               n == 10000 ? QStringLiteral("ratio (target <= 0.05)") : QStringLiteral("ratio"));
+        Report(QStringLiteral("rates_and_tree_new_chains") + s, derived.NewChains,
+               QStringLiteral("ms"));
+        Report(QStringLiteral("rates_and_tree_new_chains_vs_fetch") + s,
+               derived.NewChains / fetched, QStringLiteral("ratio"));
+        Report(QStringLiteral("paint_blocking_tree") + s, derived.Paint,
+               QStringLiteral("ms (flat in the row count)"));
     }
     return 0;
 }

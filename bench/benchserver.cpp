@@ -2,6 +2,7 @@
 
 #include "grid/monitorcolumns.h"
 #include "instance.h"
+#include "rates/ratecolumns.h"
 #include "sampling/querycomposition.h"
 #include "scripting.h"
 
@@ -60,7 +61,7 @@ QString DefaultSamplingQuery() {
     QList<bool> visible;
     for (const TMonitorColumn& c : MonitorColumns())
         visible << c.DefaultVisible;
-    return ComposeQuery(QueryTemplateLines(), visible, 0, false, {}).Text;
+    return ComposeQuery(QueryTemplateLines(), QueriedColumns(visible), 0, false, {}).Text;
 }
 
 double Median(QList<double> values) {

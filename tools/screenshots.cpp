@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     TRegistry::SetDefaultLocation(settings.path());
     TScriptedPrompts prompts;
     TMainForm form;
-    form.resize(1500, 860);
+    form.resize(1500, 960);
     form.show();
     prompts.connectionAnswers << TScriptedPrompts::TConnectionAnswer{
         true, QStringLiteral("Demo"),
@@ -85,7 +85,10 @@ int main(int argc, char* argv[]) {
     form.ServerPanel->actAddConnection->trigger();
     form.cbPeriod->setCurrentIndex(2); // "1 с"
     QHeaderView* header = form.MonitorVT->horizontalHeader();
-    header->setSectionHidden(25, false); // Wait Type, to show what the blocked ones wait for
+    // Room for the rates after Blocking; the tree below shows what the blocked ones wait for.
+    for (int column : {6, 10, 12}) // Login Time, Memory, NT Login
+        header->setSectionHidden(column, true);
+    form.actBlockingTree->setChecked(true);
 
     // Wait for a blocking chain to form (the demo makes one every minute or so).
     QElapsedTimer waited;

@@ -254,6 +254,22 @@ File %2.</translation>
         <source>Isolation Level</source>
         <translation>Isolation Level</translation>
     </message>
+    <message>
+        <source>CPU/s</source>
+        <translation>CPU/s</translation>
+    </message>
+    <message>
+        <source>Reads/s</source>
+        <translation>Reads/s</translation>
+    </message>
+    <message>
+        <source>Writes/s</source>
+        <translation>Writes/s</translation>
+    </message>
+    <message>
+        <source>Logical Reads/s</source>
+        <translation>Logical Reads/s</translation>
+    </message>
 </context>
 <context>
     <name>Prompts</name>
@@ -424,6 +440,40 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Отмеченных процессов</source>
         <translation>Marked sessions</translation>
+    </message>
+</context>
+<context>
+    <name>TBlockingPane</name>
+    <message>
+        <source>Цепочек блокировок нет.</source>
+        <translation>No blocking chains.</translation>
+    </message>
+</context>
+<context>
+    <name>TBlockingTreeModel</name>
+    <message>
+        <source>не входит в текущий фильтр</source>
+        <translation>not in the current filter</translation>
+    </message>
+    <message>
+        <source>сеансы ждут друг друга по кругу</source>
+        <translation>sessions wait for each other in a circle</translation>
+    </message>
+    <message>
+        <source>спит с открытой транзакцией</source>
+        <translation>sleeping with an open transaction</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>Longest Wait</source>
+        <translation>Longest Wait</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Note</translation>
     </message>
 </context>
 <context>
@@ -605,6 +655,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>It&apos;s me</source>
         <translation>It&apos;s me</translation>
     </message>
+    <message>
+        <source>Ctrl+T — дерево блокировок</source>
+        <translation>Ctrl+T — blocking tree</translation>
+    </message>
 </context>
 <context>
     <name>TLoginDialog</name>
@@ -750,6 +804,14 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Снять пометку	Space</source>
         <translation>Unmark	Space</translation>
+    </message>
+    <message>
+        <source>Дерево блокировок</source>
+        <translation>Blocking tree</translation>
+    </message>
+    <message>
+        <source>Дерево блокировок: кто кого держит (Ctrl+T)</source>
+        <translation>Blocking tree: who holds whom (Ctrl+T)</translation>
     </message>
 </context>
 <context>

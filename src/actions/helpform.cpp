@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int kBarHeight = 27;
+constexpr int kKeyHintHeight = 22;
 
 struct TLegendBar {
     const char* caption;
@@ -58,7 +59,13 @@ THelpForm::THelpForm(QWidget* ACenterOver)
         layout->addWidget(label);
         FBars.append(label);
     }
-    setFixedSize(237, kBarHeight * static_cast<int>(std::size(legend)));
+    // The key of the view that shows chains whole, beside the colours that mark them.
+    auto* keys = new QLabel(tr("Ctrl+T — дерево блокировок"), this);
+    keys->setObjectName(QStringLiteral("KeyHint"));
+    keys->setAlignment(Qt::AlignCenter);
+    keys->setFixedHeight(kKeyHintHeight);
+    layout->addWidget(keys);
+    setFixedSize(237, kBarHeight * static_cast<int>(std::size(legend)) + kKeyHintHeight);
     if (ACenterOver)
         move(ACenterOver->frameGeometry().center() - rect().center());
 }

@@ -31,7 +31,7 @@ constexpr std::array<const char*, 10> kMain = {
     "plug-disconnect", // 8
     "plug-connect",    // 9
 };
-constexpr std::array<const char*, 16> kMonitor = {
+constexpr std::array<const char*, 17> kMonitor = {
     "refresh",       // 0
     "hide-system",   // 1
     "cross",         // 2
@@ -48,6 +48,7 @@ constexpr std::array<const char*, 16> kMonitor = {
     "help",          // 13
     "chevron-down",  // 14
     "tick",          // 15
+    "blocking-tree", // 16: the blocking tree pane
 };
 constexpr std::array<const char*, 5> kSelCol = {
     "check-all",   // 0

@@ -7,6 +7,7 @@
 #include "app/appcursors.h"
 #include "app/imagelists.h"
 #include "app/splitstrip.h"
+#include "blocking/blockingpane.h"
 #include "grid/celltext.h"
 #include "grid/monitorcolumns.h"
 #include "grid/monitormodel.h"
@@ -21,6 +22,7 @@
 #include "grid/statuspanel.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
+#include "rates/ratecolumns.h"
 #include "recording/activitylog.h"
 #include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
@@ -42,6 +44,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSplitter>
 #include <QStackedLayout>
 #include <QToolBar>
 #include <QToolButton>
@@ -112,7 +115,7 @@ void TMainForm::LoadDefCols() {
 
 void TMainForm::LoadSettings() {
     TRegistry registry;
-    const TLoadedSettings loaded = ReadSettings(registry, MonitorColumnCount);
+    const TLoadedSettings loaded = ReadSettings(registry, QueryColumnCount);
     ReportSettingsDamage();
     for (const TStoredServer& stored : loaded.Servers) {
         TServer* server = ServerPanel->NewServer(stored.Name, stored.ConnectionString, false);
@@ -131,8 +134,10 @@ void TMainForm::LoadSettings() {
     if (w.SortColumn || w.SortDirection)
         MonitorVT->setSort(w.SortColumn.value_or(MonitorVT->sortColumn()),
                            w.SortDirection ? *w.SortDirection != 0 : MonitorVT->sortDescending());
+    if (w.RateSortColumn)
+        MonitorVT->setSort(*w.RateSortColumn, w.RateSortDescending);
     if (w.Columns)
-        MonitorVT->LoadCols(*w.Columns);
+        MonitorVT->LoadCols(MergeSavedCols(*w.Columns, w.RateColumns));
     if (!loaded.Error.isEmpty())
         ShowError(tr("Ошибка при загрузке настроек:\r\n") + loaded.Error);
 }
@@ -185,7 +190,12 @@ void TMainForm::createActions() {
     actSelRec = makeAction(this, "actSelRec", tr("Пометить"), {}, -1);
     actUnselectAll = makeAction(this, "actUnselectAll", tr("Снять все пометки"), {}, -1);
     actKillSelected = makeAction(this, "actKillSelected", tr("Завершить отмеченные"), {}, -1);
-    addActions({actShowPanel, actRefresh, actClearFilter, actPause, actExit, actHelp});
+    actBlockingTree = makeAction(this, "actBlockingTree", tr("Дерево блокировок"),
+                                 tr("Дерево блокировок: кто кого держит (Ctrl+T)"), 16,
+                                 QKeySequence(Qt::CTRL | Qt::Key_T));
+    actBlockingTree->setCheckable(true);
+    addActions(
+        {actShowPanel, actRefresh, actClearFilter, actPause, actExit, actHelp, actBlockingTree});
 
     connect(actShowPanel, &QAction::triggered, this, [this] { actShowPanelExecute(); });
     connect(actRefresh, &QAction::triggered, this, [this] { actRefreshExecute(); });
@@ -198,7 +208,7 @@ void TMainForm::createActions() {
 
 void TMainForm::createMonitorToolBar() {
     MonitorToolBar = new TMonitorToolBar({actRefresh, actPause, actHelp, actKillProcess, actView,
-                                          actViewBlock, actClearFilter, actExit},
+                                          actViewBlock, actClearFilter, actExit, actBlockingTree},
                                          this);
     cbPeriod = MonitorToolBar->cbPeriod;
     tbPause = MonitorToolBar->tbPause;
@@ -256,7 +266,17 @@ void TMainForm::createLayout() {
     sessionLayout->addWidget(MonitorToolBar);
     RightsNotice = new TRightsNotice(this);
     sessionLayout->addWidget(RightsNotice);
-    sessionLayout->addWidget(gridArea, 1);
+    // The blocking tree shares the grid's height, below it, while the user wants it.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("GridAndTree"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(gridArea);
+    BlockingPane = new TBlockingPane(this);
+    BlockingPane->hide();
+    split->addWidget(BlockingPane);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    sessionLayout->addWidget(split, 1);
     sessionLayout->addWidget(MonitorStatusBar);
 
     auto* layout = new QHBoxLayout(this);
@@ -309,11 +329,50 @@ void TMainForm::createLayout() {
     connect(MonitorVT, &TMonitorView::shiftSpacePressed, actUnselectAll, &QAction::trigger);
     connect(MonitorVT, &TMonitorView::ctrlEnterPressed, actViewBlock, &QAction::trigger);
     connect(MonitorVT, &TMonitorView::ctrlDeletePressed, actKillSelected, &QAction::trigger);
+    connectBlockingPane();
     connect(MonitorVT, &TMonitorView::ctrlBPressed, this, [this] {
         tbShowBlocked->setChecked(!tbShowBlocked->isChecked());
         Monitoring(false);
     });
     UpdateGridActions();
+}
+
+void TMainForm::connectBlockingPane() {
+    MenuMonitor->addSeparator();
+    MenuMonitor->addAction(actBlockingTree);
+    const auto name = [this](const QString& resource) { return FResourceNames.Name(resource); };
+    BlockingPane->setResourceName(name);
+    MonitorModel->setResourceName(name);
+    connect(actBlockingTree, &QAction::toggled, this, [this](bool shown) {
+        BlockingPane->setVisible(shown);
+        if (shown)
+            BlockingPane->showSnapshot(RecList);
+        // The tree's columns join the query, or leave it, from the next sample on.
+        Monitoring(false);
+    });
+    connect(BlockingPane, &TBlockingPane::sessionSelected, this,
+            [this](int spid) { FocusSession(spid); });
+    connect(BlockingPane, &TBlockingPane::openRequested, this, [this](int spid) {
+        if (FocusSession(spid))
+            actView->trigger();
+    });
+    connect(BlockingPane, &TBlockingPane::killRequested, this, [this](int spid) {
+        if (FocusSession(spid))
+            actKillProcess->trigger();
+    });
+}
+
+bool TMainForm::FocusSession(int ASPID) {
+    for (int row = 0; row < MonitorModel->rowCount(); ++row)
+        if (MonitorModel->record(row)->SPID == ASPID) {
+            const QModelIndex current = MonitorVT->currentIndex();
+            const QModelIndex target =
+                MonitorModel->index(row, current.isValid() ? current.column() : 0);
+            MonitorVT->setCurrentIndex(target);
+            MonitorVT->scrollTo(target);
+            return true;
+        }
+    return false;
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -420,6 +479,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         if (ReloadDBList) {
             MonitorModel->setRowCount(0);
             actUnselectAllExecute();
+            FRates.Reset(); // another server, or the same one connected anew
             const std::optional<int> keep =
                 DBReselectIndex(cbDBList->currentIndex(), cbDBList->currentText(), server->DBList);
             cbDBList->clear();
@@ -428,18 +488,27 @@ void TMainForm::Monitoring(bool ReloadDBList) {
             MonitorStatusBar->setPanelText(0, server->ConnectDescr);
             ActivityLog->StartRecord(false, QString());
             RightsNotice->showFor(true, server->ViewServerState, server->Login);
+            FResourceNames.setConnection(&server->Connection);
+            if (BlockingPane->isVisible())
+                BlockingPane->showSnapshot({});
         }
-        QList<bool> visible;
+        QList<bool> shown;
         for (int i = 0; i < MonitorColumnCount; ++i)
-            visible << !MonitorVT->horizontalHeader()->isSectionHidden(i);
+            shown << !MonitorVT->horizontalHeader()->isSectionHidden(i);
         const TQueryFilters filters{
             cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
             edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked(),
             server->ViewServerState};
+        QList<bool> queried = QueriedColumns(shown);
+        if (actBlockingTree->isChecked())
+            for (int column : BlockingTreeGridColumns)
+                queried[column] = true;
+        // A sort by a rate is the window's own: the query keeps its default order.
+        const bool byRate = IsRateColumn(MonitorVT->sortColumn());
         const TComposedQuery q =
-            ComposeQuery(Dervel->QueryTemplate, visible, MonitorVT->sortColumn(),
-                         MonitorVT->sortDescending(), filters);
-        if (q.SortColumn != MonitorVT->sortColumn())
+            ComposeQuery(Dervel->QueryTemplate, queried, byRate ? 0 : MonitorVT->sortColumn(),
+                         !byRate && MonitorVT->sortDescending(), filters);
+        if (!byRate && q.SortColumn != MonitorVT->sortColumn())
             MonitorVT->setSort(q.SortColumn, MonitorVT->sortDescending());
         FHandOver = Dervel->StartMonitoring(q.Text, &server->Connection);
     } else {
@@ -448,10 +517,14 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         // Marks name sessions of a connection that is gone; a reconnect may bring the
         // same SPIDs for other sessions.
         actUnselectAllExecute();
+        FRates.Reset();
         FHandOver = Dervel->StartMonitoring(QString(), nullptr);
         MonitorStatusBar->setPanelText(0, QString());
         ActivityLog->StartRecord(false, QString());
         RightsNotice->showFor(false, true, QString());
+        FResourceNames.setConnection(nullptr);
+        if (BlockingPane->isVisible())
+            BlockingPane->showSnapshot({});
     }
     showErrorPanel(false);
     MonitorToolBar->setEnabled(true);
@@ -464,11 +537,13 @@ void TMainForm::OnDataArrive() {
     const int focusColumn =
         MonitorVT->currentIndex().isValid() ? MonitorVT->currentIndex().column() : 0;
     int n = 0;
+    qint64 sampleTime = 0;
     {
         std::lock_guard lock(CS);
         // The buffer may already hold a cut sample of a newer hand-over.
         if (Dervel->BufferHandOver != FHandOver)
             return;
+        sampleTime = Dervel->BufferTime;
         const TRecList& buffer = Dervel->Buffer;
         n = static_cast<int>(buffer.size());
         for (int i = n; i < RecList.size(); ++i)
@@ -481,6 +556,9 @@ void TMainForm::OnDataArrive() {
             *RecList[i] = *buffer[i];
         }
     }
+    FRates.Apply(RecList, sampleTime);
+    if (IsRateColumn(MonitorVT->sortColumn()))
+        SortByRate(RecList, MonitorVT->sortColumn(), MonitorVT->sortDescending());
     const int focusedRowBefore = MonitorVT->focusedRow();
     MonitorVT->setUpdatesEnabled(false);
     MonitorModel->setRowCount(n);
@@ -520,6 +598,8 @@ void TMainForm::OnDataArrive() {
     UpdateGridActions();
     if (tbRecord->isChecked())
         ActivityLog->LogToFile();
+    if (BlockingPane->isVisible())
+        BlockingPane->showSnapshot(RecList);
 }
 
 void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
@@ -622,7 +702,9 @@ void TMainForm::MenuMonitorPopup(const QPoint& pos) {
 void TMainForm::MonitorVTHeaderClick(int column) {
     if (column < 0)
         return;
-    const bool descending = column == MonitorVT->sortColumn() && !MonitorVT->sortDescending();
+    // The rates are read from the top: busiest first.
+    const bool descending =
+        column == MonitorVT->sortColumn() ? !MonitorVT->sortDescending() : IsRateColumn(column);
     MonitorVT->setSort(column, descending);
     Monitoring(false);
 }

@@ -3,10 +3,12 @@
 // status bar on the right. It owns the session lists, the lock shared with the sampler
 // and the sampler itself, and composes the sampling query.
 
+#include "rates/ratetracker.h"
 #include "sampling/monitor.h"
 #include "sampling/monitorrec.h"
 #include "servers/serverpanelhost.h"
 #include "settings/savedcols.h"
+#include "waitresources/resourcenames.h"
 
 #include <QWidget>
 #include <memory>
@@ -34,6 +36,7 @@ class TActivityLog;
 class TSelColForm;
 class TStatusPanel;
 class TRightsNotice;
+class TBlockingPane;
 struct TViewHost;
 
 class TMainForm : public QWidget, public TServerPanelHost {
@@ -106,6 +109,7 @@ public:
     TStatusFilterEdit* edStFlt;
     TStatusPanel* StatusPanel;
     TRightsNotice* RightsNotice;
+    TBlockingPane* BlockingPane;
     TMonitorModel* MonitorModel;
     TMonitorView* MonitorVT;
     QPlainTextEdit* mmError;
@@ -127,6 +131,7 @@ public:
     QAction* actUnselectAll;
     QAction* actKillSelected;
     QAction* mnSelRec;
+    QAction* actBlockingTree;
 
 protected:
     void customEvent(QEvent* event) override;
@@ -149,9 +154,14 @@ private:
     TViewHost SessionViewHost();
 
     bool LoginFilterLeft() const;
+    void connectBlockingPane();
+    // Focuses the grid's first row of the session; false when it has none.
+    bool FocusSession(int ASPID);
 
     QStackedLayout* FGridStack = nullptr;
     bool FClosing = false;
     QString FComposedLogin; // the login filter's text at the last composition
     THandOver FHandOver{};  // the last hand-over; notices of older ones are dropped
+    TRateTracker FRates;
+    TResourceNames FResourceNames; // of the watched server
 };

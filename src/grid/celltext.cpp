@@ -15,6 +15,11 @@ constexpr double kFirstDay = -693593; // 0001-01-01
 constexpr double kLastDay = 2958465;  // 9999-12-31
 constexpr qint64 kMsPerDay = 86400000;
 
+// A rate has no text before the session's second snapshot.
+QString rateText(double ARate, const QString& ASeparator) {
+    return ARate < 0 ? QString() : GroupedText(ARate, ASeparator);
+}
+
 QString blockerText(std::int32_t ABlocking) {
     return ABlocking == 0 ? QString() : QString::number(ABlocking);
 }
@@ -172,6 +177,14 @@ QString CellText(const TMonitorRec& ARec, int AColumn, const QString& AThousandS
         return ARec.ServerAddress;
     case 36:
         return QString::number(ARec.ServerPort);
+    case 37:
+        return rateText(ARec.CpuRate, sep);
+    case 38:
+        return rateText(ARec.ReadsRate, sep);
+    case 39:
+        return rateText(ARec.WritesRate, sep);
+    case 40:
+        return rateText(ARec.LogicalReadsRate, sep);
     default:
         return QString();
     }

@@ -86,6 +86,16 @@ constexpr TMonitorColumn kColumns[MonitorColumnCount] = {
      Text, Left, 120, false},
     {36, QT_TRANSLATE_NOOP("MonitorColumns", "Server Port"), u"connections.local_tcp_port", Decimal,
      Right, 120, false},
+    // Computed by the window from the previous snapshot of the same session: the growth
+    // of the counter divided by the time between the two samples.
+    {37, QT_TRANSLATE_NOOP("MonitorColumns", "CPU/s"), u"CPU, ms per second", Rate, Right, 70,
+     true},
+    {38, QT_TRANSLATE_NOOP("MonitorColumns", "Reads/s"), u"I/O Reads per second", Rate, Right, 70,
+     true},
+    {39, QT_TRANSLATE_NOOP("MonitorColumns", "Writes/s"), u"I/O Writes per second", Rate, Right, 70,
+     true},
+    {40, QT_TRANSLATE_NOOP("MonitorColumns", "Logical Reads/s"), u"Logical Reads per second", Rate,
+     Right, 100, true},
 };
 
 } // namespace

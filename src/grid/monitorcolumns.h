@@ -14,6 +14,7 @@ enum class TCellForm {
     DateTime, // dd.mm.yyyy hh:mm:ss
     Blocker,  // empty for 0, else decimal
     Flag,     // "True" / "False"
+    Rate,     // per second between two samples, grouped; empty when there is none
 };
 
 struct TMonitorColumn {
@@ -26,7 +27,18 @@ struct TMonitorColumn {
     bool DefaultVisible;
 };
 
-inline constexpr int MonitorColumnCount = 37;
+// The grid's columns: the 37 that the sampling query selects (indices 0 to 36, the
+// settings value "Columns" and the query composition know these), then the rates, which
+// the window computes from two snapshots (37 to 40).
+inline constexpr int QueryColumnCount = 37;
+inline constexpr int FirstRateColumn = 37;
+inline constexpr int RateColumnCount = 4;
+inline constexpr int MonitorColumnCount = QueryColumnCount + RateColumnCount;
+inline constexpr int BlockingColumn = 13; // the rates come after it in the built-in layout
+
+inline constexpr bool IsRateColumn(int AColumn) {
+    return AColumn >= FirstRateColumn && AColumn < MonitorColumnCount;
+}
 
 std::span<const TMonitorColumn> MonitorColumns();
 // The header text in the language in use.

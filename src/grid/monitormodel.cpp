@@ -3,6 +3,10 @@
 #include "grid/celltext.h"
 #include "grid/monitorcolumns.h"
 
+namespace {
+constexpr int kWaitResourceColumn = 27;
+}
+
 TMonitorModel::TMonitorModel(const TRecList& recList, QObject* parent)
     : QAbstractTableModel(parent), FRecList(recList) {}
 
@@ -27,6 +31,14 @@ QVariant TMonitorModel::data(const QModelIndex& index, int role) const {
         return CellText(*rec, index.column(), SystemThousandSeparator());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(MonitorColumns()[index.column()].Alignment | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        if (index.column() == kWaitResourceColumn && FResourceName &&
+            !rec->WaitResource.isEmpty()) {
+            const QString name = FResourceName(rec->WaitResource);
+            if (!name.isEmpty())
+                return name;
+        }
+        return {};
     default:
         return {};
     }

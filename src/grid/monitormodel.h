@@ -6,6 +6,7 @@
 #include "sampling/monitorrec.h"
 
 #include <QAbstractTableModel>
+#include <functional>
 
 class TMonitorModel : public QAbstractTableModel {
     Q_OBJECT
@@ -22,8 +23,13 @@ public:
     void setRowCount(int n);
     // The record a row shows, nullptr outside the rows.
     PMonitorRec record(int row) const;
+    // What a wait resource is on, for the tooltip of a "Wait Resource" cell.
+    void setResourceName(std::function<QString(const QString&)> AName) {
+        FResourceName = std::move(AName);
+    }
 
 private:
     const TRecList& FRecList;
     int FRowCount = 0;
+    std::function<QString(const QString&)> FResourceName;
 };

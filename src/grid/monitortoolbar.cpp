@@ -93,6 +93,7 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
     addHinted(a.actKillProcess, tr("Завершить процесс (Del)"));
     addHinted(a.actView, tr("Просмотр (Enter)"));
     addHinted(a.actViewBlock, tr("Просмотр блокирующего процесса (Ctrl+Enter)"));
+    addAction(a.actBlockingTree);
     addSeparator();
 
     tbShowBlocked = makeToggle(this, "tbShowBlocked", 3, tr("Блокировки"),

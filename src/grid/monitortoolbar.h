@@ -20,6 +20,7 @@ struct TMonitorToolBarActions {
     QAction* actViewBlock;
     QAction* actClearFilter;
     QAction* actExit;
+    QAction* actBlockingTree; // shows and hides the blocking tree under the grid
 };
 
 class TMonitorToolBar : public QToolBar {

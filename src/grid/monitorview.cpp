@@ -48,10 +48,8 @@ TMonitorView::TMonitorView(TMonitorModel* model, const QList<int>& selList, QWid
     header->setStretchLastSection(false);
     header->setContextMenuPolicy(Qt::PreventContextMenu);
     header->viewport()->installEventFilter(this);
-    for (const TMonitorColumn& c : MonitorColumns()) {
-        header->resizeSection(c.Index, c.DefaultWidth);
-        header->setSectionHidden(c.Index, !c.DefaultVisible);
-    }
+    // The rate columns are computed here, not queried; they sit right after Blocking.
+    LoadCols(BuiltInSavedCols());
     connect(header, &QHeaderView::sectionClicked, this, &TMonitorView::headerClicked);
     connect(model, &QAbstractItemModel::dataChanged, this, &TMonitorView::stateChanged);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &TMonitorView::stateChanged);

@@ -78,9 +78,13 @@ void TDervel::Sample() {
     std::unique_lock<std::mutex> cs(FCS, std::defer_lock);
     try {
         Query.open();
+        const qint64 answered = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count();
         cs.lock();
         ClearRecList(Buffer);
         BufferHandOver = FAdoptedHandOver;
+        BufferTime = answered;
         TMonitorRecReader reader(Query);
         while (!Query.eof()) {
             if (FReconnect || FTerminated)

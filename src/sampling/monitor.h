@@ -67,7 +67,10 @@ public:
 
     TRecList Buffer;            // guarded by cs
     THandOver BufferHandOver{}; // guarded by cs: the hand-over whose sample fills Buffer
-    TDbQuery Query;             // the sampler thread's own between hand-overs
+    // Guarded by cs: when the server answered the sample in Buffer, in milliseconds of a
+    // steady clock. Rates divide by the time between two of these, not between arrivals.
+    qint64 BufferTime = 0;
+    TDbQuery Query; // the sampler thread's own between hand-overs
     QStringList QueryTemplate;
     QString ErrorMsg; // the sampler thread's copy; the notice carries its own
 

@@ -51,6 +51,12 @@ struct TMonitorRec {
     std::int32_t RequestID = 0;
     bool SelfID = false;
     std::uint32_t Color = 0; // 0x00BBGGRR; 0 = no row colour
+    // Per second since the session's previous snapshot; negative when there is none (its
+    // first snapshot, a counter that went down). Set by the window, not the sampler.
+    double CpuRate = -1; // milliseconds of CPU per second
+    double ReadsRate = -1;
+    double WritesRate = -1;
+    double LogicalReadsRate = -1;
 };
 
 using PMonitorRec = TMonitorRec*;

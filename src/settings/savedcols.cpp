@@ -50,8 +50,45 @@ QList<int> SavedColsDisplayOrder(const TSavedCols& ACols) {
 }
 
 TSavedCols BuiltInSavedCols() {
-    TSavedCols cols;
-    for (const TMonitorColumn& c : MonitorColumns())
-        cols << MakeSavedCol(c.DefaultVisible, c.Index, c.DefaultWidth);
-    return cols;
+    TSavedCols query;
+    for (int i = 0; i < QueryColumnCount; ++i) {
+        const TMonitorColumn& c = MonitorColumns()[i];
+        query << MakeSavedCol(c.DefaultVisible, c.Index, c.DefaultWidth);
+    }
+    return MergeSavedCols(query, std::nullopt);
+}
+
+TSplitCols SplitSavedCols(const TSavedCols& AAll) {
+    TSplitCols split;
+    split.Query = AAll.mid(0, QueryColumnCount);
+    split.Rates = AAll.mid(QueryColumnCount);
+    // Ranks among the query columns, as if the rates were not there.
+    const QList<int> order = SavedColsDisplayOrder(split.Query);
+    for (int rank = 0; rank < order.size(); ++rank)
+        split.Query[order[rank]].ColPosition = std::uint16_t(rank);
+    return split;
+}
+
+TSavedCols MergeSavedCols(const TSavedCols& AQuery, const std::optional<TSavedCols>& ARates) {
+    TSavedCols all = AQuery;
+    QList<int> order = SavedColsDisplayOrder(AQuery);
+    if (ARates && ARates->size() == RateColumnCount) {
+        all << *ARates;
+        QList<int> rates(RateColumnCount);
+        std::iota(rates.begin(), rates.end(), QueryColumnCount);
+        std::stable_sort(rates.begin(), rates.end(),
+                         [&all](int a, int b) { return all[a].ColPosition < all[b].ColPosition; });
+        for (int column : rates)
+            order.insert(std::min<qsizetype>(all[column].ColPosition, order.size()), column);
+    } else {
+        const qsizetype after = order.indexOf(BlockingColumn) + 1;
+        for (int i = 0; i < RateColumnCount; ++i) {
+            const TMonitorColumn& c = MonitorColumns()[FirstRateColumn + i];
+            all << MakeSavedCol(c.DefaultVisible, 0, c.DefaultWidth);
+            order.insert(after + i, FirstRateColumn + i);
+        }
+    }
+    for (int position = 0; position < order.size(); ++position)
+        all[order[position]].ColPosition = std::uint16_t(position);
+    return all;
 }

@@ -36,6 +36,20 @@ std::optional<TSavedCols> SavedColsFromBytes(const QByteArray& ABytes, int AColu
 // positions by column index.
 QList<int> SavedColsDisplayOrder(const TSavedCols& ACols);
 
-// The grid as designed: every column at the position of its index, with its default
-// width and visibility.
+// The grid as designed: every column with its default width and visibility, in the order
+// of the indices but for the rates, which follow "Blocking".
 TSavedCols BuiltInSavedCols();
+
+// The layout of all the grid's columns as the settings keep it. "Columns" holds the 37
+// query columns exactly as a version without the rates wrote them: their positions are
+// ranks among those 37 only, so the value reads the same in every version. The rates'
+// records ("RateColumns") hold their positions among all the columns.
+struct TSplitCols {
+    TSavedCols Query; // QueryColumnCount records
+    TSavedCols Rates; // RateColumnCount records
+};
+TSplitCols SplitSavedCols(const TSavedCols& AAll);
+// The whole layout again: the query columns in their stored order, each rate put back at
+// its stored position; without (usable) rate records the rates take their built-in
+// place after "Blocking" wherever that is.
+TSavedCols MergeSavedCols(const TSavedCols& AQuery, const std::optional<TSavedCols>& ARates);

@@ -1,5 +1,6 @@
 #include "settings/settingsstore.h"
 
+#include "grid/monitorcolumns.h"
 #include "platform/registry.h"
 #include "servers/server.h"
 
@@ -47,6 +48,26 @@ std::optional<int> readInteger(TRegistry& reg, const QString& name) {
     return reg.ReadInteger(name);
 }
 
+// Values a version without the rates neither writes nor reads: whatever is wrong with
+// them leaves the built-in rate layout, without a message.
+void readRateLayout(TRegistry& reg, TStoredWindow& w) {
+    const QString rates = QStringLiteral("RateColumns");
+    if (reg.GetDataType(rates) == rdBinary &&
+        reg.GetDataSize(rates) == SavedColSize * RateColumnCount) {
+        QByteArray bytes(SavedColSize * RateColumnCount, '\0');
+        if (reg.ReadBinaryData(rates, bytes.data(), int(bytes.size())) == bytes.size())
+            w.RateColumns = SavedColsFromBytes(bytes, RateColumnCount);
+    }
+    const QString sort = QStringLiteral("RateSort");
+    if (reg.GetDataType(sort) == rdInteger) {
+        const int value = reg.ReadInteger(sort);
+        if (IsRateColumn(value & 0xFF)) {
+            w.RateSortColumn = value & 0xFF;
+            w.RateSortDescending = (value & 0x100) != 0;
+        }
+    }
+}
+
 } // namespace
 
 QString GuidText(const QUuid& id) {
@@ -66,6 +87,7 @@ TLoadedSettings ReadSettings(TRegistry& reg, int columnCount) {
             w.HideSys = *hideSys != 0;
         w.SortColumn = readInteger(reg, QStringLiteral("SortColumn"));
         w.SortDirection = readInteger(reg, QStringLiteral("SortDirection"));
+        readRateLayout(reg, w);
         QByteArray bytes(SavedColSize * columnCount, '\0');
         const int read = reg.ReadBinaryData(QStringLiteral("Columns"), bytes.data(),
                                             static_cast<int>(bytes.size()));
@@ -103,11 +125,18 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         reg.WriteInteger(QStringLiteral("Height"), height);
     }
     reg.WriteInteger(QStringLiteral("HideSys"), hideSys ? 1 : 0);
-    reg.WriteInteger(QStringLiteral("SortColumn"), sortColumn);
-    reg.WriteInteger(QStringLiteral("SortDirection"), sortDirection);
-    const QByteArray bytes = SavedColsToBytes(columns);
+    const bool byRate = IsRateColumn(sortColumn);
+    reg.WriteInteger(QStringLiteral("SortColumn"), byRate ? 0 : sortColumn);
+    reg.WriteInteger(QStringLiteral("SortDirection"), byRate ? 0 : sortDirection);
+    reg.WriteInteger(QStringLiteral("RateSort"),
+                     byRate ? sortColumn | (sortDirection != 0 ? 0x100 : 0) : 0);
+    const TSplitCols split = SplitSavedCols(columns);
+    const QByteArray bytes = SavedColsToBytes(split.Query);
     reg.WriteBinaryData(QStringLiteral("Columns"), bytes.constData(),
                         static_cast<int>(bytes.size()));
+    const QByteArray rates = SavedColsToBytes(split.Rates);
+    reg.WriteBinaryData(QStringLiteral("RateColumns"), rates.constData(),
+                        static_cast<int>(rates.size()));
     reg.CloseKey();
 }
 

@@ -27,7 +27,13 @@ struct TStoredWindow {
     std::optional<bool> HideSys;
     std::optional<int> SortColumn;
     std::optional<int> SortDirection;
-    std::optional<TSavedCols> Columns;
+    std::optional<TSavedCols> Columns; // the query columns ("Columns")
+    // The rate columns' records ("RateColumns"); missing or damaged reads as none, without
+    // an error: the rates then take their built-in place.
+    std::optional<TSavedCols> RateColumns;
+    // A sort by a rate column ("RateSort": the column, 0x100 added when descending).
+    std::optional<int> RateSortColumn;
+    bool RateSortDescending = false;
 };
 
 struct TLoadedSettings {
@@ -46,7 +52,10 @@ QString GuidText(const QUuid& id);
 TLoadedSettings ReadSettings(TRegistry& registry, int columnCount);
 
 // Writes the servers (renumbering their Order from the list order), then the window
-// values. Throws ERegistryException on the first failure.
+// values; `columns` is the layout of all the grid's columns, split into "Columns" and
+// "RateColumns". A sort by a rate column is kept in "RateSort", with "SortColumn" and
+// "SortDirection" at the query's own order. Throws ERegistryException on the first
+// failure.
 void WriteSettings(TRegistry& registry, const QList<TServer*>& servers, bool windowNormal,
                    int width, int height, bool hideSys, int sortColumn, int sortDirection,
                    const TSavedCols& columns);

@@ -58,7 +58,9 @@ void TestHelpForm::bars() {
     legend.show();
     QVERIFY(QTest::qWaitForWindowExposed(&legend));
     QCOMPARE(legend.bars().size(), 8);
-    QCOMPARE(legend.size(), QSize(237, 216));
+    QCOMPARE(legend.size(), QSize(237, 216 + 22)); // the eight bars and the key hint below
+    QCOMPARE(legend.findChild<QLabel*>(QStringLiteral("KeyHint"))->text(),
+             QStringLiteral("Ctrl+T — дерево блокировок"));
     const QLabel* bar = legend.bars().at(index);
     QCOMPARE(bar->text(), caption);
     QCOMPARE(bar->palette().color(QPalette::Window), background);

@@ -40,11 +40,12 @@ void TMainFormFixture::finish() {
     FForm.reset();
 }
 
-void TMainFormFixture::arrive(const QList<TMonitorRec>& records) {
+void TMainFormFixture::arrive(const QList<TMonitorRec>& records, qint64 sampleTimeMs) {
     {
         std::lock_guard lock(FForm->CS);
         ClearRecList(FForm->Dervel->Buffer);
         FForm->Dervel->BufferHandOver = FForm->CurrentHandOver();
+        FForm->Dervel->BufferTime = sampleTimeMs;
         for (const TMonitorRec& r : records)
             FForm->Dervel->Buffer.append(new TMonitorRec(r));
     }

@@ -31,7 +31,7 @@ public:
     // Destroys the window as the program's end does (closing it first if it is open).
     void finish();
     // Puts a snapshot into the sampler's buffer and applies it as an arrival would.
-    void arrive(const QList<TMonitorRec>& records);
+    void arrive(const QList<TMonitorRec>& records, qint64 sampleTimeMs = 0);
 
 private:
     QTemporaryDir FSettings;

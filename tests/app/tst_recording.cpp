@@ -3,6 +3,7 @@
 
 #include "app/mainform.h"
 #include "grid/celltext.h"
+#include "grid/monitorcolumns.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
 #include "grid/monitorview.h"
@@ -112,26 +113,28 @@ void TestRecording::headerAndLinesFollowTheDisplayOrder() {
     TMainForm& form = r.form();
     QHeaderView* header = form.MonitorVT->horizontalHeader();
     header->moveSection(header->visualIndex(1), 0); // Login first
-    for (int i = 2; i < 37; ++i)
-        header->setSectionHidden(i, i != 8); // Login, SPID, CPU
+    for (int i = 2; i < MonitorColumnCount; ++i)
+        header->setSectionHidden(i, i != 8 && i != FirstRateColumn); // Login, SPID, CPU, CPU/s
     form.tbRecord->click();
     const QString path = form.ActivityLog->FileName;
     TMonitorRec a = Rec(51), b = Rec(52);
     a.CPU = 1234567;
     a.Login = QStringLiteral("Иван");
-    r.fixture.arrive({a, b});
-    r.fixture.arrive({b});
+    r.fixture.arrive({a, b}, 10000);
+    b.CPU = 500; // over two seconds
+    r.fixture.arrive({b}, 12000);
     const QList<QByteArray> lines = logLines(path);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QByteArray("Time;Login;SPID;CPU"));
+    QCOMPARE(lines[0], QByteArray("Time;Login;SPID;CPU;CPU/s"));
     const QRegularExpression stamp(QStringLiteral("^\\d{8} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};"));
     for (int i = 1; i < 4; ++i)
         QVERIFY2(stamp.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
     const auto afterStamp = [](const QByteArray& line) { return line.mid(line.indexOf(';') + 1); };
     QCOMPARE(lines[2].left(lines[2].indexOf(';')), lines[1].left(lines[1].indexOf(';')));
     QCOMPARE(afterStamp(lines[1]),
-             local(QStringLiteral("Иван;51;") + CellText(a, 8, SystemThousandSeparator())));
-    QCOMPARE(afterStamp(lines[3]), QByteArray("user52;52;0"));
+             local(QStringLiteral("Иван;51;") + CellText(a, 8, SystemThousandSeparator()) +
+                   QStringLiteral(";"))); // no rate in a session's first snapshot
+    QCOMPARE(afterStamp(lines[3]), QByteArray("user52;52;500;250"));
 }
 
 // Under the C locale the character set is ASCII: the log is written in UTF-8 instead of
@@ -154,7 +157,7 @@ void TestRecording::textOutsideTheCharacterSetIsKept() {
     TRecordingFixture r;
     TMainForm& form = r.form();
     QHeaderView* header = form.MonitorVT->horizontalHeader();
-    for (int i = 0; i < 37; ++i)
+    for (int i = 0; i < MonitorColumnCount; ++i)
         header->setSectionHidden(i, i != 1); // Login only
     form.tbRecord->click();
     TMonitorRec a = Rec(51);

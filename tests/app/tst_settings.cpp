@@ -64,6 +64,9 @@ private slots:
     void chooserKeepsColumnZeroAndApplies();
     void chooserDefaultsAskFirst();
     void chooserIsReadOnlyWhileRecording();
+    void rateColumnsStayOutOfColumns();
+    void damagedRateLayoutFallsBackQuietly_data();
+    void damagedRateLayoutFallsBackQuietly();
 };
 
 void TestSettings::layoutSortAndSwitchSurviveARestart() {
@@ -182,7 +185,7 @@ void TestSettings::hideSysValueFivePressesTheSwitch() {
     TMainFormFixture f(false);
     writeRoot([](TRegistry& reg) {
         reg.WriteInteger(QStringLiteral("HideSys"), 5);
-        const QByteArray cols = SavedColsToBytes(BuiltInSavedCols());
+        const QByteArray cols = SavedColsToBytes(SplitSavedCols(BuiltInSavedCols()).Query);
         reg.WriteBinaryData(QStringLiteral("Columns"), cols.constData(), int(cols.size()));
     });
     f.start();
@@ -296,6 +299,73 @@ void TestSettings::chooserIsReadOnlyWhileRecording() {
     QTest::keyClick(form.SelColForm, Qt::Key_Return);
     QVERIFY(!form.SelColForm->isVisible());
     QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), SavedColsToBytes(BuiltInSavedCols()));
+}
+
+// "Columns" keeps the 37-record form an older version reads; the rate columns and a sort by
+// rate have values of their own.
+void TestSettings::rateColumnsStayOutOfColumns() {
+    TMainFormFixture f;
+    {
+        TMainForm& form = f.form();
+        QHeaderView* header = form.MonitorVT->horizontalHeader();
+        header->moveSection(header->visualIndex(FirstRateColumn + 1), 0); // Reads/s first
+        header->setSectionHidden(FirstRateColumn + 3, true);              // Logical Reads/s
+        header->resizeSection(FirstRateColumn, 55);
+        form.MonitorVT->setSort(FirstRateColumn + 2, true);
+    }
+    f.restart();
+    TMainForm& form = f.form();
+    QHeaderView* header = form.MonitorVT->horizontalHeader();
+    QCOMPARE(header->logicalIndex(0), FirstRateColumn + 1);
+    QVERIFY(header->isSectionHidden(FirstRateColumn + 3));
+    QCOMPARE(header->sectionSize(FirstRateColumn), 55);
+    QCOMPARE(form.MonitorVT->sortColumn(), FirstRateColumn + 2);
+    QVERIFY(form.MonitorVT->sortDescending());
+
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(QStringLiteral("Software\\Dervel"), false));
+    TSavedCols older; // the query columns as built in, in their own order
+    for (int i = 0; i < QueryColumnCount; ++i)
+        older << MakeSavedCol(MonitorColumns()[i].DefaultVisible, i,
+                              MonitorColumns()[i].DefaultWidth);
+    QByteArray stored(reg.GetDataSize(QStringLiteral("Columns")), '\0');
+    reg.ReadBinaryData(QStringLiteral("Columns"), stored.data(), int(stored.size()));
+    QCOMPARE(stored, SavedColsToBytes(older));
+    QCOMPARE(reg.ReadInteger(QStringLiteral("SortColumn")), 0);
+    QCOMPARE(reg.ReadInteger(QStringLiteral("SortDirection")), 0);
+    QCOMPARE(reg.ReadInteger(QStringLiteral("RateSort")), (FirstRateColumn + 2) | 0x100);
+}
+
+void TestSettings::damagedRateLayoutFallsBackQuietly_data() {
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<int>("rateSort");
+    QTest::newRow("short RateColumns") << 6 * 3 << 0;
+    QTest::newRow("long RateColumns") << 6 * 5 << 0;
+    QTest::newRow("RateSort on a query column") << -1 << (4 | 0x100);
+    QTest::newRow("RateSort past the last column") << -1 << (MonitorColumnCount | 0x100);
+}
+
+void TestSettings::damagedRateLayoutFallsBackQuietly() {
+    QFETCH(int, bytes);
+    QFETCH(int, rateSort);
+    TMainFormFixture f(false);
+    writeRoot([&](TRegistry& reg) {
+        reg.WriteInteger(QStringLiteral("SortColumn"), 6);
+        reg.WriteInteger(QStringLiteral("SortDirection"), 1);
+        const QByteArray cols = SavedColsToBytes(SplitSavedCols(BuiltInSavedCols()).Query);
+        reg.WriteBinaryData(QStringLiteral("Columns"), cols.constData(), int(cols.size()));
+        if (bytes >= 0) {
+            const QByteArray data(bytes, '\0');
+            reg.WriteBinaryData(QStringLiteral("RateColumns"), data.constData(), bytes);
+        }
+        reg.WriteInteger(QStringLiteral("RateSort"), rateSort);
+    });
+    f.start();
+    TMainForm& form = f.form();
+    QVERIFY(f.prompts().messages.isEmpty());
+    QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), SavedColsToBytes(BuiltInSavedCols()));
+    QCOMPARE(form.MonitorVT->sortColumn(), 6);
+    QVERIFY(form.MonitorVT->sortDescending());
 }
 
 QTEST_MAIN(TestSettings)

@@ -100,7 +100,7 @@ void TestCellText::columnTable() {
     for (int i = 0; i < MonitorColumnCount; ++i) {
         const TMonitorColumn& c = columns[i];
         QCOMPARE(c.Index, i);
-        QCOMPARE(c.DefaultVisible, i <= 13);
+        QCOMPARE(c.DefaultVisible, i <= 13 || IsRateColumn(i));
         captions << QString::fromUtf8(c.Caption);
         widths << c.DefaultWidth;
         // Numbers right, dates centred, everything else left; Blocking is a
@@ -108,6 +108,7 @@ void TestCellText::columnTable() {
         switch (c.Form) {
         case TCellForm::Decimal:
         case TCellForm::Grouped:
+        case TCellForm::Rate:
             QCOMPARE(c.Alignment, Qt::AlignRight);
             break;
         case TCellForm::DateTime:
@@ -122,9 +123,11 @@ void TestCellText::columnTable() {
              u"Memory;Host;NT Login;Blocking;Client Interface;NT Domain;Elapsed Time;I/O Reads;"
              u"I/O Writes;Logical Reads;Isolation Level;Lock Timeout;Row Count;Original Login;"
              u"Open Tran;Wait Type;Wait Time;Wait Resource;Nested Level;CLR;Net Transport;"
-             u"Protocol;Auth Scheme;Client Address;Client Port;Server Address;Server Port"_s);
+             u"Protocol;Auth Scheme;Client Address;Client Port;Server Address;Server Port;"
+             u"CPU/s;Reads/s;Writes/s;Logical Reads/s"_s);
     QList<int> expectedWidths{60, 100, 80, 90, 100, 100, 130, 130, 80, 80, 80, 100, 100, 80};
-    expectedWidths.resize(MonitorColumnCount, 120);
+    expectedWidths.resize(QueryColumnCount, 120);
+    expectedWidths << 70 << 70 << 70 << 100;
     QCOMPARE(widths, expectedWidths);
     QCOMPARE(columns[7].Source, u"sessions.last_request_end_time,sessions.last_request_start_time");
     QCOMPARE(columns[13].Form, TCellForm::Blocker);
@@ -176,8 +179,19 @@ void TestCellText::cellText_data() {
         u"10.0.0.1"_s,
         u"1433"_s,
     };
-    for (int i = 0; i < MonitorColumnCount; ++i)
+    for (int i = 0; i < QueryColumnCount; ++i)
         QTest::addRow("idle session, column %d", i) << a << i << expectedA[i];
+    for (int i = FirstRateColumn; i < MonitorColumnCount; ++i)
+        QTest::addRow("no rate yet, column %d", i) << a << i << QString();
+    TMonitorRec hot = a;
+    hot.CpuRate = 1234.5;
+    hot.ReadsRate = 0;
+    hot.WritesRate = 0.4;
+    hot.LogicalReadsRate = 2500000;
+    QTest::newRow("CPU/s rounds to whole ms") << hot << FirstRateColumn << u"1,235"_s;
+    QTest::newRow("Reads/s of an idle session") << hot << FirstRateColumn + 1 << u"0"_s;
+    QTest::newRow("Writes/s below one") << hot << FirstRateColumn + 2 << u"0"_s;
+    QTest::newRow("Logical Reads/s grouped") << hot << FirstRateColumn + 3 << u"2,500,000"_s;
 
     const TMonitorRec b = blockedSession();
     QTest::newRow("blocked: SPID") << b << 0 << u"61"_s;
@@ -194,7 +208,7 @@ void TestCellText::cellText_data() {
     QTest::newRow("empty text stays empty") << b << 1 << u""_s;
     QTest::newRow("zero date-time") << b << 6 << u"30.12.1899 00:00:00"_s;
     QTest::newRow("index below the grid") << a << -1 << u""_s;
-    QTest::newRow("index beyond the grid") << a << 37 << u""_s;
+    QTest::newRow("index beyond the grid") << a << MonitorColumnCount << u""_s;
 }
 
 void TestCellText::cellText() {

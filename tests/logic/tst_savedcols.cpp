@@ -1,6 +1,7 @@
 #include "settings/savedcols.h"
 
 #include <QTest>
+#include <numeric>
 
 Q_DECLARE_METATYPE(TSavedCols)
 
@@ -44,6 +45,9 @@ private slots:
     void shown();
     void displayOrder_data();
     void displayOrder();
+    void splitKeepsTheQueryColumnsForm_data();
+    void splitKeepsTheQueryColumnsForm();
+    void rateColumnsWithoutTheirValue();
 };
 
 void TestSavedCols::toBytes_data() {
@@ -101,7 +105,12 @@ void TestSavedCols::fromBytes() {
 }
 
 void TestSavedCols::builtIn() {
-    const TSavedCols cols = BuiltInSavedCols();
+    const TSavedCols all = BuiltInSavedCols();
+    QCOMPARE(all.size(), 41);
+    // The rates follow Blocking; the hidden columns after them.
+    QCOMPARE(SavedColsDisplayOrder(all).mid(12, 7), (QList<int>{12, 13, 37, 38, 39, 40, 14}));
+    // What "Columns" holds is the layout a version without the rates wrote, byte for byte.
+    const TSavedCols cols = SplitSavedCols(all).Query;
     const QByteArray bytes = SavedColsToBytes(cols);
     QCOMPARE(bytes.size(), 222);
     // SPID, Login, then Blocking (the last shown) and Client Interface (the first hidden).
@@ -176,6 +185,76 @@ void TestSavedCols::displayOrder() {
     QFETCH(QList<int>, positions);
     QFETCH(QList<int>, order);
     QCOMPARE(SavedColsDisplayOrder(atPositions(positions)), order);
+}
+
+// A whole layout as the grid has it: the query columns in the order given, the rates
+// placed at the given display positions.
+TSavedCols layout(const QList<int>& queryOrder, const QList<int>& ratePositions,
+                  const QList<bool>& rateShown) {
+    QList<int> order = queryOrder;
+    for (int i = 0; i < 4; ++i)
+        order.insert(ratePositions[i], 37 + i);
+    TSavedCols all(41);
+    for (int position = 0; position < order.size(); ++position) {
+        const int column = order[position];
+        const bool shown = column >= 37 ? rateShown[column - 37] : column < 14;
+        all[column] = MakeSavedCol(shown, position, 60 + column);
+    }
+    return all;
+}
+
+void TestSavedCols::splitKeepsTheQueryColumnsForm_data() {
+    QTest::addColumn<QList<int>>("queryOrder");
+    QTest::addColumn<QList<int>>("ratePositions"); // inserted in turn, so in increasing order
+    QTest::addColumn<QList<bool>>("rateShown");
+
+    QList<int> byIndex(37);
+    std::iota(byIndex.begin(), byIndex.end(), 0);
+    QTest::newRow("built-in places")
+        << byIndex << QList<int>{14, 15, 16, 17} << QList<bool>{true, true, true, true};
+    QTest::newRow("rates moved and hidden")
+        << byIndex << QList<int>{0, 3, 20, 40} << QList<bool>{true, false, true, false};
+    QList<int> dragged = byIndex;
+    dragged.move(13, 1); // Blocking second
+    dragged.move(5, 30);
+    QTest::newRow("query columns dragged too")
+        << dragged << QList<int>{2, 3, 4, 5} << QList<bool>{true, true, false, true};
+}
+
+void TestSavedCols::splitKeepsTheQueryColumnsForm() {
+    QFETCH(QList<int>, queryOrder);
+    QFETCH(QList<int>, ratePositions);
+    QFETCH(QList<bool>, rateShown);
+    const TSavedCols all = layout(queryOrder, ratePositions, rateShown);
+    const TSplitCols split = SplitSavedCols(all);
+    // Exactly what the version without the rates writes for the same query columns: ranks.
+    TSavedCols expected(37);
+    for (int rank = 0; rank < 37; ++rank) {
+        const int column = queryOrder[rank];
+        expected[column] = MakeSavedCol(column < 14, rank, 60 + column);
+    }
+    QCOMPARE(SavedColsToBytes(split.Query), SavedColsToBytes(expected));
+    QCOMPARE(split.Rates.size(), 4);
+    QVERIFY(sameCols(MergeSavedCols(split.Query, split.Rates), all));
+}
+
+// Settings of a version without the rates, or a damaged rate value: the rates take their
+// built-in place after Blocking, wherever the user put Blocking.
+void TestSavedCols::rateColumnsWithoutTheirValue() {
+    QList<int> order(37);
+    std::iota(order.begin(), order.end(), 0);
+    order.move(13, 2);
+    TSavedCols query(37);
+    for (int position = 0; position < 37; ++position)
+        query[order[position]] = MakeSavedCol(true, position, 80);
+    for (const std::optional<TSavedCols>& rates :
+         {std::optional<TSavedCols>{}, std::optional<TSavedCols>{TSavedCols(3)}}) {
+        const TSavedCols all = MergeSavedCols(query, rates);
+        QCOMPARE(all.size(), 41);
+        QCOMPARE(SavedColsDisplayOrder(all).mid(0, 8), (QList<int>{0, 1, 13, 37, 38, 39, 40, 2}));
+        QVERIFY(SavedColShown(all[37]));
+        QCOMPARE(int(all[40].ColWidth), 100);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestSavedCols)

@@ -1,0 +1,86 @@
+// Wait resources named through the real client stack: the statements run against the test
+// server's catalog of its databases, in the database the resource names.
+
+#include "instance.h"
+#include "platform/dbconnection.h"
+#include "testserverfixture.h"
+#include "waitresources/resourcenames.h"
+
+#include <QTest>
+
+class TestResourceNames : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void names_data();
+    void names();
+    void withoutAConnectionThereIsNoName();
+
+private:
+    TTestServer server;
+    TDbConnection connection;
+    int sales = 0;
+    std::int64_t ordersKey = 0;   // the clustered index of Sales.dbo.Orders
+    std::int64_t customersIx = 0; // IX_Customers_Name
+    int orders = 0;               // Orders' object id
+};
+
+void TestResourceNames::initTestCase() {
+    connection.setConnectionString(server.oledb());
+    connection.open();
+    testserver::Instance& instance = server.instance();
+    sales = *instance.databaseId("Sales");
+    const auto targets = instance.lockTargets(sales);
+    QVERIFY(targets.size() >= 3);
+    orders = targets[0].objectId;
+    ordersKey = targets[0].hobtIds.front();
+    customersIx = targets[2].hobtIds.back();
+}
+
+void TestResourceNames::names_data() {
+    QTest::addColumn<QString>("resource");
+    QTest::addColumn<QString>("name");
+    const QString db = QString::number(sales);
+    QTest::newRow("key of a clustered index")
+        << QStringLiteral("KEY: %1:%2 (8194443284a0)").arg(db).arg(ordersKey)
+        << QStringLiteral("Sales.dbo.Orders (PK_Orders)");
+    QTest::newRow("key of another index")
+        << QStringLiteral("KEY: %1:%2 (03000d8f0ecc)").arg(db).arg(customersIx)
+        << QStringLiteral("Sales.dbo.Customers (IX_Customers_Name)");
+    QTest::newRow("a whole table") << QStringLiteral("OBJECT: %1:%2:0 ").arg(db).arg(orders)
+                                   << QStringLiteral("Sales.dbo.Orders");
+    // This server has no sys.dm_db_page_info: the database is all that can be said.
+    QTest::newRow("a page") << QStringLiteral("PAGE: %1:1:104").arg(db) << QStringLiteral("Sales");
+    QTest::newRow("a key no index has")
+        << QStringLiteral("KEY: %1:1 (8194443284a0)").arg(db) << QStringLiteral("Sales");
+    QTest::newRow("a database that is not there")
+        << QStringLiteral("KEY: 999:%1 (8194443284a0)").arg(ordersKey) << QString();
+    QTest::newRow("an application lock")
+        << QStringLiteral("APPLICATION: %1:0:[Nightly]:(2c93c0f8)").arg(db) << QString();
+}
+
+void TestResourceNames::names() {
+    QFETCH(QString, resource);
+    QFETCH(QString, name);
+    TResourceNames names;
+    names.setConnection(&connection);
+    QCOMPARE(names.Name(resource), name);
+    QCOMPARE(names.Name(resource), name); // and again, from what it keeps
+    QVERIFY(connection.connected());
+}
+
+void TestResourceNames::withoutAConnectionThereIsNoName() {
+    TResourceNames names;
+    const QString key = QStringLiteral("KEY: %1:%2 (8194443284a0)").arg(sales).arg(ordersKey);
+    QCOMPARE(names.Name(key), QString());
+    TDbConnection closed;
+    closed.setConnectionString(server.oledb());
+    names.setConnection(&closed);
+    QCOMPARE(names.Name(key), QString());
+    // Once connected it names what it could not name before.
+    closed.open();
+    QCOMPARE(names.Name(key), QStringLiteral("Sales.dbo.Orders (PK_Orders)"));
+}
+
+QTEST_MAIN(TestResourceNames)
+#include "tst_resourcenames.moc"
