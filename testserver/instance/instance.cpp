@@ -47,6 +47,7 @@ struct Instance::Impl {
     bool azure = false;
     std::mutex handlerMutex;
     std::function<void(int)> killHandler;
+    std::function<void(int, const std::string&, const BatchOutcome&)> batchObserver;
     std::optional<std::string> serverName = "DERVEL-SQL";
     std::string version = kDefaultVersion;
     std::uint32_t versionNumber = kDefaultVersionNumber;
@@ -297,14 +298,36 @@ void Instance::cancelBatch(int spid) {
 }
 
 BatchOutcome Instance::execute(int spid, const std::string& batchUtf8) {
-    return d->run(spid, batchUtf8, std::nullopt);
+    BatchOutcome out = d->run(spid, batchUtf8, std::nullopt);
+    observe(spid, batchUtf8, out);
+    return out;
+}
+
+void Instance::observe(int spid, const std::string& batchUtf8, const BatchOutcome& outcome) {
+    std::function<void(int, const std::string&, const BatchOutcome&)> observer;
+    {
+        std::lock_guard<std::mutex> lock(d->handlerMutex);
+        observer = d->batchObserver;
+    }
+    if (observer)
+        observer(spid, batchUtf8, outcome);
+}
+
+void Instance::setBatchObserver(
+    std::function<void(int spid, const std::string& batchUtf8, const BatchOutcome& outcome)>
+        observer) {
+    std::lock_guard<std::mutex> lock(d->handlerMutex);
+    d->batchObserver = std::move(observer);
 }
 
 BatchOutcome Instance::executeRpc(int spid, const std::string& procedure, int parameters,
                                   const std::optional<std::string>& statementUtf8) {
     const InputBuffer event{"RPC Event", parameters, procedure};
-    if (statementUtf8)
-        return d->run(spid, *statementUtf8, event);
+    if (statementUtf8) {
+        BatchOutcome out = d->run(spid, *statementUtf8, event);
+        observe(spid, *statementUtf8, out);
+        return out;
+    }
     std::lock_guard<std::mutex> lock(d->mutex);
     if (d->model.sessionExists(spid)) {
         const double now = d->now();

@@ -86,6 +86,11 @@ public:
     // Called (from any thread) when a session is ended by `kill` or by a test, so the
     // protocol layer can close that session's connection.
     void setKillHandler(std::function<void(int spid)> handler);
+    // Tests: called (from the connection's thread) with every batch run and what it gave,
+    // so that a test knows exactly what a client was sent.
+    void setBatchObserver(
+        std::function<void(int spid, const std::string& batchUtf8, const BatchOutcome& outcome)>
+            observer);
     // @@SERVERNAME and the text that LOGINACK and @@VERSION report.
     std::string serverName() const;
     std::string version() const;
@@ -150,6 +155,8 @@ public:
     double now() const;
 
 private:
+    void observe(int spid, const std::string& batchUtf8, const BatchOutcome& outcome);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };
