@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package dervel_<version>_amd64.deb in build-deb (a release build
-# without the tests) and validates the launcher and the AppStream file.
+# without the tests; dervel and dervel-record) and validates the launcher and the AppStream file.
 # With --install-test (as root): installs the package with apt, runs the installed
 # program's --version and --help, and removes it again.
 set -euo pipefail
@@ -21,7 +21,8 @@ if [ "${1:-}" = "--install-test" ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get install -y -qq "./$deb" >/dev/null
   # The installed program, not the build tree's; no display is needed for either.
-  (cd / && env -u DISPLAY dervel --version && env -u DISPLAY dervel --help >/dev/null)
+  (cd / && env -u DISPLAY dervel --version && env -u DISPLAY dervel --help >/dev/null &&
+     dervel-record --version && dervel-record --help >/dev/null)
   apt-get remove -y -qq dervel >/dev/null
   echo "Installed, ran and removed $deb"
 fi

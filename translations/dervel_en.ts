@@ -62,6 +62,22 @@ File %2.</translation>
         <source>Нет сохранённого подключения «%1».</source>
         <translation>No saved server entry &quot;%1&quot;.</translation>
     </message>
+    <message>
+        <source>запись</source>
+        <translation>recording</translation>
+    </message>
+    <message>
+        <source>Файл записи (.dervelrec), который открыть для просмотра.</source>
+        <translation>A recording (.dervelrec) to open for replay.</translation>
+    </message>
+    <message>
+        <source>[запись]</source>
+        <translation>[recording]</translation>
+    </message>
+    <message>
+        <source>Запись и --server вместе не указываются: запись открывается вместо сервера.</source>
+        <translation>A recording and --server cannot be given together: a recording opens instead of a server.</translation>
+    </message>
 </context>
 <context>
     <name>Connection</name>
@@ -276,6 +292,159 @@ File %2.</translation>
     <message>
         <source>Ошибка</source>
         <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>RecordCommandLine</name>
+    <message>
+        <source>Справка: dervel-record --help</source>
+        <translation>Help: dervel-record --help</translation>
+    </message>
+    <message>
+        <source>Нет сохранённого подключения «%1».</source>
+        <translation>No saved connection &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Не удалось подключиться к «%1»: %2</source>
+        <translation>Cannot connect to &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Запись в %1 каждые %2 мс.</source>
+        <translation>Recording to %1 every %2 ms.</translation>
+    </message>
+    <message>
+        <source>Запись остановлена: записано снимков — %1.</source>
+        <translation>Recording stopped: %1 snapshots written.</translation>
+    </message>
+    <message>
+        <source>Неизвестный параметр %1.</source>
+        <translation>Unknown option %1.</translation>
+    </message>
+    <message>
+        <source>Лишний аргумент «%1».</source>
+        <translation>Unexpected argument &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>После %1 нужно значение.</source>
+        <translation>%1 needs a value.</translation>
+    </message>
+    <message>
+        <source>Не понимаю время «%1»: нужно ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ.</source>
+        <translation>Cannot read the time &quot;%1&quot;: use HH:MM or YYYY-MM-DD HH:MM.</translation>
+    </message>
+    <message>
+        <source>Не понимаю промежуток «%1» для %2: нужно, например, 500ms, 1s, 5m, 2h, 7d.</source>
+        <translation>Cannot read the span &quot;%1&quot; for %2: use, for example, 500ms, 1s, 5m, 2h, 7d.</translation>
+    </message>
+    <message>
+        <source>Нужно указать ровно одно из --server и --connection.</source>
+        <translation>Give exactly one of --server and --connection.</translation>
+    </message>
+    <message>
+        <source>Нужно указать файл записи: --out ФАЙЛ.</source>
+        <translation>Give the recording file: --out FILE.</translation>
+    </message>
+    <message>
+        <source>--duration и --until вместе не указываются.</source>
+        <translation>--duration and --until cannot be given together.</translation>
+    </message>
+    <message>
+        <source>Период не может быть короче 100ms.</source>
+        <translation>The period cannot be shorter than 100ms.</translation>
+    </message>
+    <message>
+        <source>Использование: dervel-record (--server ИМЯ | --connection СТРОКА) --out ФАЙЛ [параметры]
+Записывает сеансы одного SQL Server в файл записи без окна; запись смотрят в Dervel (Ctrl+O).
+
+  --server ИМЯ          сохранённое подключение из настроек Dervel
+  --connection СТРОКА   строка подключения OLE DB
+  --out ФАЙЛ            файл записи; существующая запись того же сервера продолжается
+  --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)
+  --duration ПРОМЕЖУТОК сколько записывать (например 8h)
+  --until ВРЕМЯ         до какого времени: ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ
+  --retain ПРОМЕЖУТОК   хранить только последние (например 7d)
+  --with-text           записывать и тексты выполняемых пакетов (в них бывают секретные данные)
+  --help, --version
+
+SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться при запуске.
+</source>
+        <translation>Usage: dervel-record (--server NAME | --connection STRING) --out FILE [options]
+Records the sessions of one SQL Server to a recording file, without a window; open the recording in Dervel (Ctrl+O).
+
+  --server NAME         a saved connection from Dervel&apos;s settings
+  --connection STRING   an OLE DB connection string
+  --out FILE            the recording file; a recording of the same server goes on
+  --period SPAN         how often to sample (default 1s; for example 500ms, 5s)
+  --duration SPAN       how long to record (for example 8h)
+  --until TIME          until when: HH:MM or YYYY-MM-DD HH:MM
+  --retain SPAN         keep only the latest (for example 7d)
+  --with-text           record the running batches&apos; text too (it may hold secrets)
+  --help, --version
+
+SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recording file error, 2 bad command line, 3 cannot connect at start.
+</translation>
+    </message>
+</context>
+<context>
+    <name>Recorder</name>
+    <message>
+        <source>У входа %1 нет права VIEW SERVER STATE: записываются только его собственные сеансы.</source>
+        <translation>The login %1 lacks VIEW SERVER STATE: only its own sessions are recorded.</translation>
+    </message>
+    <message>
+        <source>запись не велась</source>
+        <translation>not recording</translation>
+    </message>
+    <message>
+        <source>Соединение восстановлено: %1</source>
+        <translation>Connection restored: %1</translation>
+    </message>
+    <message>
+        <source>Подключено: %1</source>
+        <translation>Connected: %1</translation>
+    </message>
+    <message>
+        <source>Нет соединения: %1 Следующая попытка через %2 с.</source>
+        <translation>No connection: %1 Next attempt in %2 s.</translation>
+    </message>
+    <message>
+        <source>Соединение потеряно: %1</source>
+        <translation>Connection lost: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Recording</name>
+    <message>
+        <source>Файл «%1» не является записью Dervel.</source>
+        <translation>The file &quot;%1&quot; is not a Dervel recording.</translation>
+    </message>
+    <message>
+        <source>Файл записи «%1» повреждён или обрезан: %2</source>
+        <translation>The recording &quot;%1&quot; is damaged or cut short: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть файл записи «%1»: %2</source>
+        <translation>Cannot open the recording &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Ошибка файла записи «%1»: %2</source>
+        <translation>Recording file error &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Файл записи «%1» не найден.</source>
+        <translation>The recording &quot;%1&quot; was not found.</translation>
+    </message>
+    <message>
+        <source>Запись «%1» сделана более новой версией Dervel (формат %2); эта версия читает формат %3.</source>
+        <translation>The recording &quot;%1&quot; was made by a newer Dervel (format %2); this version reads format %3.</translation>
+    </message>
+    <message>
+        <source>Файл «%1» — запись другого сервера («%2»).</source>
+        <translation>The file &quot;%1&quot; is a recording of another server (&quot;%2&quot;).</translation>
+    </message>
+    <message>
+        <source>Файл записи «%1» повреждён: снимок %2 не читается.</source>
+        <translation>The recording &quot;%1&quot; is damaged: snapshot %2 cannot be read.</translation>
     </message>
 </context>
 <context>
@@ -813,6 +982,30 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Дерево блокировок: кто кого держит (Ctrl+T)</source>
         <translation>Blocking tree: who holds whom (Ctrl+T)</translation>
     </message>
+    <message>
+        <source>Открыть запись</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>Открыть запись для просмотра (Ctrl+O)</source>
+        <translation>Open a recording for replay (Ctrl+O)</translation>
+    </message>
+    <message>
+        <source>Запись для воспроизведения</source>
+        <translation>Record for replay</translation>
+    </message>
+    <message>
+        <source>Записывать сеансы сервера для воспроизведения</source>
+        <translation>Record the server&apos;s sessions for replay</translation>
+    </message>
+    <message>
+        <source>Записи Dervel (*.dervelrec);;Все файлы (*)</source>
+        <translation>Dervel recordings (*.dervelrec);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Идёт запись для воспроизведения: %1</source>
+        <translation>Recording for replay: %1</translation>
+    </message>
 </context>
 <context>
     <name>TMonitorToolBar</name>
@@ -919,6 +1112,63 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Фильтр по наименованию базы данных</source>
         <translation>Filter by database</translation>
+    </message>
+</context>
+<context>
+    <name>TReplay</name>
+    <message>
+        <source>В записи «%1» нет ни одного снимка.</source>
+        <translation>The recording &quot;%1&quot; holds no snapshots.</translation>
+    </message>
+</context>
+<context>
+    <name>TReplayBar</name>
+    <message>
+        <source>Предыдущий снимок</source>
+        <translation>Previous snapshot</translation>
+    </message>
+    <message>
+        <source>Воспроизвести</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Следующий снимок</source>
+        <translation>Next snapshot</translation>
+    </message>
+    <message>
+        <source>Перейти</source>
+        <translation>Go</translation>
+    </message>
+    <message>
+        <source>Закрыть запись</source>
+        <translation>Close recording</translation>
+    </message>
+    <message>
+        <source>Скорость воспроизведения</source>
+        <translation>Playback speed</translation>
+    </message>
+    <message>
+        <source>Время, к которому перейти (Enter)</source>
+        <translation>Time to go to (Enter)</translation>
+    </message>
+    <message>
+        <source>Снимок %1 из %2</source>
+        <translation>Snapshot %1 of %2</translation>
+    </message>
+    <message>
+        <source>перерыв %1 – %2</source>
+        <translation>gap %1 – %2</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+</context>
+<context>
+    <name>TReplayTimeline</name>
+    <message>
+        <source>Щелчок — перейти к этому времени</source>
+        <translation>Click to go to this time</translation>
     </message>
 </context>
 <context>
@@ -1073,6 +1323,14 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Перенос по словам</source>
         <translation>Word wrap</translation>
+    </message>
+    <message>
+        <source> — запись от %1</source>
+        <translation> — recorded at %1</translation>
+    </message>
+    <message>
+        <source> Запись от %1</source>
+        <translation> Recorded at %1</translation>
     </message>
 </context>
 <context>

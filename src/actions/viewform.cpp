@@ -56,8 +56,12 @@ TViewForm::TViewForm(QWidget* AOwner, TServer* AServer, PMonitorRec AMonitorRec,
     setObjectName(QStringLiteral("ViewForm"));
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
-    setWindowTitle(QStringLiteral("%1 SPID=%2 (%3)")
-                       .arg(Server->Name, QString::number(FMonitorRec->SPID), FMonitorRec->Login));
+    const QString serverName = FHost.Recorded ? FHost.Recorded->Server : Server->Name;
+    QString title = QStringLiteral("%1 SPID=%2 (%3)")
+                        .arg(serverName, QString::number(FMonitorRec->SPID), FMonitorRec->Login);
+    if (FHost.Recorded)
+        title += tr(" — запись от %1").arg(FHost.Recorded->At);
+    setWindowTitle(title);
     setFont(tahoma(11, false));
     resize(884, 861);
 
@@ -172,10 +176,13 @@ void TViewForm::LoadData() {
     LineStart = 0;
     LineEnd = 0;
     setSourceLabel(QString(), kSourceColor);
-    btnKill->setEnabled(true);
+    btnKill->setEnabled(!FHost.Recorded);
+    btnRefresh->setEnabled(!FHost.Recorded);
 
-    const TSessionDetail d = LoadSessionDetail(Server->Connection, FMonitorRec->SPID,
-                                               FMonitorRec->RequestID, Server->ViewServerState);
+    const TSessionDetail d =
+        FHost.Recorded ? FHost.Recorded->Detail(*FMonitorRec)
+                       : LoadSessionDetail(Server->Connection, FMonitorRec->SPID,
+                                           FMonitorRec->RequestID, Server->ViewServerState);
     SessionList->setLines(d.SessionList);
     RequestList->setLines(d.RequestList);
     ConnectionList->setLines(d.ConnectionList);
@@ -185,6 +192,9 @@ void TViewForm::LoadData() {
         btnKill->setEnabled(false);
         if (FHost.Rearm)
             FHost.Rearm();
+    } else if (FHost.Recorded) {
+        // Nothing here comes from the server now: the label says whence it is.
+        setSourceLabel(tr(" Запись от %1").arg(FHost.Recorded->At), kSourceColor);
     } else {
         setSourceLabel(DetailSourceLabel(d.Source), kSourceColor);
     }
@@ -208,6 +218,8 @@ bool TViewForm::FormKeyDown(QObject* target, int key, Qt::KeyboardModifiers modi
         return false;
     switch (key) {
     case Qt::Key_F5:
+        if (FHost.Recorded)
+            return true;
         LoadData();
         // In the two-pane window F5 brings both panes up to date.
         if (window() != this)
@@ -249,7 +261,8 @@ void TViewForm::SynEditStatusChange() {
 }
 
 void TViewForm::btnRefreshClick() {
-    LoadData();
+    if (!FHost.Recorded)
+        LoadData();
 }
 
 void TViewForm::btnKillClick() {

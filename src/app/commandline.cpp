@@ -28,6 +28,11 @@ struct TParser {
             "CommandLine", "Dervel показывает, что выполняется на Microsoft SQL Server."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({help, version, lang, server});
+        parser.addPositionalArgument(
+            QCoreApplication::translate("CommandLine", "запись"),
+            QCoreApplication::translate("CommandLine",
+                                        "Файл записи (.dervelrec), который открыть для просмотра."),
+            QCoreApplication::translate("CommandLine", "[запись]"));
     }
 };
 
@@ -41,12 +46,14 @@ TCommandLine ParseCommandLine(const QStringList& AArguments) {
         result.Error = p.parser.errorText();
         return result;
     }
-    if (!p.parser.positionalArguments().isEmpty()) {
+    if (p.parser.positionalArguments().size() > 1) {
         result.Action = TCommandLine::TAction::Error;
         result.Error = QCoreApplication::translate("CommandLine", "Лишний аргумент: %1")
-                           .arg(p.parser.positionalArguments().first());
+                           .arg(p.parser.positionalArguments().at(1));
         return result;
     }
+    if (!p.parser.positionalArguments().isEmpty())
+        result.Recording = p.parser.positionalArguments().first();
     if (p.parser.isSet(p.help)) {
         result.Action = TCommandLine::TAction::Help;
         return result;
@@ -71,6 +78,11 @@ TCommandLine ParseCommandLine(const QStringList& AArguments) {
         result.Action = TCommandLine::TAction::Error;
         result.Error =
             QCoreApplication::translate("CommandLine", "Не указано имя подключения для --server");
+    } else if (!result.Server.isEmpty() && !result.Recording.isEmpty()) {
+        result.Action = TCommandLine::TAction::Error;
+        result.Error = QCoreApplication::translate(
+            "CommandLine",
+            "Запись и --server вместе не указываются: запись открывается вместо сервера.");
     }
     return result;
 }

@@ -14,6 +14,7 @@ struct TCommandLine {
     QString Error;                     // for Error: what was wrong, one line
     std::optional<TLanguage> Language; // --lang
     QString Server;                    // --server: the entry to focus and connect at start
+    QString Recording;                 // a recording to show at start, instead of a server
 };
 
 // The arguments as QCoreApplication::arguments() gives them, the program's name first.

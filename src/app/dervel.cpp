@@ -83,6 +83,8 @@ int main(int argc, char* argv[]) {
         mainForm.show();
         if (!commandLine.Server.isEmpty())
             mainForm.ServerPanel->ConnectEntry(commandLine.Server);
+        if (!commandLine.Recording.isEmpty())
+            mainForm.OpenRecording(commandLine.Recording);
         result = QApplication::exec();
     }
     SetPrompts(nullptr);

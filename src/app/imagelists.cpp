@@ -31,24 +31,26 @@ constexpr std::array<const char*, 10> kMain = {
     "plug-disconnect", // 8
     "plug-connect",    // 9
 };
-constexpr std::array<const char*, 17> kMonitor = {
-    "refresh",       // 0
-    "hide-system",   // 1
-    "cross",         // 2
-    "swords",        // 3
-    "broom",         // 4
-    "",              // 5
-    "pause",         // 6
-    "exit",          // 7
-    "kill",          // 8
-    "record",        // 9
-    "view",          // 10
-    "view-blocking", // 11
-    "follow-focus",  // 12
-    "help",          // 13
-    "chevron-down",  // 14
-    "tick",          // 15
-    "blocking-tree", // 16: the blocking tree pane
+constexpr std::array<const char*, 19> kMonitor = {
+    "refresh",         // 0
+    "hide-system",     // 1
+    "cross",           // 2
+    "swords",          // 3
+    "broom",           // 4
+    "",                // 5
+    "pause",           // 6
+    "exit",            // 7
+    "kill",            // 8
+    "record",          // 9
+    "view",            // 10
+    "view-blocking",   // 11
+    "follow-focus",    // 12
+    "help",            // 13
+    "chevron-down",    // 14
+    "tick",            // 15
+    "blocking-tree",   // 16: the blocking tree pane
+    "recording-open",  // 17: open a recording to replay
+    "recording-write", // 18: record the watched server for replay
 };
 constexpr std::array<const char*, 5> kSelCol = {
     "check-all",   // 0

@@ -20,10 +20,17 @@
 #include "grid/statusfilter.h"
 #include "grid/statusfilteredit.h"
 #include "grid/statuspanel.h"
+#include "platform/dberror.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
 #include "rates/ratecolumns.h"
+#include "recorder/backgroundrecorder.h"
 #include "recording/activitylog.h"
+#include "recording/logfile.h"
+#include "recording/logformat.h"
+#include "replay/recordeddetail.h"
+#include "replay/replay.h"
+#include "replay/replaybar.h"
 #include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
 #include "servers/server.h"
@@ -38,6 +45,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -99,6 +107,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
 }
 
 TMainForm::~TMainForm() {
+    stopRecorder();
     if (Dervel) {
         Dervel->Terminate();
         Dervel->WaitFor();
@@ -194,8 +203,14 @@ void TMainForm::createActions() {
                                  tr("Дерево блокировок: кто кого держит (Ctrl+T)"), 16,
                                  QKeySequence(Qt::CTRL | Qt::Key_T));
     actBlockingTree->setCheckable(true);
-    addActions(
-        {actShowPanel, actRefresh, actClearFilter, actPause, actExit, actHelp, actBlockingTree});
+    actOpenRecording = makeAction(this, "actOpenRecording", tr("Открыть запись"),
+                                  tr("Открыть запись для просмотра (Ctrl+O)"), 17,
+                                  QKeySequence(Qt::CTRL | Qt::Key_O));
+    actRecordReplay = makeAction(this, "actRecordReplay", tr("Запись для воспроизведения"),
+                                 tr("Записывать сеансы сервера для воспроизведения"), 18);
+    actRecordReplay->setCheckable(true);
+    addActions({actShowPanel, actRefresh, actClearFilter, actPause, actExit, actHelp,
+                actBlockingTree, actOpenRecording});
 
     connect(actShowPanel, &QAction::triggered, this, [this] { actShowPanelExecute(); });
     connect(actRefresh, &QAction::triggered, this, [this] { actRefreshExecute(); });
@@ -204,11 +219,15 @@ void TMainForm::createActions() {
     connect(actExit, &QAction::triggered, this, &QWidget::close);
     connect(actSelRec, &QAction::triggered, this, [this] { actSelRecExecute(); });
     connect(actUnselectAll, &QAction::triggered, this, [this] { actUnselectAllExecute(); });
+    connect(actOpenRecording, &QAction::triggered, this, [this] { actOpenRecordingExecute(); });
+    connect(actRecordReplay, &QAction::triggered, this,
+            [this](bool on) { actRecordReplayExecute(on); });
 }
 
 void TMainForm::createMonitorToolBar() {
     MonitorToolBar = new TMonitorToolBar({actRefresh, actPause, actHelp, actKillProcess, actView,
-                                          actViewBlock, actClearFilter, actExit, actBlockingTree},
+                                          actViewBlock, actClearFilter, actExit, actBlockingTree,
+                                          actOpenRecording, actRecordReplay},
                                          this);
     cbPeriod = MonitorToolBar->cbPeriod;
     tbPause = MonitorToolBar->tbPause;
@@ -264,6 +283,7 @@ void TMainForm::createLayout() {
     sessionLayout->setContentsMargins(0, 0, 0, 0);
     sessionLayout->setSpacing(0);
     sessionLayout->addWidget(MonitorToolBar);
+    createReplay(sessionLayout);
     RightsNotice = new TRightsNotice(this);
     sessionLayout->addWidget(RightsNotice);
     // The blocking tree shares the grid's height, below it, while the user wants it.
@@ -384,6 +404,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // From here on no control may recompose: focus leaves the login filter while the
     // window goes, and the sampler is gone below.
     FClosing = true;
+    stopRecorder();
     if (Dervel) {
         Dervel->Terminate();
         Dervel->WaitFor();
@@ -470,6 +491,11 @@ void TMainForm::Monitoring(bool ReloadDBList) {
     if (!Dervel || FClosing)
         return;
     FComposedLogin = edLogin->text();
+    // A recording on show takes the filters and the sort in the window.
+    if (Replaying()) {
+        Replay->Refilter();
+        return;
+    }
     TServer* server = SelectedServer();
     if (!server)
         return;
@@ -480,6 +506,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
             MonitorModel->setRowCount(0);
             actUnselectAllExecute();
             FRates.Reset(); // another server, or the same one connected anew
+            stopRecorder();
             const std::optional<int> keep =
                 DBReselectIndex(cbDBList->currentIndex(), cbDBList->currentText(), server->DBList);
             cbDBList->clear();
@@ -518,6 +545,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         // same SPIDs for other sessions.
         actUnselectAllExecute();
         FRates.Reset();
+        stopRecorder();
         FHandOver = Dervel->StartMonitoring(QString(), nullptr);
         MonitorStatusBar->setPanelText(0, QString());
         ActivityLog->StartRecord(false, QString());
@@ -624,19 +652,21 @@ void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
 void TMainForm::TuneActions() {
     ServerPanel->TuneActions();
     const TServer* server = SelectedServer();
-    tbRecord->setEnabled(server && server->State == stConnected);
+    const bool live = server && server->State == stConnected && !Replaying();
+    tbRecord->setEnabled(live);
+    actRecordReplay->setEnabled(live || FRecorder);
 }
 
 void TMainForm::UpdateGridActions() {
     const QModelIndex current = MonitorVT->currentIndex();
     const bool focusedSelected =
         current.isValid() && MonitorVT->selectionModel()->isRowSelected(current.row());
-    actKillProcess->setEnabled(focusedSelected);
+    actKillProcess->setEnabled(focusedSelected && !Replaying());
     actView->setEnabled(focusedSelected);
     const PMonitorRec rec = FocusedRec();
     actViewBlock->setEnabled(focusedSelected && rec && rec->Blocking != 0);
     actUnselectAll->setEnabled(!SelList.isEmpty());
-    actKillSelected->setEnabled(!SelList.isEmpty());
+    actKillSelected->setEnabled(!SelList.isEmpty() && !Replaying());
 }
 
 void TMainForm::actPauseExecute() {
@@ -756,11 +786,26 @@ QList<PMonitorRec> TMainForm::GridRecords() const {
 }
 
 TViewHost TMainForm::SessionViewHost() {
-    return {[this](PMonitorRec rec, TServer* server) { return KillProcess(rec, server); },
-            [this] { Monitoring(false); }};
+    TViewHost host{[this](PMonitorRec rec, TServer* server) { return KillProcess(rec, server); },
+                   [this] { Monitoring(false); }};
+    if (Replaying()) {
+        TReplay* replay = Replay;
+        host.Recorded =
+            TViewHost::TRecorded{Replay->info().Server, ReplayTimeText(Replay->time()),
+                                 [replay](const TMonitorRec& rec) {
+                                     const std::optional<TRecordedRow> row =
+                                         replay->RecordedRow(rec);
+                                     TRecordedRow fallback;
+                                     fallback.Rec = rec;
+                                     return RecordedSessionDetail(row ? *row : fallback);
+                                 }};
+    }
+    return host;
 }
 
 bool TMainForm::KillProcess(PMonitorRec AMonitorRec, TServer* AServer) {
+    if (Replaying() || !AServer)
+        return false;
     const TKillOutcome outcome = KillSession(*AMonitorRec, AServer->Connection);
     if (outcome == TKillOutcome::Declined)
         return false;
@@ -788,20 +833,154 @@ void TMainForm::actKillSelectedExecute() {
 
 void TMainForm::actViewExecute() {
     const PMonitorRec focused = FocusedRec();
-    TServer* server = SelectedServer();
-    if (!focused || !server)
+    TServer* server = Replaying() ? nullptr : SelectedServer();
+    if (!focused || (!server && !Replaying()))
         return;
     OpenSessionView(this, server, focused, SessionViewHost());
 }
 
 void TMainForm::actViewBlockExecute() {
     const PMonitorRec focused = FocusedRec();
-    TServer* server = SelectedServer();
-    if (!focused || !server)
+    TServer* server = Replaying() ? nullptr : SelectedServer();
+    if (!focused || (!server && !Replaying()))
         return;
     OpenBlockingPair(this, server, focused, GridRecords(), SessionViewHost());
 }
 
 void TMainForm::actHelpExecute() {
     ShowColourLegend(this);
+}
+
+// --- recordings ---------------------------------------------------------------------------
+
+void TMainForm::createReplay(QVBoxLayout* ALayout) {
+    TReplay::THost host;
+    host.Filters = [this] {
+        return TQueryFilters{
+            cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
+            edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked()};
+    };
+    host.SortColumn = [this] { return MonitorVT->sortColumn(); };
+    host.SortDescending = [this] { return MonitorVT->sortDescending(); };
+    host.Show = [this](TRecList& rows, qint64 time) { showRecordedSnapshot(rows, time); };
+    host.ActiveChanged = [this](bool active) { replayActiveChanged(active); };
+    host.Databases = [this](const QStringList& names) {
+        const int index = cbDBList->currentIndex();
+        const QString chosen = cbDBList->currentText();
+        cbDBList->clear();
+        cbDBList->addItems(DBFilterItems(names));
+        const std::optional<int> keep = DBReselectIndex(index, chosen, names);
+        cbDBList->setCurrentIndex(keep.value_or(0));
+    };
+    Replay = new TReplay(std::move(host), this);
+    ALayout->addWidget(Replay->bar());
+}
+
+bool TMainForm::Replaying() const {
+    return Replay && Replay->active();
+}
+
+bool TMainForm::OpenRecording(const QString& APath) {
+    return Replay->Open(APath);
+}
+
+void TMainForm::actOpenRecordingExecute() {
+    const QString path = Prompts().openFile(this, tr("Открыть запись"),
+                                            LogFolder(), // where this window's recordings go
+                                            tr("Записи Dervel (*.dervelrec);;Все файлы (*)"));
+    if (!path.isEmpty())
+        OpenRecording(path);
+}
+
+void TMainForm::replayActiveChanged(bool AActive) {
+    if (AActive) {
+        // The live server is left alone while the recording is on show.
+        stopRecorder();
+        ActivityLog->StartRecord(false, QString());
+        FHandOver = Dervel->StartMonitoring(QString(), nullptr);
+        FRates.Reset();
+        MonitorModel->setRowCount(0);
+        actUnselectAllExecute();
+        cbDBList->clear();
+        cbDBList->addItems(DBFilterItems({}));
+        RightsNotice->showFor(false, true, QString());
+        FResourceNames.setConnection(nullptr);
+        showErrorPanel(false);
+        MonitorToolBar->setEnabled(true);
+        const TRecordingInfo& info = Replay->info();
+        MonitorStatusBar->setPanelText(0, info.ConnectDescr.isEmpty() ? info.Server
+                                                                      : info.ConnectDescr);
+    } else {
+        FRates.Reset();
+        MonitorModel->setRowCount(0);
+        MonitorStatusBar->setPanelText(5, QString());
+    }
+    ServerPanel->setEnabled(!AActive);
+    for (QAction* a : {actRefresh, actPause})
+        a->setEnabled(!AActive);
+    cbPeriod->setEnabled(!AActive);
+    UpdateGridActions();
+    TuneActions();
+    if (!AActive)
+        Monitoring(true); // the live server again, as it was
+}
+
+void TMainForm::showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs) {
+    {
+        std::lock_guard lock(CS);
+        ClearRecList(Dervel->Buffer);
+        Dervel->Buffer.swap(ARows);
+        Dervel->BufferHandOver = FHandOver;
+        Dervel->BufferTime = ATimeMs;
+    }
+    OnDataArrive();
+    MonitorStatusBar->setPanelText(
+        5, QStringLiteral("%1 — %2").arg(ReplayTimeText(ATimeMs), Replay->path()));
+}
+
+void TMainForm::actRecordReplayExecute(bool AOn) {
+    if (!AOn) {
+        stopRecorder();
+        return;
+    }
+    TServer* server = SelectedServer();
+    if (!server || server->State != stConnected || Replaying()) {
+        actRecordReplay->setChecked(false);
+        return;
+    }
+    QString path = LogFilePath(LogFolder(), QDateTime::currentDateTime(), server->Name);
+    path.replace(path.size() - 4, 4, QStringLiteral(".dervelrec"));
+    const int period = std::max(1000, TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10);
+    try {
+        FRecorder = std::make_unique<TBackgroundRecorder>(path, server->Name, server->Connection,
+                                                          period, [this](const QString& message) {
+                                                              QMetaObject::invokeMethod(
+                                                                  this,
+                                                                  [this, message] {
+                                                                      stopRecorder();
+                                                                      ShowError(message);
+                                                                  },
+                                                                  Qt::QueuedConnection);
+                                                          });
+    } catch (const ERecordingError& e) {
+        actRecordReplay->setChecked(false);
+        ShowError(e.message());
+        return;
+    } catch (const EDbError& e) {
+        actRecordReplay->setChecked(false);
+        ShowError(e.message());
+        return;
+    }
+    actRecordReplay->setToolTip(tr("Идёт запись для воспроизведения: %1").arg(path));
+    TuneActions();
+}
+
+void TMainForm::stopRecorder() {
+    if (!FRecorder)
+        return;
+    FRecorder.reset();
+    const QSignalBlocker block(actRecordReplay);
+    actRecordReplay->setChecked(false);
+    actRecordReplay->setToolTip(tr("Записывать сеансы сервера для воспроизведения"));
+    TuneActions();
 }

@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QStackedLayout;
 class QToolBar;
 class QToolButton;
+class QVBoxLayout;
 class TDbConnection;
 class TDervel;
 class TMonitorModel;
@@ -37,6 +38,8 @@ class TSelColForm;
 class TStatusPanel;
 class TRightsNotice;
 class TBlockingPane;
+class TReplay;
+class TBackgroundRecorder;
 struct TViewHost;
 
 class TMainForm : public QWidget, public TServerPanelHost {
@@ -69,6 +72,14 @@ public:
     void actViewExecute();
     void actViewBlockExecute();
     void actHelpExecute();
+
+    // --- recordings: replaying one in the grid, recording the watched server -------------
+    // Shows the recording instead of the live server; false (after telling the user) when
+    // the file is no readable recording.
+    bool OpenRecording(const QString& APath);
+    void actOpenRecordingExecute();
+    void actRecordReplayExecute(bool AOn);
+    bool Replaying() const;
 
     // --- TServerPanelHost ----------------------------------------------------------------
     void UnselectAll() override { actUnselectAllExecute(); }
@@ -132,6 +143,9 @@ public:
     QAction* actKillSelected;
     QAction* mnSelRec;
     QAction* actBlockingTree;
+    QAction* actOpenRecording;
+    QAction* actRecordReplay;
+    TReplay* Replay = nullptr;
 
 protected:
     void customEvent(QEvent* event) override;
@@ -164,4 +178,10 @@ private:
     THandOver FHandOver{};  // the last hand-over; notices of older ones are dropped
     TRateTracker FRates;
     TResourceNames FResourceNames; // of the watched server
+
+    void createReplay(QVBoxLayout* ALayout);
+    void replayActiveChanged(bool AActive);
+    void showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs);
+    void stopRecorder();
+    std::unique_ptr<TBackgroundRecorder> FRecorder; // the window's recording for replay
 };

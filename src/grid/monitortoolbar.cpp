@@ -83,6 +83,8 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
     addWidget(tbFollowFocus);
     tbRecord = makeToggle(this, "tbRecord", 9, tr("Запись в файл"), tr("Запись в файл"));
     addWidget(tbRecord);
+    addAction(a.actRecordReplay);
+    addAction(a.actOpenRecording);
     addAction(a.actHelp);
     addSeparator();
 

@@ -20,7 +20,9 @@ struct TMonitorToolBarActions {
     QAction* actViewBlock;
     QAction* actClearFilter;
     QAction* actExit;
-    QAction* actBlockingTree; // shows and hides the blocking tree under the grid
+    QAction* actBlockingTree;  // shows and hides the blocking tree under the grid
+    QAction* actOpenRecording; // shows a recording instead of the live server
+    QAction* actRecordReplay;  // records the watched server for replay
 };
 
 class TMonitorToolBar : public QToolBar {

@@ -16,6 +16,9 @@ public:
     bool login(const QString&, QString&, QString&) override { return false; }
     bool dataLink(QWidget*, QString&) override { return false; }
     bool connection(const QString&, QString&, QString&) override { return false; }
+    QString openFile(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
 };
 
 TNoPrompts noPrompts;

@@ -32,6 +32,10 @@ public:
     // The connection dialog of a server entry with the given caption over its name and
     // connection string. False when cancelled (both then unchanged).
     virtual bool connection(const QString& caption, QString& name, QString& connectionString) = 0;
+    // The file dialog for a file to open; empty when cancelled. AFilter as Qt's dialogs
+    // take it ("Записи (*.dervelrec);;Все файлы (*)").
+    virtual QString openFile(QWidget* parent, const QString& caption, const QString& folder,
+                             const QString& filter) = 0;
 };
 
 // The prompts in force; the one installed last wins. Not owned.

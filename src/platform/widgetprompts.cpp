@@ -5,6 +5,7 @@
 #include "servers/logindialog.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 
@@ -76,4 +77,9 @@ bool TWidgetPrompts::connection(const QString& caption, QString& name, QString& 
 
 bool TWidgetPrompts::dataLink(QWidget* parent, QString& connectionString) {
     return TDataLinkDialog::Execute(parent, connectionString);
+}
+
+QString TWidgetPrompts::openFile(QWidget* parent, const QString& caption, const QString& folder,
+                                 const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }

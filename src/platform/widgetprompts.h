@@ -15,6 +15,8 @@ public:
     bool login(const QString& serverName, QString& user, QString& password) override;
     bool dataLink(QWidget* parent, QString& connectionString) override;
     bool connection(const QString& caption, QString& name, QString& connectionString) override;
+    QString openFile(QWidget* parent, const QString& caption, const QString& folder,
+                     const QString& filter) override;
 
 private:
     // One connection dialog, created at start and reused for every Add and Edit.

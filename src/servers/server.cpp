@@ -14,19 +14,23 @@ const QString kPermissionStatement =
     QStringLiteral("select HAS_PERMS_BY_NAME(NULL, NULL, 'VIEW SERVER STATE'), suser_name()");
 } // namespace
 
-void TServer::CheckRights() {
-    // A server that cannot answer (an old one, a restricted one) is taken to allow it:
-    // the session views then say for themselves what they show.
-    ViewServerState = true;
-    Login.clear();
+TLoginRights QueryLoginRights(TDbConnection& AConnection) {
+    TLoginRights rights;
     try {
-        const TDbRecordset rs = Connection.execute(kPermissionStatement);
+        const TDbRecordset rs = AConnection.execute(kPermissionStatement);
         if (rs.eof())
-            return;
-        ViewServerState = rs.field(0).isNull() || rs.field(0).asInteger() != 0;
-        Login = rs.field(1).isNull() ? QString() : rs.field(1).asString();
+            return rights;
+        rights.ViewServerState = rs.field(0).isNull() || rs.field(0).asInteger() != 0;
+        rights.Login = rs.field(1).isNull() ? QString() : rs.field(1).asString();
     } catch (const EDbError&) {
     }
+    return rights;
+}
+
+void TServer::CheckRights() {
+    const TLoginRights rights = QueryLoginRights(Connection);
+    ViewServerState = rights.ViewServerState;
+    Login = rights.Login;
 }
 
 TServer::TServer() : ServerID(QUuid::createUuid()) {}

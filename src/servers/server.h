@@ -8,6 +8,15 @@
 #include <QUuid>
 #include <cstdint>
 
+// What the login may do, as the server says at connect. A server that cannot answer (an
+// old one, a restricted one) is taken to allow it: the session views then say for
+// themselves what they show.
+struct TLoginRights {
+    bool ViewServerState = true;
+    QString Login; // the login's name as the server knows it; empty when not asked
+};
+TLoginRights QueryLoginRights(TDbConnection& AConnection);
+
 // The ordinals are the server panel's image indices.
 enum TServerState : std::uint8_t { stDisconnected = 0, stConnected = 1, stError = 2 };
 

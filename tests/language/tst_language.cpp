@@ -123,8 +123,12 @@ void TestLanguage::commandLine_data() {
         << QStringList{p, u"--server="_s} << A::Error << -1 << QString();
     QTest::newRow("unknown option")
         << QStringList{p, u"--frobnicate"_s} << A::Error << -1 << QString();
-    QTest::newRow("a stray argument")
-        << QStringList{p, u"something"_s} << A::Error << -1 << QString();
+    QTest::newRow("a recording to open")
+        << QStringList{p, u"night.dervelrec"_s} << A::Run << -1 << QString();
+    QTest::newRow("two recordings")
+        << QStringList{p, u"a.dervelrec"_s, u"b.dervelrec"_s} << A::Error << -1 << QString();
+    QTest::newRow("a recording and --server")
+        << QStringList{p, u"--server=Demo"_s, u"a.dervelrec"_s} << A::Error << -1 << QString();
 }
 
 void TestLanguage::commandLine() {
@@ -138,6 +142,9 @@ void TestLanguage::commandLine() {
     if (action != TCommandLine::TAction::Error) {
         QCOMPARE(parsed.Language ? int(*parsed.Language) : -1, language);
         QCOMPARE(parsed.Server, server);
+        QCOMPARE(parsed.Recording, arguments.size() == 2 && arguments[1].endsWith(u".dervelrec")
+                                       ? arguments[1]
+                                       : QString());
     }
 }
 

@@ -59,3 +59,13 @@ bool TScriptedPrompts::connection(const QString& caption, QString& name,
     }
     return answer.accepted;
 }
+
+QString TScriptedPrompts::openFile(QWidget*, const QString& caption, const QString&,
+                                   const QString&) {
+    openFileCalls << caption;
+    if (openFileAnswers.isEmpty()) {
+        ++unanswered;
+        return {};
+    }
+    return openFileAnswers.takeFirst();
+}

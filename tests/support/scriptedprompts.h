@@ -43,6 +43,8 @@ public:
     bool login(const QString& serverName, QString& user, QString& password) override;
     bool dataLink(QWidget* parent, QString& connectionString) override;
     bool connection(const QString& caption, QString& name, QString& connectionString) override;
+    QString openFile(QWidget* parent, const QString& caption, const QString& folder,
+                     const QString& filter) override;
 
     // Answers, taken from the front. A Yes/No question without an answer gets No; a dialog
     // without one is cancelled; both count in unanswered. OK-only boxes need no answer.
@@ -50,10 +52,12 @@ public:
     QList<TLoginAnswer> loginAnswers;
     QList<TDataLinkAnswer> dataLinkAnswers;
     QList<TConnectionAnswer> connectionAnswers;
+    QStringList openFileAnswers; // the path chosen; empty for a cancelled dialog
 
     QList<TMessage> messages;
     QStringList loginCalls; // "server|user offered"
     QList<TDataLinkCall> dataLinkCalls;
     QList<TConnectionCall> connectionCalls;
+    QStringList openFileCalls; // the dialogs' captions
     int unanswered = 0;
 };

@@ -1,0 +1,185 @@
+#include "recorder/recordcommandline.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+namespace {
+
+// "HH:MM[:SS]" the next time it comes; "YYYY-MM-DD HH:MM[:SS]" or with a "T": that time.
+std::optional<QDateTime> parseUntil(const QString& AText, const QDateTime& ANow) {
+    for (const char* form : {"HH:mm:ss", "HH:mm"}) {
+        const QTime time = QTime::fromString(AText, QLatin1String(form));
+        if (time.isValid()) {
+            QDateTime at(ANow.date(), time, ANow.timeZone());
+            if (at <= ANow)
+                at = at.addDays(1);
+            return at;
+        }
+    }
+    for (const char* form :
+         {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm"}) {
+        QDateTime at = QDateTime::fromString(AText, QLatin1String(form));
+        if (at.isValid()) {
+            at.setTimeZone(ANow.timeZone());
+            return at;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<qint64> ParseSpan(const QString& AText) {
+    static const QRegularExpression part(QStringLiteral("(\\d+)(ms|s|m|h|d)"));
+    static const QRegularExpression whole(QStringLiteral("^(?:\\d+(?:ms|s|m|h|d))+$"));
+    if (!whole.match(AText).hasMatch())
+        return std::nullopt;
+    qint64 total = 0;
+    for (auto it = part.globalMatch(AText); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        bool ok = false;
+        const qint64 n = m.captured(1).toLongLong(&ok);
+        const QString unit = m.captured(2);
+        const qint64 scale = unit == QLatin1String("ms")  ? 1
+                             : unit == QLatin1String("s") ? 1000
+                             : unit == QLatin1String("m") ? 60000
+                             : unit == QLatin1String("h") ? 3600000
+                                                          : 86400000;
+        if (!ok || n > (qint64(1) << 40) / scale)
+            return std::nullopt;
+        total += n * scale;
+    }
+    if (total <= 0)
+        return std::nullopt;
+    return total;
+}
+
+TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDateTime& ANow) {
+    TRecordCommand c;
+    const auto fail = [&c](const QString& error) {
+        c.Action = TRecordCommand::TAction::Error;
+        c.Error = error;
+        return c;
+    };
+    std::optional<qint64> duration;
+    std::optional<QDateTime> until;
+    for (int i = 1; i < AArguments.size(); ++i) {
+        QString arg = AArguments[i];
+        QString value;
+        bool hasValue = false;
+        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
+            value = arg.section(QLatin1Char('='), 1);
+            arg = arg.section(QLatin1Char('='), 0, 0);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() -> std::optional<QString> {
+            if (hasValue)
+                return value;
+            if (i + 1 < AArguments.size())
+                return AArguments[++i];
+            return std::nullopt;
+        };
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            c.Action = TRecordCommand::TAction::Help;
+            return c;
+        }
+        if (arg == QLatin1String("--version")) {
+            c.Action = TRecordCommand::TAction::Version;
+            return c;
+        }
+        if (arg == QLatin1String("--with-text")) {
+            c.WithText = true;
+            continue;
+        }
+        static const QStringList withValue = {
+            QStringLiteral("--server"), QStringLiteral("--connection"), QStringLiteral("--out"),
+            QStringLiteral("--period"), QStringLiteral("--duration"),   QStringLiteral("--until"),
+            QStringLiteral("--retain")};
+        if (!withValue.contains(arg))
+            return fail(
+                arg.startsWith(QLatin1Char('-'))
+                    ? QCoreApplication::translate("RecordCommandLine", "Неизвестный параметр %1.")
+                          .arg(arg)
+                    : QCoreApplication::translate("RecordCommandLine", "Лишний аргумент «%1».")
+                          .arg(arg));
+        const std::optional<QString> v = takeValue();
+        if (!v || v->isEmpty())
+            return fail(QCoreApplication::translate("RecordCommandLine", "После %1 нужно значение.")
+                            .arg(arg));
+        if (arg == QLatin1String("--server")) {
+            c.Server = *v;
+        } else if (arg == QLatin1String("--connection")) {
+            c.Connection = *v;
+        } else if (arg == QLatin1String("--out")) {
+            c.Out = *v;
+        } else if (arg == QLatin1String("--until")) {
+            until = parseUntil(*v, ANow);
+            if (!until)
+                return fail(QCoreApplication::translate(
+                                "RecordCommandLine",
+                                "Не понимаю время «%1»: нужно ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ.")
+                                .arg(*v));
+        } else {
+            const std::optional<qint64> span = ParseSpan(*v);
+            if (!span)
+                return fail(QCoreApplication::translate(
+                                "RecordCommandLine",
+                                "Не понимаю промежуток «%1» для %2: нужно, например, 500ms, 1s, "
+                                "5m, 2h, 7d.")
+                                .arg(*v, arg));
+            if (arg == QLatin1String("--period"))
+                c.PeriodMs = *span;
+            else if (arg == QLatin1String("--duration"))
+                duration = span;
+            else
+                c.RetainMs = *span;
+        }
+    }
+    if (c.Server.isEmpty() == c.Connection.isEmpty())
+        return fail(QCoreApplication::translate(
+            "RecordCommandLine", "Нужно указать ровно одно из --server и --connection."));
+    if (c.Out.isEmpty())
+        return fail(QCoreApplication::translate("RecordCommandLine",
+                                                "Нужно указать файл записи: --out ФАЙЛ."));
+    if (duration && until)
+        return fail(QCoreApplication::translate("RecordCommandLine",
+                                                "--duration и --until вместе не указываются."));
+    if (c.PeriodMs < 100)
+        return fail(
+            QCoreApplication::translate("RecordCommandLine", "Период не может быть короче 100ms."));
+    if (duration)
+        c.StopAtMs = ANow.toMSecsSinceEpoch() + *duration;
+    if (until)
+        c.StopAtMs = until->toMSecsSinceEpoch();
+    return c;
+}
+
+QString RecordCommandHelp() {
+    return QCoreApplication::translate(
+        "RecordCommandLine",
+        "Использование: dervel-record (--server ИМЯ | --connection СТРОКА) --out ФАЙЛ "
+        "[параметры]\n"
+        "Записывает сеансы одного SQL Server в файл записи без окна; запись смотрят в "
+        "Dervel (Ctrl+O).\n"
+        "\n"
+        "  --server ИМЯ          сохранённое подключение из настроек Dervel\n"
+        "  --connection СТРОКА   строка подключения OLE DB\n"
+        "  --out ФАЙЛ            файл записи; существующая запись того же сервера "
+        "продолжается\n"
+        "  --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)\n"
+        "  --duration ПРОМЕЖУТОК сколько записывать (например 8h)\n"
+        "  --until ВРЕМЯ         до какого времени: ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ\n"
+        "  --retain ПРОМЕЖУТОК   хранить только последние (например 7d)\n"
+        "  --with-text           записывать и тексты выполняемых пакетов (в них бывают "
+        "секретные данные)\n"
+        "  --help, --version\n"
+        "\n"
+        "SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — "
+        "ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться "
+        "при запуске.\n");
+}
+
+QString RecordCommandVersion() {
+    return QStringLiteral("dervel-record %1\n").arg(QStringLiteral(DERVEL_VERSION));
+}

@@ -1,0 +1,37 @@
+#pragma once
+// dervel-record's command line, read into plain values.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct TRecordCommand {
+    enum class TAction { Run, Help, Version, Error };
+    TAction Action = TAction::Run;
+    QString Error;      // for Error: what was wrong, one line
+    QString Server;     // --server: an entry of the settings store
+    QString Connection; // --connection: an OLE DB connection string
+    QString Out;        // --out
+    qint64 PeriodMs = 1000;
+    qint64 StopAtMs = 0; // from --duration or --until, ms since the epoch; 0: none
+    qint64 RetainMs = 0; // --retain; 0: keep everything
+    bool WithText = false;
+};
+
+// Exit statuses a script can rely on.
+inline constexpr int kRecordExitOk = 0;           // stopped as asked: time up, SIGINT, SIGTERM
+inline constexpr int kRecordExitFailed = 1;       // the recording file failed
+inline constexpr int kRecordExitUsage = 2;        // the command line cannot be used
+inline constexpr int kRecordExitNoConnection = 3; // no connection could be made at the start
+
+// A span such as "1s", "500ms", "2m", "1h30m", "7d" in milliseconds; nothing when the
+// text is no span or is not positive.
+std::optional<qint64> ParseSpan(const QString& AText);
+
+// The arguments as QCoreApplication::arguments() gives them, the program's name first;
+// ANow is the local time "--duration" and "--until" count from.
+TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDateTime& ANow);
+
+QString RecordCommandHelp();
+QString RecordCommandVersion();

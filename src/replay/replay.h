@@ -1,0 +1,72 @@
+#pragma once
+// A recording shown in the grid instead of a live server. It owns the recording being
+// read and its bar; the window hands it its filters and sort, and takes each snapshot it
+// shows as it takes a sampler's. Playing follows the recorded pace, faster when chosen,
+// and skips the time of a gap at once.
+
+#include "recorder/recordingfile.h"
+#include "sampling/querycomposition.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class TReplayBar;
+class QWidget;
+
+class TReplay : public QObject {
+    Q_OBJECT
+public:
+    // What the replay needs of the window.
+    struct THost {
+        std::function<TQueryFilters()> Filters;
+        std::function<int()> SortColumn;
+        std::function<bool()> SortDescending;
+        // A snapshot to show, filtered and sorted; the window takes the records.
+        std::function<void(TRecList& rows, qint64 timeMs)> Show;
+        // The recording was opened (true) or closed (false).
+        std::function<void(bool active)> ActiveChanged;
+        // The databases met in the recording so far, by name; grows as snapshots show.
+        std::function<void(const QStringList& names)> Databases;
+    };
+
+    TReplay(THost AHost, QWidget* ABarParent);
+    ~TReplay() override;
+
+    // Opens a recording and shows its first snapshot; tells the user and returns false
+    // when the file is no readable recording.
+    bool Open(const QString& APath);
+    void Close();
+    bool active() const { return FReader != nullptr; }
+
+    TReplayBar* bar() const { return FBar; }
+    const TRecordingInfo& info() const;
+    const QString& path() const;
+    int index() const { return FIndex; }
+    int count() const;
+    qint64 time() const;
+
+    void Seek(int AIndex);
+    void SeekTime(qint64 ATimeMs);
+    void Step(int ADelta);
+    void Play(bool APlay);
+    bool playing() const { return FTimer.isActive(); }
+    // Shows the snapshot again through the window's present filters and sort.
+    void Refilter();
+
+    // The recorded row behind a record of the snapshot on show, for the detail window.
+    std::optional<TRecordedRow> RecordedRow(const TMonitorRec& ARec) const;
+
+private:
+    void show();
+    void scheduleNext();
+
+    THost FHost;
+    TReplayBar* FBar;
+    std::unique_ptr<TRecordingReader> FReader;
+    int FIndex = -1;
+    QTimer FTimer;
+    QStringList FDatabases;
+};

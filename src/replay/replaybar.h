@@ -1,0 +1,45 @@
+#pragma once
+// The bar above the grid while a recording is shown: step back, play or pause, step on,
+// the pace, the time line, the snapshot's time, a time to go to, and closing.
+
+#include "recorder/recordingfile.h"
+
+#include <QWidget>
+
+class QAction;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QToolButton;
+class TReplayTimeline;
+
+class TReplayBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit TReplayBar(QWidget* parent = nullptr);
+
+    void setSpan(qint64 AFirstMs, qint64 ALastMs, const QList<TRecordingGap>& AGaps);
+    // The snapshot on show: its time, its place among all, and the gap just before it.
+    void showPosition(qint64 ATimeMs, int AIndex, int ACount,
+                      const std::optional<TRecordingGap>& AGapBefore);
+    void setPlaying(bool APlaying);
+    // The pace chosen: 1 is the recorded pace.
+    double speed() const;
+
+    QAction* actPrevious;
+    QAction* actPlay;
+    QAction* actNext;
+    QAction* actGoTo;
+    QAction* actClose;
+    QComboBox* cbSpeed;
+    TReplayTimeline* Timeline;
+    QLabel* lbTime;
+    QLabel* lbGap;
+    QDateTimeEdit* edGoTo;
+
+signals:
+    void seekRequested(qint64 ATimeMs);
+};
+
+// A time as the grid shows times: local, "dd.MM.yyyy HH:mm:ss".
+QString ReplayTimeText(qint64 ATimeMs);
