@@ -907,9 +907,12 @@ void TMainForm::replayActiveChanged(bool AActive) {
         FResourceNames.setConnection(nullptr);
         showErrorPanel(false);
         MonitorToolBar->setEnabled(true);
+        // The entry's name the recording was made under, and the server as it answered.
         const TRecordingInfo& info = Replay->info();
-        MonitorStatusBar->setPanelText(0, info.ConnectDescr.isEmpty() ? info.Server
-                                                                      : info.ConnectDescr);
+        MonitorStatusBar->setPanelText(
+            0, info.ConnectDescr.isEmpty() || info.ConnectDescr == info.Server
+                   ? info.Server
+                   : QStringLiteral("%1: %2").arg(info.Server, info.ConnectDescr));
     } else {
         FRates.Reset();
         MonitorModel->setRowCount(0);

@@ -142,7 +142,7 @@ void TestReplay::steppingPlayingAndAGap() {
     TReplayBar* bar = form.Replay->bar();
     QVERIFY(bar->isVisible());
     QCOMPARE(gridSpids(form), (QList<int>{1, 52, 53, 60}));
-    QCOMPARE(form.MonitorStatusBar->panelText(0), u"PROD-SQL (sa)"_s);
+    QCOMPARE(form.MonitorStatusBar->panelText(0), u"Прод: PROD-SQL (sa)"_s);
     QVERIFY(form.MonitorStatusBar->panelText(5).startsWith(ReplayTimeText(kStart)));
     QCOMPARE(bar->lbTime->text(), ReplayTimeText(kStart));
 
