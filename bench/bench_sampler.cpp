@@ -1,9 +1,17 @@
 // One sample of N sessions: the app's sampler against FreeTDS's own command-line
 // clients running the same query on the same server. Target: the sampler takes no more
 // than 1.2 times the faster of bsqldb and bsqlodbc.
+// Then the sampling thread's own CPU time per row against a floor: a minimal ODBC fetch
+// loop over the same query with bound columns and block fetches, which keeps nothing of
+// what it reads. Target: at most 1.2 times the floor. The server runs in a process of its
+// own there, so that the process's CPU time less the idle main thread's is the sampler's.
 
 #include "benchserver.h"
 #include "platform/dbconnection.h"
+#include "platform/freetdsconfig.h"
+#include "platform/odbcapi.h"
+#include "platform/oledbtranslator.h"
+#include "processstats.h"
 #include "sampling/monitor.h"
 
 #include <QCoreApplication>
@@ -12,6 +20,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <ctime>
 
 namespace {
 
@@ -93,9 +102,113 @@ double clientTime(const QString& program, const QStringList& args, const QProces
     return (Fastest(many) - Fastest(once)) / kRuns;
 }
 
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// The sampling thread's CPU microseconds per row over kRuns samples, the server being in
+// another process and this thread waiting in its event loop meanwhile.
+double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
+    TDbConnection connection;
+    connection.setConnectionString(server.oledb());
+    connection.open();
+    TArrivals arrivals;
+    std::mutex cs;
+    TDervel sampler(&arrivals, cs);
+    sampler.Period = 360000;
+    QList<double> perRow;
+    for (int run = 0; run <= kRuns; ++run) {
+        QEventLoop loop;
+        arrivals.loop = &loop;
+        const double process = CpuSeconds(), mine = threadCpuSeconds();
+        sampler.StartMonitoring(sql, &connection);
+        loop.exec();
+        const double used = (CpuSeconds() - process) - (threadCpuSeconds() - mine);
+        std::lock_guard lock(cs);
+        sampler.TakeArrival();
+        if (run > 0 && !sampler.Buffer.isEmpty())
+            perRow << used * 1e6 / sampler.Buffer.size();
+    }
+    if (arrivals.failed)
+        qFatal("the sampler failed");
+    return Fastest(perRow);
+}
+
+// The floor: execute, bind every column as the database layer does (numbers as 64-bit
+// integers or doubles, times as timestamps, the rest as UTF-16), fetch blocks of rows and
+// drop them. CPU microseconds per row of this thread.
+double floorCpuPerRow(const TServerProcess& server, const QString& sql) {
+    PrepareFreeTdsConfig();
+    const TOdbcConnectParams params = TranslateOleDbConnectionString(server.oledb(), std::nullopt);
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    SQLAllocHandle(SQL_HANDLE_DBC, OdbcEnvironment(), &dbc);
+    OdbcCheck(SQLDriverConnectW(dbc, nullptr,
+                                const_cast<SQLWCHAR*>(OdbcText(params.connectionString)), SQL_NTS,
+                                nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+              SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
+    constexpr SQLULEN kBlock = 1024;
+    QList<double> perRow;
+    for (int run = 0; run <= kRuns; ++run) {
+        SQLHSTMT h = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h);
+        const double began = threadCpuSeconds();
+        OdbcCheck(SQLExecDirectW(h, const_cast<SQLWCHAR*>(OdbcText(sql)), SQL_NTS), SQL_HANDLE_STMT,
+                  h, "SQLExecDirect");
+        SQLSMALLINT columns = 0;
+        SQLNumResultCols(h, &columns);
+        std::vector<std::vector<char>> buffers(columns);
+        std::vector<std::vector<SQLLEN>> indicators(columns, std::vector<SQLLEN>(kBlock));
+        SQLULEN fetched = 0;
+        SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
+                       0);
+        SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlock), 0);
+        SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+        for (SQLUSMALLINT c = 0; c < columns; ++c) {
+            SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLength = 0;
+            SQLULEN size = 0;
+            SQLWCHAR name[128];
+            SQLDescribeColW(h, c + 1, name, 128, &nameLength, &type, &size, &digits, &nullable);
+            SQLSMALLINT cType = SQL_C_WCHAR;
+            SQLLEN element = static_cast<SQLLEN>((std::max<SQLULEN>(size, 36) + 1) * 2);
+            if (type == SQL_TINYINT || type == SQL_SMALLINT || type == SQL_INTEGER ||
+                type == SQL_BIGINT) {
+                cType = SQL_C_SBIGINT;
+                element = 8;
+            } else if (type == SQL_BIT) {
+                cType = SQL_C_BIT;
+                element = 1;
+            } else if (type == SQL_REAL || type == SQL_FLOAT || type == SQL_DOUBLE ||
+                       type == SQL_NUMERIC || type == SQL_DECIMAL) {
+                cType = SQL_C_DOUBLE;
+                element = 8;
+            } else if (type == SQL_TYPE_TIMESTAMP || type == SQL_TYPE_DATE) {
+                cType = SQL_C_TYPE_TIMESTAMP;
+                element = sizeof(SQL_TIMESTAMP_STRUCT);
+            }
+            buffers[c].resize(static_cast<size_t>(element) * kBlock);
+            SQLBindCol(h, c + 1, cType, buffers[c].data(), element, indicators[c].data());
+        }
+        SQLULEN rows = 0;
+        while (OdbcOk(SQLFetch(h)))
+            rows += fetched;
+        SQLFreeStmt(h, SQL_CLOSE);
+        const double used = threadCpuSeconds() - began;
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        if (run > 0 && rows > 0)
+            perRow << used * 1e6 / static_cast<double>(rows);
+    }
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    return Fastest(perRow);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (ServeIfAsked(argc, argv))
+        return 0;
     QCoreApplication app(argc, argv);
     QList<int> sizes{1000, 10000, 50000};
     if (argc > 1) {
@@ -144,6 +257,18 @@ int main(int argc, char* argv[]) {
             Report(QStringLiteral("sampler_vs_fastest_freetds_client") + suffix,
                    ours / *std::min_element(clients.begin(), clients.end()),
                    QStringLiteral("ratio (target <= 1.2)"));
+    }
+    for (int n : sizes) {
+        if (n < 10000)
+            continue;
+        TServerProcess server(n);
+        const double sampler = samplerCpuPerRow(server, sql);
+        const double floor = floorCpuPerRow(server, sql);
+        const QString suffix = QStringLiteral("_%1").arg(n);
+        Report(QStringLiteral("sampler_cpu_us_per_row") + suffix, sampler, QStringLiteral("us"));
+        Report(QStringLiteral("floor_cpu_us_per_row") + suffix, floor, QStringLiteral("us"));
+        Report(QStringLiteral("sampler_cpu_vs_floor") + suffix, sampler / floor,
+               n == 10000 ? QStringLiteral("ratio (target <= 1.2)") : QStringLiteral("ratio"));
     }
     return 0;
 }

@@ -6,8 +6,12 @@
 #include "sampling/querycomposition.h"
 #include "scripting.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 
 TBenchServer::TBenchServer(int rows) {
     using namespace testserver;
@@ -55,6 +59,54 @@ QString TBenchServer::oledb() const {
     return QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
                           "Password=Dervel-2026")
         .arg(FPort);
+}
+
+TServerProcess::TServerProcess(int rows) {
+    start(QCoreApplication::applicationFilePath(),
+          {QStringLiteral("--serve"), QString::number(rows)});
+}
+
+TServerProcess::TServerProcess(const QString& program, const QStringList& arguments) {
+    start(program, arguments);
+}
+
+void TServerProcess::start(const QString& program, const QStringList& arguments) {
+    FProcess = new QProcess;
+    FProcess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    FProcess->start(program, arguments);
+    QByteArray line;
+    while (!line.endsWith('\n') && FProcess->waitForReadyRead(120000))
+        line += FProcess->readLine();
+    if (!line.startsWith("listening on "))
+        qFatal("the server %s did not start", qPrintable(program));
+    FPort = static_cast<quint16>(line.trimmed().split(':').last().toUInt());
+}
+
+TServerProcess::~TServerProcess() {
+    FProcess->closeWriteChannel(); // --serve ends with its input
+    if (!FProcess->waitForFinished(5000)) {
+        FProcess->terminate();
+        FProcess->waitForFinished(5000);
+    }
+    delete FProcess;
+}
+
+QString TServerProcess::oledb() const {
+    return QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
+                          "Password=Dervel-2026")
+        .arg(FPort);
+}
+
+bool ServeIfAsked(int argc, char* argv[]) {
+    if (argc < 3 || std::strcmp(argv[1], "--serve") != 0)
+        return false;
+    TBenchServer server(std::atoi(argv[2]));
+    std::printf("listening on 127.0.0.1:%d\n", server.port());
+    std::fflush(stdout);
+    std::string ignored;
+    while (std::getline(std::cin, ignored)) {
+    }
+    return true;
 }
 
 QString DefaultSamplingQuery() {

@@ -21,6 +21,27 @@ private:
     quint16 FPort = 0;
 };
 
+// A server in a process of its own, so that its CPU and memory are not the benchmark's:
+// the benchmark program itself started with "--serve ROWS" (see ServeIfAsked), or any
+// program that prints "listening on 127.0.0.1:PORT" first.
+class TServerProcess {
+public:
+    explicit TServerProcess(int rows); // this program with --serve
+    TServerProcess(const QString& program, const QStringList& arguments);
+    ~TServerProcess();
+    quint16 port() const { return FPort; }
+    QString oledb() const;
+
+private:
+    void start(const QString& program, const QStringList& arguments);
+    class QProcess* FProcess = nullptr;
+    quint16 FPort = 0;
+};
+
+// In a benchmark's main, first: with "--serve ROWS" the program is a TBenchServer of that
+// many rows until its standard input closes, and returns true.
+bool ServeIfAsked(int argc, char* argv[]);
+
 // The sampling query of the grid's built-in layout, sorted by SPID.
 QString DefaultSamplingQuery();
 

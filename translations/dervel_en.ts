@@ -610,6 +610,22 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Отмеченных процессов</source>
         <translation>Marked sessions</translation>
     </message>
+    <message>
+        <source>Последний снимок: %1 мс, строк: %2, получено %3.</source>
+        <translation>Last sample: %1 ms, %2 rows, %3 received.</translation>
+    </message>
+    <message>
+        <source>Последний снимок: %1 мс, строк: %2.</source>
+        <translation>Last sample: %1 ms, %2 rows.</translation>
+    </message>
+    <message>
+        <source>Снимки приходят раз в %1 с.</source>
+        <translation>A snapshot every %1 s.</translation>
+    </message>
+    <message>
+        <source>Снимок длится дольше выбранного периода (%1 с): снимки приходят реже.</source>
+        <translation>A sample takes longer than the chosen period (%1 s): snapshots come less often.</translation>
+    </message>
 </context>
 <context>
     <name>TBlockingPane</name>

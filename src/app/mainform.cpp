@@ -52,8 +52,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -89,6 +91,12 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setWindowIcon(ApplicationIcon());
     setFont(tahoma());
     Dervel = new TDervel(this, CS);
+    FArrivalTimer = new QTimer(this);
+    FArrivalTimer->setSingleShot(true);
+    connect(FArrivalTimer, &QTimer::timeout, this, [this] {
+        if (Dervel) // not after the window began to close
+            OnDataArrive();
+    });
 
     createActions();
     createLayout();
@@ -448,11 +456,24 @@ void TMainForm::customEvent(QEvent* event) {
         return;
     if (event->type() == WM_DATAARRIVE) {
         if (static_cast<TDataArriveEvent*>(event)->HandOver == FHandOver)
-            OnDataArrive();
+            arrivalNoticed();
     } else if (event->type() == WM_DATAERROR) {
         const auto* e = static_cast<TDataErrorEvent*>(event);
         if (e->HandOver == FHandOver)
             OnDataError(e->Message, e->Connection);
+    }
+}
+
+void TMainForm::arrivalNoticed() {
+    const QScreen* screen = this->screen();
+    const double hz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
+    const qint64 frame = std::max<qint64>(1, std::llround(1000.0 / hz));
+    const qint64 since = FLastShown.isValid() ? FLastShown.elapsed() : frame;
+    if (since >= frame) {
+        FArrivalTimer->stop();
+        OnDataArrive();
+    } else if (!FArrivalTimer->isActive()) {
+        FArrivalTimer->start(static_cast<int>(frame - since));
     }
 }
 
@@ -566,12 +587,15 @@ void TMainForm::OnDataArrive() {
         MonitorVT->currentIndex().isValid() ? MonitorVT->currentIndex().column() : 0;
     int n = 0;
     qint64 sampleTime = 0;
+    TSampleStats stats;
     {
         std::lock_guard lock(CS);
         // The buffer may already hold a cut sample of a newer hand-over.
         if (Dervel->BufferHandOver != FHandOver)
             return;
+        Dervel->TakeArrival();
         sampleTime = Dervel->BufferTime;
+        stats = Dervel->BufferStats;
         const TRecList& buffer = Dervel->Buffer;
         n = static_cast<int>(buffer.size());
         for (int i = n; i < RecList.size(); ++i)
@@ -621,7 +645,13 @@ void TMainForm::OnDataArrive() {
                                 tbFollowFocus->isChecked());
     }
     MonitorVT->setUpdatesEnabled(true);
+    FLastShown.start();
+    ++FSnapshotsShown;
     MonitorStatusBar->setPanelText(1, RowCountText(n));
+    MonitorStatusBar->setPanelDetail(
+        1, Replaying()
+               ? QString()
+               : SampleStatsText(stats, TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10));
     MonitorStatusBar->setPanelText(2, CountText(blocked));
     UpdateGridActions();
     if (tbRecord->isChecked())

@@ -10,6 +10,7 @@
 #include "settings/savedcols.h"
 #include "waitresources/resourcenames.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,7 @@ class TSelColForm;
 class TStatusPanel;
 class TRightsNotice;
 class TBlockingPane;
+class QTimer;
 class TReplay;
 class TBackgroundRecorder;
 struct TViewHost;
@@ -54,6 +56,7 @@ public:
     void OnDataError(const QString& message, TDbConnection* connection);
     void TuneActions() override;
     THandOver CurrentHandOver() const { return FHandOver; }
+    quint64 SnapshotsShown() const { return FSnapshotsShown; } // arrivals the grid took
 
     // --- commands ----------------------------------------------------------------------------
     void actPauseExecute();
@@ -176,6 +179,12 @@ private:
     bool FClosing = false;
     QString FComposedLogin; // the login filter's text at the last composition
     THandOver FHandOver{};  // the last hand-over; notices of older ones are dropped
+    // At most one snapshot per frame of the screen: a notice within a frame of the last
+    // snapshot shown waits for the frame's end and then takes the newest buffer.
+    void arrivalNoticed();
+    QElapsedTimer FLastShown;
+    QTimer* FArrivalTimer = nullptr;
+    quint64 FSnapshotsShown = 0;
     TRateTracker FRates;
     TResourceNames FResourceNames; // of the watched server
 

@@ -8,8 +8,10 @@
 
 TMonitorStatusBar::TMonitorStatusBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MonitorStatusBar"));
-    for (int i = 0; i < MonitorPanelCount; ++i)
+    for (int i = 0; i < MonitorPanelCount; ++i) {
         FTexts << QString();
+        FDetails << QString();
+    }
     setFixedHeight(19);
     QFont f = font();
     f.setBold(true);
@@ -25,6 +27,19 @@ void TMonitorStatusBar::setPanelText(int panel, const QString& text) {
         return;
     FTexts[panel] = text;
     update(panelRect(panel));
+}
+
+void TMonitorStatusBar::setPanelDetail(int panel, const QString& text) {
+    if (panel >= 0 && panel < MonitorPanelCount)
+        FDetails[panel] = text;
+}
+
+QString TMonitorStatusBar::panelHint(int panel) const {
+    const QString hint = MonitorPanelHint(panel);
+    const QString detail = FDetails.value(panel);
+    if (hint.isEmpty() || detail.isEmpty())
+        return hint.isEmpty() ? detail : hint;
+    return hint + u'\n' + detail;
 }
 
 QRect TMonitorStatusBar::panelRect(int panel) const {
@@ -54,7 +69,7 @@ bool TMonitorStatusBar::event(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const QList<QRect> rects = PanelRects(MonitorPanelWidths(), width(), height());
         const int panel = PanelAt(rects, help->pos());
-        const QString hint = panel >= 0 ? MonitorPanelHint(panel) : QString();
+        const QString hint = panel >= 0 ? panelHint(panel) : QString();
         if (hint.isEmpty())
             QToolTip::hideText();
         else

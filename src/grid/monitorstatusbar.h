@@ -11,6 +11,9 @@ public:
     explicit TMonitorStatusBar(QWidget* parent = nullptr);
     QString panelText(int panel) const { return FTexts.value(panel); }
     void setPanelText(int panel, const QString& text);
+    // More lines for a panel's tooltip, under its own hint.
+    void setPanelDetail(int panel, const QString& text);
+    QString panelHint(int panel) const;
     QRect panelRect(int panel) const;
     QSize sizeHint() const override;
 
@@ -20,4 +23,5 @@ protected:
 
 private:
     QStringList FTexts;
+    QStringList FDetails;
 };

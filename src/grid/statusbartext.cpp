@@ -1,6 +1,9 @@
 #include "grid/statusbartext.h"
 
+#include "sampling/monitor.h"
+
 #include <QCoreApplication>
+#include <QLocale>
 #include <QStringList>
 #include <algorithm>
 
@@ -76,6 +79,43 @@ QString MonitorPanelHint(int APanel) {
     default:
         return QString();
     }
+}
+
+QString SampleStatsText(const TSampleStats& AStats, qint64 AChosenPeriodMs) {
+    const QLocale locale;
+    // Seconds to the hundredth, without trailing zeros: "1", "0,1", "2,51".
+    const auto seconds = [&locale](qint64 ms) {
+        QString text = locale.toString(static_cast<double>(ms) / 1000.0, 'f', 2);
+        const QString point = locale.decimalPoint();
+        if (text.contains(point)) {
+            while (text.endsWith(u'0'))
+                text.chop(1);
+            if (text.endsWith(point))
+                text.chop(point.size());
+        }
+        return text;
+    };
+    QStringList lines;
+    if (AStats.Bytes >= 0)
+        lines << QCoreApplication::translate("StatusBar",
+                                             "Последний снимок: %1 мс, строк: %2, получено %3.")
+                     .arg(locale.toString(AStats.DurationMs), locale.toString(AStats.Rows),
+                          locale.formattedDataSize(AStats.Bytes, 1,
+                                                   QLocale::DataSizeTraditionalFormat));
+    else
+        lines << QCoreApplication::translate("StatusBar", "Последний снимок: %1 мс, строк: %2.")
+                     .arg(locale.toString(AStats.DurationMs), locale.toString(AStats.Rows));
+    if (AStats.IntervalMs > 0)
+        lines << QCoreApplication::translate("StatusBar", "Снимки приходят раз в %1 с.")
+                     .arg(seconds(AStats.IntervalMs));
+    // The pause follows the sample, so a sample longer than the pause chosen at least
+    // doubles the time between snapshots.
+    if (AChosenPeriodMs > 0 && AStats.DurationMs > AChosenPeriodMs)
+        lines << QCoreApplication::translate(
+                     "StatusBar",
+                     "Снимок длится дольше выбранного периода (%1 с): снимки приходят реже.")
+                     .arg(seconds(AChosenPeriodMs));
+    return lines.join(u'\n');
 }
 
 int PanelAt(const QList<QRect>& APanels, const QPoint& APoint) {

@@ -42,6 +42,11 @@ QString PauseText(bool APaused);
 
 // Tooltip of a session bar panel; empty for panels without one.
 QString MonitorPanelHint(int APanel);
+
+struct TSampleStats;
+// What the last sample cost, for the row count's tooltip: its time, rows and bytes, how
+// often snapshots really come, and a warning when a sample outlasts the chosen period.
+QString SampleStatsText(const TSampleStats& AStats, qint64 AChosenPeriodMs);
 // The first panel containing the point, or -1.
 int PanelAt(const QList<QRect>& APanels, const QPoint& APoint);
 // Where a panel's tooltip stays valid.

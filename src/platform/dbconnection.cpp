@@ -3,6 +3,7 @@
 #include "platform/dberror.h"
 #include "platform/odbcapi.h"
 #include "platform/odbccursor.h"
+#include "platform/socketbytes.h"
 #include "platform/tlsprobe.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,7 @@ void TDbConnection::openWith(const std::optional<TDbCredentials>& credentials) {
     SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(params.loginTimeoutSec)),
                       0);
+    const QList<int> socketsBefore = OpenTcpSockets();
     const SQLRETURN rc =
         SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(OdbcText(params.connectionString)),
                           SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
@@ -76,6 +78,7 @@ void TDbConnection::openWith(const std::optional<TDbCredentials>& credentials) {
         throw EDbError(message);
     }
     FDbc = dbc;
+    FSocket = NewSocket(socketsBefore, OpenTcpSockets());
     if (params.encryptionRequired)
         checkEncrypted();
 }
@@ -103,9 +106,14 @@ void TDbConnection::checkEncrypted() {
                       "закрыто: данные шли бы открытым текстом."));
 }
 
+qint64 TDbConnection::bytesReceived() const {
+    return FDbc ? TcpBytesReceived(FSocket) : -1;
+}
+
 void TDbConnection::close() {
     if (!FDbc)
         return;
+    FSocket = -1;
     std::lock_guard lock(FCommandLock);
     SQLDisconnect(static_cast<SQLHDBC>(FDbc));
     SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(FDbc));
@@ -126,7 +134,7 @@ TDbRecordset TDbConnection::execute(const QString& sql) {
         std::vector<TDbValue> row;
         row.reserve(names.size());
         for (int i = 0; i < cursor.columnCount(); ++i)
-            row.push_back(cursor.value(i));
+            row.push_back(cursor.value(i).owned());
         rows.push_back(std::move(row));
     }
     cursor.drain();

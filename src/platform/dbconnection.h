@@ -51,6 +51,8 @@ public:
 
     std::mutex& commandLock() { return FCommandLock; }
     void* handle() const { return FDbc; } // SQLHDBC
+    // Bytes received from the server over this connection so far; -1 when not known.
+    qint64 bytesReceived() const;
 
 private:
     friend class TDbQuery;
@@ -59,6 +61,7 @@ private:
 
     QString FConnectionString;
     void* FDbc = nullptr;
+    int FSocket = -1; // the connection's TCP socket, when it could be told
     std::mutex FCommandLock;
     std::atomic<int> FDataSetCount{0};
     int FQueryTimeoutSec = kDefaultQueryTimeoutSec;

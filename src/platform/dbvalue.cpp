@@ -52,9 +52,9 @@ std::int64_t toInt64(const TDbValue& v, const QString& column, const char* type)
         return std::llround(v.number);
     case TDbValue::Text: {
         bool ok = false;
-        const qlonglong n = v.text.trimmed().toLongLong(&ok);
+        const qlonglong n = v.textView().trimmed().toLongLong(&ok);
         if (!ok)
-            fail(column, QStringLiteral("'%1' is not a valid integer value").arg(v.text));
+            fail(column, QStringLiteral("'%1' is not a valid integer value").arg(v.textView()));
         return n;
     }
     case TDbValue::Bytes:
@@ -86,11 +86,31 @@ QString TDbField::asString() const {
     case TDbValue::Boolean:
         return v.integer ? QStringLiteral("True") : QStringLiteral("False");
     case TDbValue::Text:
-        return v.text;
+        return v.view ? v.textView().toString() : v.text;
     case TDbValue::Bytes:
         return QStringLiteral("0x") + QString::fromLatin1(v.bytes.toHex()).toUpper();
     }
     return {};
+}
+
+void TDbField::assignTo(QString& target) const {
+    if (FValue->kind == TDbValue::Text) {
+        const QStringView text = FValue->textView();
+        if (target != text)
+            target = FValue->view ? text.toString() : FValue->text;
+        return;
+    }
+    target = asString();
+}
+
+TDbValue TDbValue::owned() const {
+    TDbValue copy = *this;
+    if (view) {
+        copy.text = textView().toString();
+        copy.view = nullptr;
+        copy.viewSize = 0;
+    }
+    return copy;
 }
 
 std::int32_t TDbField::asInteger() const {
@@ -131,12 +151,12 @@ bool TDbField::asBoolean() const {
     case TDbValue::Float:
         return v.number != 0;
     case TDbValue::Text: {
-        const QString s = v.text.trimmed();
+        const QStringView s = v.textView().trimmed();
         if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || s == QLatin1String("1"))
             return true;
         if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || s == QLatin1String("0"))
             return false;
-        fail(name(), QStringLiteral("'%1' is not a valid Boolean value").arg(v.text));
+        fail(name(), QStringLiteral("'%1' is not a valid Boolean value").arg(v.textView()));
     }
     default:
         fail(name(), QStringLiteral("the value cannot be converted to Boolean"));

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 
 struct TDbValue {
@@ -12,6 +13,14 @@ struct TDbValue {
     double number = 0;        // Float; DateTime as days since 1899-12-30, time as the fraction
     QString text;
     QByteArray bytes;
+    // Text read a block at a time stays in the cursor's buffer until the next fetch,
+    // instead of in `text`: a reader that keeps an equal string then allocates nothing.
+    const char16_t* view = nullptr;
+    qsizetype viewSize = 0;
+
+    QStringView textView() const { return view ? QStringView(view, viewSize) : QStringView(text); }
+    // A copy that no longer points into the cursor's buffer.
+    TDbValue owned() const;
 };
 
 // A result column's value under its name. Conversions of NULL, and conversions that
@@ -24,6 +33,8 @@ public:
     bool isNull() const { return FValue->kind == TDbValue::Null; }
 
     QString asString() const;
+    // target = asString(), without a new string when target already holds this text.
+    void assignTo(QString& target) const;
     std::int32_t asInteger() const;
     std::int64_t asLargeInt() const;
     double asDateTime() const;

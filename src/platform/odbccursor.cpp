@@ -206,6 +206,7 @@ void TOdbcCursor::loadRowFromBlock() {
         TDbValue& v = FRow[i];
         const SQLLEN indicator = c.indicators[r];
         const char* data = c.buffer.data() + r * static_cast<size_t>(c.elementSize);
+        v.view = nullptr;
         if (indicator == SQL_NULL_DATA) {
             v.kind = TDbValue::Null;
             continue;
@@ -217,7 +218,9 @@ void TOdbcCursor::loadRowFromBlock() {
             break;
         case SQL_C_WCHAR: {
             const SQLLEN bytes = std::min<SQLLEN>(indicator, c.elementSize - 2);
-            v.text = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), bytes / 2);
+            // An empty text is not a null one: the view must point somewhere.
+            v.view = reinterpret_cast<const char16_t*>(data);
+            v.viewSize = bytes / 2;
             break;
         }
         default:
@@ -234,6 +237,7 @@ void TOdbcCursor::loadRowWithGetData() {
         TDbValue& v = FRow[i];
         const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(i + 1);
         v.kind = c.kind;
+        v.view = nullptr;
         if (c.cType == SQL_C_WCHAR || c.cType == SQL_C_BINARY) {
             // Piecewise: each call returns the next part until SQL_SUCCESS.
             QByteArray collected;

@@ -1,11 +1,22 @@
 #include "sampling/monitor.h"
 
+#include "platform/dbconnection.h"
 #include "platform/dberror.h"
 #include "sampling/monitorrecreader.h"
 #include "sampling/querycomposition.h"
 
 #include <QCoreApplication>
 #include <chrono>
+
+namespace {
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 TDervel::TDervel(QObject* receiver, std::mutex& cs) : FReceiver(receiver), FCS(cs) {
     BuildQueryTemplate();
@@ -16,6 +27,7 @@ TDervel::~TDervel() {
     Terminate();
     WaitFor();
     ClearRecList(Buffer);
+    ClearRecList(FNext);
 }
 
 void TDervel::WaitFor() {
@@ -71,33 +83,58 @@ void TDervel::Sample() {
         Query.setSQL(FSQLText);
         FAdoptedHandOver = FHandOver;
         FReconnect = false;
+        FLastAnswered = 0;
     }
     if (!Query.connection())
         return;
 
     std::unique_lock<std::mutex> cs(FCS, std::defer_lock);
     try {
+        const qint64 began = steadyMs();
+        const qint64 readBefore = Query.connection()->bytesReceived();
         Query.open();
-        const qint64 answered = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now().time_since_epoch())
-                                    .count();
-        cs.lock();
-        ClearRecList(Buffer);
-        BufferHandOver = FAdoptedHandOver;
-        BufferTime = answered;
+        const qint64 answered = steadyMs();
+        // The rows are read without the lock, into records of an earlier snapshot, so
+        // that the window is never kept waiting for a fetch.
         TMonitorRecReader reader(Query);
+        qsizetype n = 0;
         while (!Query.eof()) {
             if (FReconnect || FTerminated)
                 break;
-            auto* rec = new TMonitorRec;
-            Buffer.append(rec);
-            reader.fill(*rec);
+            if (n == FNext.size())
+                FNext.append(new TMonitorRec);
+            reader.fill(*FNext[n++]);
+            FRowsRead.store(static_cast<int>(n), std::memory_order_relaxed);
             Query.next();
         }
-        if (!FReconnect && !FTerminated)
-            QCoreApplication::postEvent(FReceiver, new TDataArriveEvent(FAdoptedHandOver));
-        cs.unlock();
+        FRowsRead.store(-1, std::memory_order_relaxed);
+        const bool cut = FReconnect || FTerminated;
         Query.close();
+        if (cut)
+            return; // a cut snapshot posts nothing
+        for (qsizetype i = n; i < FNext.size(); ++i)
+            delete FNext[i];
+        FNext.resize(n);
+        const qint64 readAfter = Query.connection()->bytesReceived();
+        TSampleStats stats;
+        stats.DurationMs = steadyMs() - began;
+        stats.Rows = static_cast<int>(n);
+        stats.Bytes = readBefore >= 0 && readAfter >= 0 ? readAfter - readBefore : -1;
+        stats.IntervalMs = FLastAnswered ? answered - FLastAnswered : 0;
+        FLastAnswered = answered;
+        cs.lock();
+        Buffer.swap(FNext);
+        BufferHandOver = FAdoptedHandOver;
+        BufferTime = answered;
+        BufferStats = stats;
+        cs.unlock();
+        // One notice of this hand-over waiting is enough: it will find the newest buffer.
+        if (FPending->load() != FPosted || FPostedHandOver != FAdoptedHandOver || !FPosted) {
+            FPending->store(++FPosted);
+            FPostedHandOver = FAdoptedHandOver;
+            QCoreApplication::postEvent(FReceiver,
+                                        new TDataArriveEvent(FAdoptedHandOver, FPending, FPosted));
+        }
     } catch (const EDbError& e) {
         Fail(cs, e.message());
     } catch (const std::exception& e) {
@@ -110,6 +147,7 @@ void TDervel::Sample() {
 }
 
 void TDervel::Fail(std::unique_lock<std::mutex>& cs, const QString& message) {
+    FRowsRead.store(-1, std::memory_order_relaxed);
     if (cs.owns_lock())
         cs.unlock();
     try {

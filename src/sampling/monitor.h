@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -25,10 +26,37 @@ inline constexpr QEvent::Type WM_DATAERROR = static_cast<QEvent::Type>(1026); //
 // still in its queue afterwards, and must not be taken for the new server's.
 using THandOver = quint64;
 
+// The number of the arrival notice still waiting in the receiver's queue (0: none). The
+// sampler posts a notice only when none of its hand-over is waiting, so when snapshots
+// come faster than the window takes them, the window takes the latest and the queue never
+// grows. A notice gives its place up when the window takes the buffer (TakeArrival) or,
+// for any other receiver, when it is delivered or discarded.
+using TPendingArrival = std::shared_ptr<std::atomic<quint64>>;
+
 class TDataArriveEvent : public QEvent {
 public:
-    explicit TDataArriveEvent(THandOver handOver) : QEvent(WM_DATAARRIVE), HandOver(handOver) {}
+    explicit TDataArriveEvent(THandOver handOver, TPendingArrival pending = {}, quint64 number = 0)
+        : QEvent(WM_DATAARRIVE), HandOver(handOver), FPending(std::move(pending)), FNumber(number) {
+    }
+    ~TDataArriveEvent() override {
+        if (FPending) {
+            quint64 mine = FNumber;
+            FPending->compare_exchange_strong(mine, 0);
+        }
+    }
     const THandOver HandOver;
+
+private:
+    TPendingArrival FPending;
+    quint64 FNumber;
+};
+
+// What the sample in the buffer cost, for the user to see beside the snapshot.
+struct TSampleStats {
+    qint64 DurationMs = 0; // from sending the query to its last row
+    int Rows = 0;
+    qint64 Bytes = -1;     // received from the server over the connection; -1 unknown
+    qint64 IntervalMs = 0; // since the previous sample of the same hand-over; 0 for a first
 };
 
 // The failure travels by value, so the main window reads exactly the text of the sample
@@ -58,6 +86,13 @@ public:
     // the thread waits). Returns the hand-over's number; numbers only grow.
     THandOver StartMonitoring(const QString& ASQLText, TDbConnection* AConnection);
 
+    // Rows the running sample has read so far; -1 while it reads none (waiting, or between
+    // samples).
+    int RowsRead() const { return FRowsRead.load(std::memory_order_relaxed); }
+
+    // Main thread, under cs, as it takes Buffer: the next sample posts a notice again.
+    void TakeArrival() { FPending->store(0); }
+
     void Terminate();
     bool Terminated() const { return FTerminated; }
     void WaitFor();
@@ -70,7 +105,8 @@ public:
     // Guarded by cs: when the server answered the sample in Buffer, in milliseconds of a
     // steady clock. Rates divide by the time between two of these, not between arrivals.
     qint64 BufferTime = 0;
-    TDbQuery Query; // the sampler thread's own between hand-overs
+    TSampleStats BufferStats; // guarded by cs
+    TDbQuery Query;           // the sampler thread's own between hand-overs
     QStringList QueryTemplate;
     QString ErrorMsg; // the sampler thread's copy; the notice carries its own
 
@@ -89,6 +125,15 @@ private:
     QString FSQLText;
     THandOver FHandOver{};        // the last hand-over made
     THandOver FAdoptedHandOver{}; // the sampler thread's: the hand-over it samples for
+
+    // The sampler thread's: the records the next sample is read into, the ones the window
+    // last took from Buffer, kept so that a steady server costs no allocation per row.
+    TRecList FNext;
+    qint64 FLastAnswered = 0; // of the adopted hand-over's previous sample; 0 for none
+    const TPendingArrival FPending = std::make_shared<std::atomic<quint64>>(0);
+    std::atomic<int> FRowsRead{-1};
+    quint64 FPosted = 0; // the number of the last notice posted
+    THandOver FPostedHandOver{};
 
     std::atomic<bool> FTerminated{false};
     // Wakes a wait at once for a hand-over or a stop, instead of at the end of its step.

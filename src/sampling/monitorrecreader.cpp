@@ -20,8 +20,13 @@ constexpr const char* kOptional[34] = {"Command",       "Login",        "DB",
 
 constexpr const char* kMandatory[5] = {"Blocking", "Blocked", "IsUser", "RequestID", "SelfID"};
 
-QString text(const TDbField* f) {
-    return f ? f->asString() : QString();
+// A record read again for the next snapshot keeps the strings that did not change, so a
+// steady server costs no allocation per row.
+void text(QString& target, const TDbField* f) {
+    if (f)
+        f->assignTo(target);
+    else if (!target.isNull())
+        target = QString();
 }
 std::int32_t int32(const TDbField* f) {
     return f ? f->asInteger() : 0;
@@ -53,19 +58,19 @@ void TMonitorRecReader::fill(TMonitorRec& r) {
         resolve();
     const TDbField* const* o = FOptional;
     r.SPID = FSPID->asInteger();
-    r.Command = text(o[0]);
-    r.Login = text(o[1]);
-    r.DB = text(o[2]);
-    r.ProgName = text(o[3]);
+    text(r.Command, o[0]);
+    text(r.Login, o[1]);
+    text(r.DB, o[2]);
+    text(r.ProgName, o[3]);
     r.LoginTime = dateTime(o[4]);
     r.LastTime = dateTime(o[5]);
     r.CPU = int32(o[6]);
     r.IO = int64(o[7]);
     r.Mem = int32(o[8]);
-    r.Host = text(o[9]);
-    r.NTLogin = text(o[10]);
-    r.ClientInterface = text(o[11]);
-    r.NTDomain = text(o[12]);
+    text(r.Host, o[9]);
+    text(r.NTLogin, o[10]);
+    text(r.ClientInterface, o[11]);
+    text(r.NTDomain, o[12]);
     r.ElapsedTime = int32(o[13]);
     r.Reads = int64(o[14]);
     r.Writes = int64(o[15]);
@@ -73,21 +78,21 @@ void TMonitorRecReader::fill(TMonitorRec& r) {
     r.IsolationLevel = int32(o[17]);
     r.LockTimeout = int32(o[18]);
     r.RowCnt = int64(o[19]);
-    r.OriginalLogin = text(o[20]);
+    text(r.OriginalLogin, o[20]);
     r.OpenTran = int32(o[21]);
-    r.WaitType = text(o[22]);
+    text(r.WaitType, o[22]);
     r.WaitTime = int32(o[23]);
-    r.WaitResource = text(o[24]);
+    text(r.WaitResource, o[24]);
     r.NestedLevel = int32(o[25]);
     r.CLR = boolean(o[26]);
-    r.NetTransport = text(o[27]);
-    r.Protocol = text(o[28]);
-    r.AuthScheme = text(o[29]);
-    r.ClientAddress = text(o[30]);
+    text(r.NetTransport, o[27]);
+    text(r.Protocol, o[28]);
+    text(r.AuthScheme, o[29]);
+    text(r.ClientAddress, o[30]);
     r.ClientPort = int32(o[31]);
-    r.ServerAddress = text(o[32]);
+    text(r.ServerAddress, o[32]);
     r.ServerPort = int32(o[33]);
-    r.Status = FStatus->asString();
+    FStatus->assignTo(r.Status);
     r.Blocking = FMandatory[0]->asInteger();
     r.Blocked = FMandatory[1]->asBoolean();
     r.IsUser = FMandatory[2]->asBoolean();

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,6 +28,7 @@ private slots:
     void pauseTwice();
     void refreshWhilePausedGivesOneSnapshot();
     void periodList();
+    void theRowCountSaysWhatTheLastSampleCost();
     void closingWhileASampleRuns();
     void addCancelledChangesNothing();
     void addWithAFailingStringLeavesARedRow();
@@ -96,6 +98,32 @@ void TestMainForm::refreshWhilePausedGivesOneSnapshot() {
     QTest::qWait(500); // 50 periods: paused, nothing else comes
     QCOMPARE(counter.arrivals, before + 1);
     form.removeEventFilter(&counter);
+}
+
+void TestMainForm::theRowCountSaysWhatTheLastSampleCost() {
+    QLocale::setDefault(QLocale::c());
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    form.cbPeriod->setCurrentIndex(1); // "0.1 с"
+    f.addConnectedServer();
+    QTRY_VERIFY(
+        form.MonitorStatusBar->panelHint(1).contains(QStringLiteral("Снимки приходят раз в")));
+    const QString hint = form.MonitorStatusBar->panelHint(1);
+    QVERIFY2(hint.startsWith(QStringLiteral("Всего процессов\nПоследний снимок: ")),
+             qPrintable(hint));
+    QVERIFY2(
+        hint.contains(QStringLiteral("строк: %1, получено ").arg(form.MonitorModel->rowCount())),
+        qPrintable(hint));
+    QVERIFY(!hint.contains(QStringLiteral("дольше выбранного периода")));
+
+    // A server slower than the period: the effective period is longer, and it says so.
+    f.server().server().setResponseDelayMs(300);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.MonitorStatusBar->panelHint(1).contains(QStringLiteral(
+            "Снимок длится дольше выбранного периода (0.1 с): снимки приходят реже.")),
+        10000);
+    f.server().server().setResponseDelayMs(0);
 }
 
 void TestMainForm::periodList() {

@@ -1,4 +1,5 @@
 #include "grid/statusbartext.h"
+#include "sampling/monitor.h"
 
 #include <QTest>
 
@@ -18,6 +19,8 @@ private slots:
     void texts();
     void hints_data();
     void hints();
+    void sampleStats_data();
+    void sampleStats();
     void serverCounts_data();
     void serverCounts();
 };
@@ -140,6 +143,47 @@ void TestStatusBarText::hints_data() {
     QTest::newRow("log file") << QPoint(799, 9) << 5 << u""_s << QRect(467, -3, 336, 25);
     QTest::newRow("right of the bar") << QPoint(800, 9) << -1 << u""_s << QRect();
     QTest::newRow("below the bar") << QPoint(260, 19) << -1 << u""_s << QRect();
+}
+
+void TestStatusBarText::sampleStats_data() {
+    QTest::addColumn<qint64>("duration");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<qint64>("interval");
+    QTest::addColumn<qint64>("chosen");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("within the period")
+        << 48LL << 10000 << 2200000LL << 1050LL << 1000LL
+        << u"Последний снимок: 48 мс, строк: 10000, получено 2.1 MB.\n"
+           u"Снимки приходят раз в 1.05 с."_s;
+    QTest::newRow("longer than the period")
+        << 1500LL << 50000 << 11000000LL << 2510LL << 1000LL
+        << u"Последний снимок: 1500 мс, строк: 50000, получено 10.5 MB.\n"
+           u"Снимки приходят раз в 2.51 с.\n"
+           u"Снимок длится дольше выбранного периода (1 с): снимки приходят реже."_s;
+    QTest::newRow("\"0 с\" has nothing to outlast")
+        << 60LL << 1000 << 250000LL << 60LL << 0LL
+        << u"Последний снимок: 60 мс, строк: 1000, получено 244.1 kB.\n"
+           u"Снимки приходят раз в 0.06 с."_s;
+    QTest::newRow("a first sample, bytes unknown")
+        << 5LL << 3 << -1LL << 0LL << 100LL << u"Последний снимок: 5 мс, строк: 3."_s;
+}
+
+void TestStatusBarText::sampleStats() {
+    QFETCH(qint64, duration);
+    QFETCH(int, rows);
+    QFETCH(qint64, bytes);
+    QFETCH(qint64, interval);
+    QFETCH(qint64, chosen);
+    QFETCH(QString, text);
+    QLocale::setDefault(QLocale::c());
+    TSampleStats stats;
+    stats.DurationMs = duration;
+    stats.Rows = rows;
+    stats.Bytes = bytes;
+    stats.IntervalMs = interval;
+    QCOMPARE(SampleStatsText(stats, chosen), text);
 }
 
 void TestStatusBarText::hints() {

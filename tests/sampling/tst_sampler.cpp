@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -68,6 +69,7 @@ private slots:
     void failureLeavesItIdleUntilTheNextHandOver();
     void shorterPeriodEndsTheRunningWait();
     void terminateEndsALongWait();
+    void aBusyReceiverGetsOneNoticeForTheNewestSnapshot();
     void noticesCarryTheirHandOver();
     void emptyHandOverStopsSampling();
 
@@ -388,9 +390,14 @@ void TestSampler::handOverDuringRowLoopPostsNothingForTheCutSnapshot() {
         QStringLiteral("select SPID = 1, Status = 'x', Blocking = 0, Blocked = 0, IsUser = 1, "
                        "RequestID = 0, SelfID = 0");
     sampler->StartMonitoring(big, connection);
-    // The sampler holds the lock exactly while it reads rows.
-    QTRY_VERIFY_WITH_TIMEOUT(!cs.try_lock() || (cs.unlock(), false), 20000);
+    // Caught in its row loop: the hand-over must follow at once, not after an event-loop turn.
+    QElapsedTimer waited;
+    waited.start();
+    int rows = -1;
+    while ((rows = sampler->RowsRead()) <= 0 && waited.elapsed() < 20000)
+        std::this_thread::yield();
     sampler->StartMonitoring(small, connection);
+    QVERIFY(rows > 0);
     QTRY_COMPARE_WITH_TIMEOUT(receiver->arrivals(), 1, 20000);
     const QList<TMonitorRec> recs = snapshot();
     QCOMPARE(recs.size(), 1); // the arrival belongs to the new query
@@ -416,6 +423,37 @@ void TestSampler::shorterPeriodEndsTheRunningWait() {
     const int after = receiver->arrivals();
     sampler->Period = 1;
     QTRY_VERIFY_WITH_TIMEOUT(receiver->arrivals() > after + 2, 10000);
+}
+
+void TestSampler::aBusyReceiverGetsOneNoticeForTheNewestSnapshot() {
+    // Snapshots back to back while the receiver takes nothing: the samples go on, the
+    // notices do not pile up, and the one waiting finds the newest buffer.
+    sampler->Period = 0;
+    sampler->StartMonitoring(compose(), connection);
+    QElapsedTimer waited;
+    waited.start();
+    QList<qint64> times;
+    while (times.size() < 5 && waited.elapsed() < 20000) {
+        std::lock_guard lock(cs);
+        if (sampler->BufferTime && (times.isEmpty() || times.last() != sampler->BufferTime))
+            times << sampler->BufferTime;
+    }
+    QCOMPARE(times.size(), 5);
+    QCoreApplication::sendPostedEvents(receiver);
+    QCOMPARE(receiver->arrivals(), 1);
+    {
+        std::lock_guard lock(cs);
+        QVERIFY(sampler->BufferTime >= times.last());
+        QVERIFY(sampler->BufferStats.Rows > 0);
+        QCOMPARE(qsizetype(sampler->BufferStats.Rows), sampler->Buffer.size());
+        QVERIFY(sampler->BufferStats.IntervalMs > 0); // not the first of its hand-over
+        // The rows came over the socket: a few hundred bytes a session at the least.
+        QVERIFY2(sampler->BufferStats.Bytes > 100 * sampler->BufferStats.Rows,
+                 qPrintable(QString::number(sampler->BufferStats.Bytes)));
+        sampler->TakeArrival(); // as the window does: the next sample notices again
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(receiver->arrivals() >= 3, 10000);
+    sampler->Period = 360000;
 }
 
 void TestSampler::terminateEndsALongWait() {
