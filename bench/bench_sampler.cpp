@@ -108,8 +108,10 @@ double threadCpuSeconds() {
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-// The sampling thread's CPU microseconds per row over kRuns samples, the server being in
-// another process and this thread waiting in its event loop meanwhile.
+// The sampling thread's CPU microseconds per row over kRuns samples (their total over
+// their rows: the CPU clocks are read around each sample, too short a time for the
+// fastest of them to mean much), the server being in another process and this thread
+// waiting in its event loop meanwhile.
 double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
     TDbConnection connection;
     connection.setConnectionString(server.oledb());
@@ -118,7 +120,7 @@ double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
     std::mutex cs;
     TDervel sampler(&arrivals, cs);
     sampler.Period = 360000;
-    QList<double> perRow;
+    double cpu = 0, rows = 0;
     for (int run = 0; run <= kRuns; ++run) {
         QEventLoop loop;
         arrivals.loop = &loop;
@@ -128,12 +130,14 @@ double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
         const double used = (CpuSeconds() - process) - (threadCpuSeconds() - mine);
         std::lock_guard lock(cs);
         sampler.TakeArrival();
-        if (run > 0 && !sampler.Buffer.isEmpty())
-            perRow << used * 1e6 / sampler.Buffer.size();
+        if (run > 0) { // the first run warms the server's caches
+            cpu += used;
+            rows += static_cast<double>(sampler.Buffer.size());
+        }
     }
-    if (arrivals.failed)
+    if (arrivals.failed || rows == 0)
         qFatal("the sampler failed");
-    return Fastest(perRow);
+    return cpu * 1e6 / rows;
 }
 
 // The floor: execute, bind every column as the database layer does (numbers as 64-bit
@@ -149,7 +153,7 @@ double floorCpuPerRow(const TServerProcess& server, const QString& sql) {
                                 nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
               SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
     constexpr SQLULEN kBlock = 1024;
-    QList<double> perRow;
+    double cpu = 0, total = 0;
     for (int run = 0; run <= kRuns; ++run) {
         SQLHSTMT h = SQL_NULL_HSTMT;
         SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h);
@@ -196,12 +200,16 @@ double floorCpuPerRow(const TServerProcess& server, const QString& sql) {
         SQLFreeStmt(h, SQL_CLOSE);
         const double used = threadCpuSeconds() - began;
         SQLFreeHandle(SQL_HANDLE_STMT, h);
-        if (run > 0 && rows > 0)
-            perRow << used * 1e6 / static_cast<double>(rows);
+        if (run > 0) {
+            cpu += used;
+            total += static_cast<double>(rows);
+        }
     }
     SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    return Fastest(perRow);
+    if (total == 0)
+        qFatal("the floor fetched nothing");
+    return cpu * 1e6 / total;
 }
 
 } // namespace

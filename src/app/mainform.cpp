@@ -593,7 +593,6 @@ void TMainForm::OnDataArrive() {
         // The buffer may already hold a cut sample of a newer hand-over.
         if (Dervel->BufferHandOver != FHandOver)
             return;
-        Dervel->TakeArrival();
         sampleTime = Dervel->BufferTime;
         stats = Dervel->BufferStats;
         const TRecList& buffer = Dervel->Buffer;
@@ -607,6 +606,8 @@ void TMainForm::OnDataArrive() {
                 RecList[i] = new TMonitorRec;
             *RecList[i] = *buffer[i];
         }
+        // The buffer's records are the sampler's again, to read the next sample into.
+        Dervel->TakeArrival();
     }
     FRates.Apply(RecList, sampleTime);
     if (IsRateColumn(MonitorVT->sortColumn()))

@@ -95,7 +95,18 @@ void TDervel::Sample() {
         Query.open();
         const qint64 answered = steadyMs();
         // The rows are read without the lock, into records of an earlier snapshot, so
-        // that the window is never kept waiting for a fetch.
+        // that the window is never kept waiting for a fetch: those of the snapshot the
+        // window took last, else (it has not taken it yet) a spare set.
+        TRecList spare;
+        {
+            std::lock_guard lock(FCS);
+            if (FBufferTaken) {
+                spare.swap(FNext);
+                FNext.swap(Buffer);
+                FBufferTaken = false;
+            }
+        }
+        ClearRecList(spare); // kept while the window fell behind
         TMonitorRecReader reader(Query);
         qsizetype n = 0;
         while (!Query.eof()) {

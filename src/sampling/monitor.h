@@ -90,8 +90,14 @@ public:
     // samples).
     int RowsRead() const { return FRowsRead.load(std::memory_order_relaxed); }
 
-    // Main thread, under cs, as it takes Buffer: the next sample posts a notice again.
-    void TakeArrival() { FPending->store(0); }
+    // Main thread, under cs, having copied Buffer into its own records: Buffer's records
+    // are the sampler's again to read the next sample into, and the next sample posts a
+    // notice again.
+    void TakeArrival() {
+        FPending->store(0);
+        BufferHandOver = 0; // what Buffer holds now is no snapshot
+        FBufferTaken = true;
+    }
 
     void Terminate();
     bool Terminated() const { return FTerminated; }
@@ -126,10 +132,12 @@ private:
     THandOver FHandOver{};        // the last hand-over made
     THandOver FAdoptedHandOver{}; // the sampler thread's: the hand-over it samples for
 
-    // The sampler thread's: the records the next sample is read into, the ones the window
-    // last took from Buffer, kept so that a steady server costs no allocation per row.
+    // The sampler thread's: the records the next sample is read into, those of the last
+    // snapshot the window took, so that a steady server costs no allocation per row and
+    // the window's records and these are all there are while the window keeps up.
     TRecList FNext;
-    qint64 FLastAnswered = 0; // of the adopted hand-over's previous sample; 0 for none
+    bool FBufferTaken = false; // guarded by cs
+    qint64 FLastAnswered = 0;  // of the adopted hand-over's previous sample; 0 for none
     const TPendingArrival FPending = std::make_shared<std::atomic<quint64>>(0);
     std::atomic<int> FRowsRead{-1};
     quint64 FPosted = 0; // the number of the last notice posted
