@@ -11,7 +11,6 @@
 #include "platform/freetdsconfig.h"
 #include "platform/odbcapi.h"
 #include "platform/oledbtranslator.h"
-#include "processstats.h"
 #include "sampling/monitor.h"
 
 #include <QCoreApplication>
@@ -108,10 +107,8 @@ double threadCpuSeconds() {
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-// The sampling thread's CPU microseconds per row over kRuns samples (their total over
-// their rows: the CPU clocks are read around each sample, too short a time for the
-// fastest of them to mean much), the server being in another process and this thread
-// waiting in its event loop meanwhile.
+// The sampling thread's own CPU microseconds per row (as it measures each sample) over
+// kRuns samples, the server being in another process.
 double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
     TDbConnection connection;
     connection.setConnectionString(server.oledb());
@@ -120,24 +117,22 @@ double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
     std::mutex cs;
     TDervel sampler(&arrivals, cs);
     sampler.Period = 360000;
-    double cpu = 0, rows = 0;
+    double cpuUs = 0, rows = 0;
     for (int run = 0; run <= kRuns; ++run) {
         QEventLoop loop;
         arrivals.loop = &loop;
-        const double process = CpuSeconds(), mine = threadCpuSeconds();
         sampler.StartMonitoring(sql, &connection);
         loop.exec();
-        const double used = (CpuSeconds() - process) - (threadCpuSeconds() - mine);
         std::lock_guard lock(cs);
-        sampler.TakeArrival();
         if (run > 0) { // the first run warms the server's caches
-            cpu += used;
-            rows += static_cast<double>(sampler.Buffer.size());
+            cpuUs += static_cast<double>(sampler.BufferStats.CpuUs);
+            rows += sampler.BufferStats.Rows;
         }
+        sampler.TakeArrival();
     }
     if (arrivals.failed || rows == 0)
         qFatal("the sampler failed");
-    return cpu * 1e6 / rows;
+    return cpuUs / rows;
 }
 
 // The floor: execute, bind every column as the database layer does (numbers as 64-bit

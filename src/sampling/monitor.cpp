@@ -7,8 +7,15 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <ctime>
 
 namespace {
+
+qint64 threadCpuUs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
 
 qint64 steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -91,6 +98,7 @@ void TDervel::Sample() {
     std::unique_lock<std::mutex> cs(FCS, std::defer_lock);
     try {
         const qint64 began = steadyMs();
+        const qint64 cpuBefore = threadCpuUs();
         const qint64 readBefore = Query.connection()->bytesReceived();
         Query.open();
         const qint64 answered = steadyMs();
@@ -129,6 +137,7 @@ void TDervel::Sample() {
         const qint64 readAfter = Query.connection()->bytesReceived();
         TSampleStats stats;
         stats.DurationMs = steadyMs() - began;
+        stats.CpuUs = threadCpuUs() - cpuBefore;
         stats.Rows = static_cast<int>(n);
         stats.Bytes = readBefore >= 0 && readAfter >= 0 ? readAfter - readBefore : -1;
         stats.IntervalMs = FLastAnswered ? answered - FLastAnswered : 0;

@@ -57,6 +57,7 @@ struct TSampleStats {
     int Rows = 0;
     qint64 Bytes = -1;     // received from the server over the connection; -1 unknown
     qint64 IntervalMs = 0; // since the previous sample of the same hand-over; 0 for a first
+    qint64 CpuUs = 0;      // the sampling thread's own CPU time for it
 };
 
 // The failure travels by value, so the main window reads exactly the text of the sample
