@@ -20,6 +20,7 @@
 #include "grid/statusfilter.h"
 #include "grid/statusfilteredit.h"
 #include "grid/statuspanel.h"
+#include "keyring/keyringactions.h"
 #include "platform/dberror.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
@@ -254,6 +255,9 @@ void TMainForm::createMonitorToolBar() {
 
 void TMainForm::createLayout() {
     ServerPanel = new TServerPanel(*this, this);
+    Keyring = new TKeyringActions(*ServerPanel, QStringLiteral("Dervel"), this);
+    connect(Keyring, &TKeyringActions::ConnectionStringChanged, this,
+            &TMainForm::SaveServerConnectionString);
     SplitPanel = new TSplitStrip(this);
     connect(SplitPanel, &TSplitStrip::clicked, this, [this] { actShowPanelExecute(); });
     createMonitorToolBar();
@@ -468,8 +472,9 @@ void TMainForm::FocusSessionGrid() {
     MonitorVT->setFocus();
 }
 
-bool TMainForm::EditConnection(const QString& caption, QString& name, QString& connectionString) {
-    return Prompts().connection(caption, name, connectionString);
+bool TMainForm::EditConnection(const QString& caption, QString& name, QString& connectionString,
+                               bool* toKeyring) {
+    return Prompts().connection(caption, name, connectionString, toKeyring);
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
@@ -478,6 +483,16 @@ void TMainForm::DeleteServerSettings(const QUuid& serverId) {
         TRegistry registry;
         DeleteServerKey(registry, serverId);
     } catch (const ERegistryException&) {
+    }
+    ReportSettingsDamage();
+}
+
+void TMainForm::SaveServerConnectionString(const TServer* server) {
+    try {
+        TRegistry registry;
+        WriteServerConnectionString(registry, server->ServerID, server->ConnectionString);
+    } catch (const ERegistryException& e) {
+        ShowError(tr("Ошибка при сохранении настроек:\r\n") + e.Message());
     }
     ReportSettingsDamage();
 }
@@ -651,6 +666,7 @@ void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
 
 void TMainForm::TuneActions() {
     ServerPanel->TuneActions();
+    Keyring->Tune();
     const TServer* server = SelectedServer();
     const bool live = server && server->State == stConnected && !Replaying();
     tbRecord->setEnabled(live);
