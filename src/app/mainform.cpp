@@ -889,6 +889,9 @@ void TMainForm::createReplay(QVBoxLayout* ALayout) {
         cbDBList->setCurrentIndex(keep.value_or(0));
     };
     Replay = new TReplay(std::move(host), this);
+    // The window is the bar's parent only: without one of its own the controller was
+    // never destroyed.
+    Replay->setParent(this);
     ALayout->addWidget(Replay->bar());
 }
 
