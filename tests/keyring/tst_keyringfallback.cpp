@@ -1,7 +1,9 @@
-// Without a D-Bus session there is no keyring: the user is told so once, and everything
-// else goes as it always did: a password in the string connects with it (the connection
-// dialog warns as before), a string without one asks the login dialog every time,
-// nothing waits, and no typed password reaches the settings file.
+// Without a keyring the user is told so once, and everything else goes as it always did:
+// a password in the string connects with it and stays there, a string without one asks
+// the login dialog every time, nothing waits, and no typed password reaches the settings
+// file. Run twice by CTest: without any D-Bus session, and on a session bus where no
+// Secret Service can start (no-secret-service.conf), where the keyring is offered and
+// fails only when it is used.
 
 #include "keyring/keyringactions.h"
 #include "keyringfixture.h"
@@ -9,6 +11,7 @@
 #include "servers/serverpanel.h"
 
 #include <QAction>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -19,9 +22,11 @@ class TestKeyringFallback : public QObject {
     Q_OBJECT
 private slots:
     void withoutSessionBus();
+    void withoutSecretService();
 };
 
 void TestKeyringFallback::withoutSessionBus() {
+    QVERIFY2(!QDBusConnection::sessionBus().isConnected(), "run without a D-Bus session");
     TMainFormFixture f(false);
     FirstRun(f);
     SaveServer(QUuid::createUuid(), u"Asks"_s, f.server().oledb(u"sa"_s, QString()), 0);
@@ -63,6 +68,39 @@ void TestKeyringFallback::withoutSessionBus() {
     f.finish();
     // The two strings that hold it keep it, as they always did; the typed one is not kept.
     QCOMPARE(SettingsText(f).count(kPassword), 2);
+    QCOMPARE(f.prompts().unanswered, 0);
+}
+
+void TestKeyringFallback::withoutSecretService() {
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run on a bus without a Secret Service");
+    TMainFormFixture f(false);
+    FirstRun(f);
+    SaveServer(QUuid::createUuid(), u"Asks"_s, f.server().oledb(u"sa"_s, QString()), 0);
+    f.start();
+    QElapsedTimer clock;
+    clock.start();
+
+    // The bus is there, so the keyring is offered; the write fails, and the password
+    // stays where it was typed.
+    f.prompts().connectionAnswers << TScriptedPrompts::TConnectionAnswer{
+        true, u"Added"_s, f.server().oledb(), /*toKeyring*/ true};
+    f.form().ServerPanel->actAddConnection->trigger();
+    QVERIFY(f.prompts().connectionCalls.last().keyringOffered);
+    QTRY_COMPARE(Entry(f, u"Added"_s)->State, stConnected);
+    QCOMPARE(Entry(f, u"Added"_s)->ConnectionString, f.server().oledb());
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QVERIFY(f.prompts().messages[0].text.startsWith(u"Связка ключей недоступна: "_s));
+
+    // From then on, as without a keyring: no offer, no second notice, no waiting.
+    f.prompts().loginAnswers << TScriptedPrompts::TLoginAnswer{true, u"sa"_s, kPassword};
+    DoubleClick(f, u"Asks"_s);
+    QCOMPARE(Entry(f, u"Asks"_s)->State, stConnected);
+    QVERIFY(!f.prompts().loginOffers.last().rememberOffered);
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QVERIFY2(clock.elapsed() < 20000, "something waited for a keyring that is not there");
+
+    f.finish();
+    QCOMPARE(SettingsText(f).count(kPassword), 1);
     QCOMPARE(f.prompts().unanswered, 0);
 }
 
