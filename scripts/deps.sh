@@ -9,7 +9,11 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             libkrb5-dev krb5-kdc krb5-admin-server krb5-user
             clang libclang-rt-14-dev
             xvfb xauth x11-utils
-            qt6-l10n-tools qt6-translations-l10n)
+            qt6-l10n-tools qt6-translations-l10n
+            # The keyring: QtKeychain, which loads libsecret at run time; its tests
+            # start a D-Bus session of their own with gnome-keyring-daemon in it.
+            qtkeychain-qt6-dev libsecret-1-0
+            dbus-daemon dbus-bin gnome-keyring)
 # Building and checking the Debian package.
 package_pkgs=(dpkg-dev desktop-file-utils appstream)
 # Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.

@@ -106,6 +106,19 @@ File %2.</translation>
     </message>
 </context>
 <context>
+    <name>Keyring</name>
+    <message>
+        <source>нет сеанса D-Bus.</source>
+        <translation>no D-Bus session.</translation>
+    </message>
+    <message>
+        <source>Связка ключей недоступна: %1<byte value="xd"/>
+Пароли хранятся в строке подключения или вводятся при подключении.</source>
+        <translation>The keyring is not available: %1<byte value="xd"/>
+Passwords stay in the connection string or are asked for at connect.</translation>
+    </message>
+</context>
+<context>
     <name>KillSession</name>
     <message>
         <source>Завершить процесс SPID=%1, Login=%2?</source>
@@ -687,6 +700,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Внимание! Пароль будет сохранён в открытом виде. Продолжить?</source>
         <translation>Warning: the password will be stored as plain text. Continue?</translation>
     </message>
+    <message>
+        <source>Сохранить пароль в связке ключей, а не в строке подключения?</source>
+        <translation>Keep the password in the keyring instead of the connection string?</translation>
+    </message>
 </context>
 <context>
     <name>TContainerForm</name>
@@ -846,6 +863,21 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TKeyringActions</name>
+    <message>
+        <source>Перенести пароль в связку ключей</source>
+        <translation>Move password to keyring</translation>
+    </message>
+    <message>
+        <source>Перенести все пароли в связку ключей</source>
+        <translation>Move all passwords to keyring</translation>
+    </message>
+    <message>
+        <source>Паролей перенесено в связку ключей: %1</source>
+        <translation>Passwords moved to the keyring: %1</translation>
+    </message>
+</context>
+<context>
     <name>TLoginDialog</name>
     <message>
         <source>Авторизация</source>
@@ -870,6 +902,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Покдключение: %1</source>
         <translation>Connection: %1</translation>
+    </message>
+    <message>
+        <source>Запомнить пароль в связке ключей</source>
+        <translation>Remember password in keyring</translation>
     </message>
 </context>
 <context>

@@ -20,6 +20,7 @@
 #include "grid/statusfilter.h"
 #include "grid/statusfilteredit.h"
 #include "grid/statuspanel.h"
+#include "keyring/keyringactions.h"
 #include "platform/dberror.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
@@ -262,6 +263,9 @@ void TMainForm::createMonitorToolBar() {
 
 void TMainForm::createLayout() {
     ServerPanel = new TServerPanel(*this, this);
+    Keyring = new TKeyringActions(*ServerPanel, QStringLiteral("Dervel"), this);
+    connect(Keyring, &TKeyringActions::ConnectionStringChanged, this,
+            &TMainForm::SaveServerConnectionString);
     SplitPanel = new TSplitStrip(this);
     connect(SplitPanel, &TSplitStrip::clicked, this, [this] { actShowPanelExecute(); });
     createMonitorToolBar();
@@ -489,8 +493,9 @@ void TMainForm::FocusSessionGrid() {
     MonitorVT->setFocus();
 }
 
-bool TMainForm::EditConnection(const QString& caption, QString& name, QString& connectionString) {
-    return Prompts().connection(caption, name, connectionString);
+bool TMainForm::EditConnection(const QString& caption, QString& name, QString& connectionString,
+                               bool* toKeyring) {
+    return Prompts().connection(caption, name, connectionString, toKeyring);
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
@@ -499,6 +504,16 @@ void TMainForm::DeleteServerSettings(const QUuid& serverId) {
         TRegistry registry;
         DeleteServerKey(registry, serverId);
     } catch (const ERegistryException&) {
+    }
+    ReportSettingsDamage();
+}
+
+void TMainForm::SaveServerConnectionString(const TServer* server) {
+    try {
+        TRegistry registry;
+        WriteServerConnectionString(registry, server->ServerID, server->ConnectionString);
+    } catch (const ERegistryException& e) {
+        ShowError(tr("Ошибка при сохранении настроек:\r\n") + e.Message());
     }
     ReportSettingsDamage();
 }
@@ -682,6 +697,7 @@ void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
 
 void TMainForm::TuneActions() {
     ServerPanel->TuneActions();
+    Keyring->Tune();
     const TServer* server = SelectedServer();
     const bool live = server && server->State == stConnected && !Replaying();
     tbRecord->setEnabled(live);
@@ -904,6 +920,9 @@ void TMainForm::createReplay(QVBoxLayout* ALayout) {
         cbDBList->setCurrentIndex(keep.value_or(0));
     };
     Replay = new TReplay(std::move(host), this);
+    // The window is the bar's parent only: without one of its own the controller was
+    // never destroyed.
+    Replay->setParent(this);
     ALayout->addWidget(Replay->bar());
 }
 

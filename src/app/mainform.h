@@ -33,6 +33,7 @@ class TMonitorView;
 class TServer;
 class TServerPanel;
 class TSplitStrip;
+class TKeyringActions;
 class TStatusFilterEdit;
 class TActivityLog;
 class TSelColForm;
@@ -87,8 +88,11 @@ public:
     // --- TServerPanelHost ----------------------------------------------------------------
     void UnselectAll() override { actUnselectAllExecute(); }
     void FocusSessionGrid() override;
-    bool EditConnection(const QString& caption, QString& name, QString& connectionString) override;
+    bool EditConnection(const QString& caption, QString& name, QString& connectionString,
+                        bool* toKeyring) override;
     void DeleteServerSettings(const QUuid& serverId) override;
+    // Writes a saved entry's connection string at once (its password went to the keyring).
+    void SaveServerConnectionString(const TServer* server);
 
     void LoadDefCols();
     void LoadSettings();
@@ -110,6 +114,7 @@ public:
 
     // --- controls ----------------------------------------------------------------------------
     TServerPanel* ServerPanel;
+    TKeyringActions* Keyring;
     TSplitStrip* SplitPanel;
     TMonitorToolBar* MonitorToolBar;
     QComboBox* cbPeriod;

@@ -13,9 +13,9 @@ public:
         std::fprintf(stderr, "%s: %s\n", qPrintable(m.caption), qPrintable(m.text));
         return m.buttons == TMsgButtons::OK ? TMsgResult::OK : TMsgResult::No;
     }
-    bool login(const QString&, QString&, QString&) override { return false; }
+    bool login(const QString&, QString&, QString&, bool*) override { return false; }
     bool dataLink(QWidget*, QString&) override { return false; }
-    bool connection(const QString&, QString&, QString&) override { return false; }
+    bool connection(const QString&, QString&, QString&, bool*) override { return false; }
     QString openFile(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }

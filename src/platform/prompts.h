@@ -24,14 +24,19 @@ public:
     virtual ~TPrompts() = default;
     virtual TMsgResult message(const TMessage& m) = 0;
     // The login dialog "Авторизация" for a server entry: user starts as given, the
-    // password empty. False when cancelled.
-    virtual bool login(const QString& serverName, QString& user, QString& password) = 0;
+    // password empty. False when cancelled. With remember, the dialog also offers to keep
+    // the password in the keyring, checked as *remember is, and leaves the choice there.
+    virtual bool login(const QString& serverName, QString& user, QString& password,
+                       bool* remember) = 0;
     // The data-link dialog: edits an OLE DB connection string. False when cancelled
     // (the string is then unchanged).
     virtual bool dataLink(QWidget* parent, QString& connectionString) = 0;
     // The connection dialog of a server entry with the given caption over its name and
-    // connection string. False when cancelled (both then unchanged).
-    virtual bool connection(const QString& caption, QString& name, QString& connectionString) = 0;
+    // connection string. False when cancelled (both then unchanged). With toKeyring, the
+    // dialog offers to keep a password of the string in the keyring instead, and sets
+    // *toKeyring to the user's choice.
+    virtual bool connection(const QString& caption, QString& name, QString& connectionString,
+                            bool* toKeyring) = 0;
     // The file dialog for a file to open; empty when cancelled. AFilter as Qt's dialogs
     // take it ("Записи (*.dervelrec);;Все файлы (*)").
     virtual QString openFile(QWidget* parent, const QString& caption, const QString& folder,

@@ -50,12 +50,15 @@ TMsgResult TWidgetPrompts::message(const TMessage& m) {
     }
 }
 
-bool TWidgetPrompts::login(const QString& serverName, QString& user, QString& password) {
-    TLoginDialog dialog(serverName, user, QApplication::activeWindow());
+bool TWidgetPrompts::login(const QString& serverName, QString& user, QString& password,
+                           bool* remember) {
+    TLoginDialog dialog(serverName, user, remember, QApplication::activeWindow());
     if (dialog.exec() != QDialog::Accepted)
         return false;
     user = dialog.user();
     password = dialog.password();
+    if (remember)
+        *remember = dialog.remember();
     return true;
 }
 
@@ -63,15 +66,19 @@ TWidgetPrompts::TWidgetPrompts() : FConnectionForm(std::make_unique<TConnectionF
 
 TWidgetPrompts::~TWidgetPrompts() = default;
 
-bool TWidgetPrompts::connection(const QString& caption, QString& name, QString& connectionString) {
+bool TWidgetPrompts::connection(const QString& caption, QString& name, QString& connectionString,
+                                bool* toKeyring) {
     TConnectionForm& form = *FConnectionForm;
     form.setWindowTitle(caption);
     form.edName->setText(name);
     form.edConnectionString->setText(connectionString);
+    form.KeyringOffered = toKeyring != nullptr;
     if (form.exec() != QDialog::Accepted)
         return false;
     name = form.edName->text();
     connectionString = form.edConnectionString->text();
+    if (toKeyring)
+        *toKeyring = form.PasswordToKeyring;
     return true;
 }
 

@@ -12,9 +12,11 @@ public:
     TWidgetPrompts();
     ~TWidgetPrompts() override;
     TMsgResult message(const TMessage& m) override;
-    bool login(const QString& serverName, QString& user, QString& password) override;
+    bool login(const QString& serverName, QString& user, QString& password,
+               bool* remember) override;
     bool dataLink(QWidget* parent, QString& connectionString) override;
-    bool connection(const QString& caption, QString& name, QString& connectionString) override;
+    bool connection(const QString& caption, QString& name, QString& connectionString,
+                    bool* toKeyring) override;
     QString openFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override;
 

@@ -126,11 +126,19 @@ void TConnectionForm::btnConnectionStringClick() {
 }
 
 bool TConnectionForm::FormCloseQuery(int result) {
+    PasswordToKeyring = false;
     if (result != QDialog::Accepted)
         return true;
-    // The string is stored as it stands, password and all.
     if (GetConnectionStringValue(edConnectionString->text(), u"Password"_s).isEmpty())
         return true;
+    // Where a keyring can take the password, the settings file need not hold it.
+    if (KeyringOffered &&
+        ShowMessage(tr("Сохранить пароль в связке ключей, а не в строке подключения?"), u"Dervel"_s,
+                    TMsgIcon::Question, TMsgButtons::YesNo, TMsgResult::Yes) == TMsgResult::Yes) {
+        PasswordToKeyring = true;
+        return true;
+    }
+    // The string is stored as it stands, password and all.
     return ShowMessage(tr("Внимание! Пароль будет сохранён в открытом виде. Продолжить?"),
                        u"Dervel"_s, TMsgIcon::Warning, TMsgButtons::YesNo,
                        TMsgResult::No) == TMsgResult::Yes;

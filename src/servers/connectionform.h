@@ -23,6 +23,11 @@ public:
 
     void done(int r) override;
 
+    // Set by the caller before a showing: a password in the string may go to the keyring
+    // instead. After OK, whether the user chose that.
+    bool KeyringOffered = false;
+    bool PasswordToKeyring = false;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

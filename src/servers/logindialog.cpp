@@ -1,5 +1,6 @@
 #include "servers/logindialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -7,7 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TLoginDialog::TLoginDialog(const QString& serverName, const QString& user, QWidget* parent)
+TLoginDialog::TLoginDialog(const QString& serverName, const QString& user, const bool* remember,
+                           QWidget* parent)
     : QDialog(parent), edUser(new QLineEdit(user)), edPassword(new QLineEdit) {
     setWindowTitle(tr("Авторизация"));
     edUser->setObjectName(QStringLiteral("edUser"));
@@ -17,6 +19,12 @@ TLoginDialog::TLoginDialog(const QString& serverName, const QString& user, QWidg
     auto* form = new QFormLayout;
     form->addRow(tr("Пользователь:"), edUser);
     form->addRow(tr("Пароль:"), edPassword);
+    if (remember) {
+        cbRemember = new QCheckBox(tr("Запомнить пароль в связке ключей"));
+        cbRemember->setObjectName(QStringLiteral("cbRemember"));
+        cbRemember->setChecked(*remember);
+        form->addRow(cbRemember);
+    }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("ОК"));
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
@@ -35,4 +43,7 @@ QString TLoginDialog::user() const {
 }
 QString TLoginDialog::password() const {
     return edPassword->text();
+}
+bool TLoginDialog::remember() const {
+    return cbRemember && cbRemember->isChecked();
 }

@@ -39,9 +39,10 @@ TServer::~TServer() {
     Connection.close();
 }
 
-void TServer::Connect() {
+void TServer::Connect(TKeyringLogin* AKeyring) {
     if (State == stConnected)
         return;
+    bool keep = false;
     try {
         Connection.setConnectionString(ConnectionString);
         // Only the exact word counts: "sspi" is a login with a user name and password.
@@ -55,10 +56,27 @@ void TServer::Connect() {
             if (!user.isEmpty() && !password.isEmpty()) {
                 Connection.open(user, password);
             } else {
-                password.clear();
-                // What is typed here serves this one open only; it is never stored.
-                if (Prompts().login(Name, user, password))
-                    Connection.open(user, password);
+                bool refused = false;
+                if (AKeyring && !user.isEmpty() && !AKeyring->StoredPassword.isEmpty())
+                    refused = !OpenWithStoredPassword(user, AKeyring->StoredPassword);
+                if (!Connection.connected()) {
+                    password.clear();
+                    bool* remember = AKeyring && AKeyring->OfferRemember ? &keep : nullptr;
+                    // A refused stored password is to be replaced by the one that works.
+                    keep = remember && refused;
+                    // What is typed here serves this one open only, unless the user asks
+                    // to keep it in the keyring.
+                    if (Prompts().login(Name, user, password, remember)) {
+                        Connection.open(user, password);
+                        if (keep) {
+                            AKeyring->User = user;
+                            AKeyring->Password = password;
+                        }
+                    } else if (refused) {
+                        State = stError; // the refusal was shown; nothing else was tried
+                        return;
+                    }
+                }
             }
         }
         if (!Connection.connected())
@@ -76,12 +94,28 @@ void TServer::Connect() {
         Version = version;
         DBList = databases;
         CheckRights();
+        // Kept only now that the login has worked.
+        if (keep && AKeyring)
+            AKeyring->Remember = true;
     } catch (const EDbError& e) {
         Fail(e.message());
     } catch (const std::exception& e) {
         // Whatever else goes wrong (memory, the driver manager) is reported the same way
         // rather than ending the program.
         Fail(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+bool TServer::OpenWithStoredPassword(const QString& user, const QString& password) {
+    try {
+        Connection.open(user, password);
+        return true;
+    } catch (const EDbError& e) {
+        // The server's word on the stored password, then the login dialog.
+        Connection.close();
+        ShowError(QCoreApplication::translate("Server", "Ошибка при подключении к %1:\r\n%2")
+                      .arg(Name, e.message()));
+        return false;
     }
 }
 

@@ -2,6 +2,7 @@
 // One entry of the server list: a name, an OLE DB connection string, the connection made
 // from it and what the server said about itself at the last successful connect.
 
+#include "keyring/keyringlogin.h"
 #include "platform/dbconnection.h"
 
 #include <QStringList>
@@ -28,8 +29,10 @@ public:
     TServer& operator=(const TServer&) = delete;
 
     // Connects unless connected already. Reports its own failures to the user (and ends
-    // in stError); the caller reads the outcome from State.
-    void Connect();
+    // in stError); the caller reads the outcome from State. With AKeyring, a login whose
+    // string has no password tries the keyring's one first, and the login dialog may
+    // offer to keep what the user types there (see TKeyringLogin).
+    void Connect(TKeyringLogin* AKeyring = nullptr);
 
     QString Name;
     QString ConnectionString;
@@ -47,5 +50,6 @@ public:
 
 private:
     void Fail(const QString& message);
+    bool OpenWithStoredPassword(const QString& user, const QString& password);
     void CheckRights();
 };

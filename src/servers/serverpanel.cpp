@@ -2,6 +2,8 @@
 
 #include "app/imagelists.h"
 #include "grid/statusbartext.h"
+#include "keyring/keyring.h"
+#include "keyring/serversecrets.h"
 #include "platform/prompts.h"
 #include "servers/mainstatusbar.h"
 #include "servers/serverlistmodel.h"
@@ -126,12 +128,20 @@ void TServerPanel::RedrawServer(const TServer* server) {
     FModel->refresh(FModel->rowOf(server));
 }
 
+void TServerPanel::SetSecrets(TServerSecrets* ASecrets) {
+    FSecrets = ASecrets;
+    // A keyring job that ends may free the focused entry's commands.
+    connect(FSecrets, &TServerSecrets::Settled, this, [this] { FHost.TuneActions(); });
+}
+
 void TServerPanel::TuneActions() {
     const TServer* s = SelectedServer();
     const bool connected = s && s->State == stConnected;
-    actDeleteConnection->setEnabled(s && !connected);
-    actEditConnection->setEnabled(s && !connected);
-    actConnect->setEnabled(s && !connected);
+    // An entry whose password the keyring is handling waits for it.
+    const bool free = s && !connected && !(FSecrets && FSecrets->Busy(s));
+    actDeleteConnection->setEnabled(free);
+    actEditConnection->setEnabled(free);
+    actConnect->setEnabled(free);
     actDisconnect->setEnabled(connected);
     MainStatusBarInfo();
 }
@@ -152,12 +162,11 @@ void TServerPanel::ServerVTChange() {
 
 void TServerPanel::actAddConnectionExecute() {
     QString name, connectionString;
-    if (FHost.EditConnection(tr("Новое подключение"), name, connectionString)) {
+    bool toKeyring = false;
+    if (FHost.EditConnection(tr("Новое подключение"), name, connectionString,
+                             FSecrets && FSecrets->Keyring().Usable() ? &toKeyring : nullptr)) {
         TServer* server = NewServer(name, connectionString, true);
-        server->Connect();
-        RedrawServer(server);
-        FHost.Monitoring(true);
-        FHost.FocusSessionGrid();
+        KeepPassword(server, toKeyring, [this, server] { ConnectServer(server); });
     }
     FHost.TuneActions();
 }
@@ -167,11 +176,25 @@ void TServerPanel::actEditConnectionExecute() {
     if (!server || !actEditConnection->isEnabled())
         return;
     QString name = server->Name, connectionString = server->ConnectionString;
-    if (!FHost.EditConnection(tr("Изменить подключение"), name, connectionString))
+    bool toKeyring = false;
+    if (!FHost.EditConnection(tr("Изменить подключение"), name, connectionString,
+                              FSecrets && FSecrets->Keyring().Usable() ? &toKeyring : nullptr))
         return;
     server->Name = name;
     server->ConnectionString = connectionString;
     RedrawServer(server);
+    // A secret kept for the entry stays with it: its GUID does not change.
+    KeepPassword(server, toKeyring, [this] { FHost.TuneActions(); });
+}
+
+void TServerPanel::KeepPassword(TServer* server, bool toKeyring, std::function<void()> done) {
+    if (!toKeyring || !FSecrets) {
+        done();
+        return;
+    }
+    // Where the keyring fails, the password stays in the string, as without one.
+    FSecrets->MovePassword(server, [done = std::move(done)](bool) { done(); });
+    FHost.TuneActions();
 }
 
 void TServerPanel::actDeleteConnectionExecute() {
@@ -182,6 +205,8 @@ void TServerPanel::actDeleteConnectionExecute() {
                     TMsgButtons::YesNo, TMsgResult::No) != TMsgResult::Yes)
         return;
     FHost.DeleteServerSettings(server->ServerID);
+    if (FSecrets)
+        FSecrets->Forget(server->ServerID);
     // No other row takes the focus: selecting one would start watching that server.
     ServerVT->setCurrentIndex(QModelIndex());
     ServerVT->clearSelection();
@@ -191,13 +216,25 @@ void TServerPanel::actDeleteConnectionExecute() {
 
 void TServerPanel::actConnectExecute() {
     TServer* server = SelectedServer();
-    if (!server || server->State == stConnected)
+    if (!server || server->State == stConnected || (FSecrets && FSecrets->Busy(server)))
         return;
-    server->Connect();
-    RedrawServer(server);
-    FHost.Monitoring(true);
-    FHost.FocusSessionGrid();
-    FHost.TuneActions();
+    ConnectServer(server);
+}
+
+void TServerPanel::ConnectServer(TServer* server) {
+    auto connected = [this, server] {
+        RedrawServer(server);
+        FHost.Monitoring(true);
+        FHost.FocusSessionGrid();
+        FHost.TuneActions();
+    };
+    if (FSecrets) {
+        FSecrets->Connect(server, connected);
+        FHost.TuneActions(); // the entry may be waiting for the keyring now
+    } else {
+        server->Connect();
+        connected();
+    }
 }
 
 bool TServerPanel::ConnectEntry(const QString& AName) {

@@ -5,6 +5,7 @@
 #include "servers/server.h"
 
 #include <QWidget>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -13,6 +14,7 @@ class TMainStatusBar;
 class TServerListModel;
 class TServerListView;
 class TServerPanelHost;
+class TServerSecrets;
 
 class TServerPanel : public QWidget {
     Q_OBJECT
@@ -24,6 +26,10 @@ public:
     TServer* SelectedServer() const; // the entry of the focused row, or nullptr
     TServerListModel* model() const { return FModel; }
     TServerListView* view() const { return ServerVT; }
+
+    // Passwords in the keyring from now on: connects ask it, Add and Edit offer it, Delete
+    // forgets the entry's secret. Without it the panel keeps passwords in the strings.
+    void SetSecrets(TServerSecrets* ASecrets);
 
     // Enables the server commands for the focused entry and refreshes the counts.
     void TuneActions();
@@ -53,7 +59,14 @@ public:
 
 private:
     void ServerVTChange();
+    // Connects the entry (through the keyring where there is one), then redraws it,
+    // recomposes and focuses the grid.
+    void ConnectServer(TServer* server);
+    // Moves a password the user chose to keep in the keyring out of the entry's string;
+    // then runs done.
+    void KeepPassword(TServer* server, bool toKeyring, std::function<void()> done);
 
     TServerPanelHost& FHost;
     TServerListModel* FModel;
+    TServerSecrets* FSecrets = nullptr;
 };

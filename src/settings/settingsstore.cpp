@@ -144,6 +144,14 @@ bool DeleteServerKey(TRegistry& reg, const QUuid& id) {
     return reg.DeleteKey(kServers + QLatin1Char('\\') + GuidText(id));
 }
 
+bool WriteServerConnectionString(TRegistry& reg, const QUuid& id, const QString& connectionString) {
+    if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(id), false))
+        return false;
+    reg.WriteString(QStringLiteral("ConnectionString"), connectionString);
+    reg.CloseKey();
+    return true;
+}
+
 QString ReadLanguageSetting(TRegistry& reg) {
     try {
         if (!reg.OpenKey(kRoot, false))

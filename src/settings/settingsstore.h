@@ -66,3 +66,9 @@ QString ReadLanguageSetting(TRegistry& registry);
 
 // Deletes a server's key with everything below it; false when it did not exist.
 bool DeleteServerKey(TRegistry& registry, const QUuid& id);
+
+// Writes a saved server's "ConnectionString" at once, as it stands now; false when the
+// server has no key yet (its first save writes it). Throws ERegistryException when the
+// file cannot be written.
+bool WriteServerConnectionString(TRegistry& registry, const QUuid& id,
+                                 const QString& connectionString);

@@ -15,6 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const QString kWarning = u"Внимание! Пароль будет сохранён в открытом виде. Продолжить?"_s;
+const QString kToKeyring = u"Сохранить пароль в связке ключей, а не в строке подключения?"_s;
 const QString kBuilt = u"Provider=SQLOLEDB.1;Data Source=HOST\\INST;User ID=sa;"
                        u"Persist Security Info=False;Connect Timeout=15"_s;
 
@@ -56,6 +57,8 @@ private slots:
     void connectionStringButton();
     void closing_data();
     void closing();
+    void keyringOffer_data();
+    void keyringOffer();
     void execReturnsTheResult();
     void sizeLimits_data();
     void sizeLimits();
@@ -281,6 +284,63 @@ void TestConnectionForm::closing() {
         QCOMPARE(form.result(), okClose ? int(QDialog::Accepted) : int(QDialog::Rejected));
     // Declining changes nothing in the fields.
     QCOMPARE(form.edName->text(), u"Name"_s);
+    QCOMPARE(form.edConnectionString->text(), connectionString);
+}
+
+void TestConnectionForm::keyringOffer_data() {
+    QTest::addColumn<bool>("offered");
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<QList<TMsgResult>>("answers");
+    QTest::addColumn<QStringList>("questions");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("toKeyring");
+
+    const QString pw = u"Data Source=h;User ID=sa;Password=secret"_s;
+    const TMsgResult yes = TMsgResult::Yes, no = TMsgResult::No;
+    QTest::newRow("Yes: to the keyring, no plain-text warning")
+        << true << pw << QList<TMsgResult>{yes} << QStringList{kToKeyring} << true << true;
+    QTest::newRow("No: the warning as without a keyring, Yes closes")
+        << true << pw << QList<TMsgResult>{no, yes} << QStringList{kToKeyring, kWarning} << true
+        << false;
+    QTest::newRow("No twice: stays open") << true << pw << QList<TMsgResult>{no, no}
+                                          << QStringList{kToKeyring, kWarning} << false << false;
+    QTest::newRow("no password: nothing to ask")
+        << true << u"Data Source=h;User ID=sa"_s << QList<TMsgResult>{} << QStringList{} << true
+        << false;
+    QTest::newRow("no keyring: the warning only")
+        << false << pw << QList<TMsgResult>{yes} << QStringList{kWarning} << true << false;
+}
+
+void TestConnectionForm::keyringOffer() {
+    QFETCH(bool, offered);
+    QFETCH(QString, connectionString);
+    QFETCH(QList<TMsgResult>, answers);
+    QFETCH(QStringList, questions);
+    QFETCH(bool, closed);
+    QFETCH(bool, toKeyring);
+
+    TScriptedPrompts prompts;
+    TConnectionForm form;
+    form.edName->setText(u"Name"_s);
+    form.edConnectionString->setText(connectionString);
+    form.KeyringOffered = offered;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    prompts.messageAnswers = answers;
+    closeBy(form, TCloseBy::OK);
+
+    QStringList asked;
+    for (const TMessage& m : prompts.messages)
+        asked << m.text;
+    QCOMPARE(asked, questions);
+    if (!prompts.messages.isEmpty()) {
+        QCOMPARE(prompts.messages[0].buttons, TMsgButtons::YesNo);
+        QCOMPARE(prompts.messages[0].caption, u"Dervel"_s);
+    }
+    QCOMPARE(prompts.unanswered, 0);
+    QCOMPARE(!form.isVisible(), closed);
+    QCOMPARE(form.PasswordToKeyring, toKeyring);
+    // The dialog only reports the choice: the string is the caller's to change.
     QCOMPARE(form.edConnectionString->text(), connectionString);
 }
 

@@ -19,8 +19,10 @@ TMsgResult TScriptedPrompts::message(const TMessage& m) {
     return messageAnswers.takeFirst();
 }
 
-bool TScriptedPrompts::login(const QString& serverName, QString& user, QString& password) {
+bool TScriptedPrompts::login(const QString& serverName, QString& user, QString& password,
+                             bool* remember) {
     loginCalls << serverName + QLatin1Char('|') + user;
+    loginOffers << TLoginCall{remember != nullptr, remember && *remember};
     if (loginAnswers.isEmpty()) {
         ++unanswered;
         return false;
@@ -29,6 +31,8 @@ bool TScriptedPrompts::login(const QString& serverName, QString& user, QString& 
     if (answer.accepted) {
         user = answer.user;
         password = answer.password;
+        if (remember)
+            *remember = answer.remember;
     }
     return answer.accepted;
 }
@@ -45,9 +49,9 @@ bool TScriptedPrompts::dataLink(QWidget* parent, QString& connectionString) {
     return answer.accepted;
 }
 
-bool TScriptedPrompts::connection(const QString& caption, QString& name,
-                                  QString& connectionString) {
-    connectionCalls << TConnectionCall{caption, name, connectionString};
+bool TScriptedPrompts::connection(const QString& caption, QString& name, QString& connectionString,
+                                  bool* toKeyring) {
+    connectionCalls << TConnectionCall{caption, name, connectionString, toKeyring != nullptr};
     if (connectionAnswers.isEmpty()) {
         ++unanswered;
         return false;
@@ -56,6 +60,8 @@ bool TScriptedPrompts::connection(const QString& caption, QString& name,
     if (answer.accepted) {
         name = answer.name;
         connectionString = answer.connectionString;
+        if (toKeyring)
+            *toKeyring = answer.toKeyring;
     }
     return answer.accepted;
 }

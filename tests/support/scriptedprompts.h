@@ -14,6 +14,11 @@ public:
         bool accepted = false;
         QString user;
         QString password;
+        bool remember = false; // the keyring box, where the dialog offers it
+    };
+    struct TLoginCall {
+        bool rememberOffered = false;
+        bool rememberChecked = false; // as the dialog showed it
     };
     struct TDataLinkAnswer {
         bool accepted = false;
@@ -27,11 +32,13 @@ public:
         bool accepted = false;
         QString name;
         QString connectionString;
+        bool toKeyring = false; // the password to the keyring, where the dialog offers it
     };
     struct TConnectionCall {
         QString caption;
         QString name;
         QString connectionString;
+        bool keyringOffered = false;
     };
 
     TScriptedPrompts();
@@ -40,9 +47,11 @@ public:
     TScriptedPrompts& operator=(const TScriptedPrompts&) = delete;
 
     TMsgResult message(const TMessage& m) override;
-    bool login(const QString& serverName, QString& user, QString& password) override;
+    bool login(const QString& serverName, QString& user, QString& password,
+               bool* remember) override;
     bool dataLink(QWidget* parent, QString& connectionString) override;
-    bool connection(const QString& caption, QString& name, QString& connectionString) override;
+    bool connection(const QString& caption, QString& name, QString& connectionString,
+                    bool* toKeyring) override;
     QString openFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override;
 
@@ -55,7 +64,8 @@ public:
     QStringList openFileAnswers; // the path chosen; empty for a cancelled dialog
 
     QList<TMessage> messages;
-    QStringList loginCalls; // "server|user offered"
+    QStringList loginCalls;        // "server|user offered"
+    QList<TLoginCall> loginOffers; // what each login dialog offered of the keyring
     QList<TDataLinkCall> dataLinkCalls;
     QList<TConnectionCall> connectionCalls;
     QStringList openFileCalls; // the dialogs' captions
