@@ -45,15 +45,24 @@ protected:
     }
 };
 
-QList<double> samplerTimes(const TBenchServer& server, const QString& sql) {
+// kRuns samples of the query by the app's sampler, after one that warms the server's
+// caches: each one's time from the hand-over to its notice, and the sampling thread's own
+// CPU microseconds per row over all of them, as it measures each sample.
+struct TSamplerRuns {
+    QList<double> Ms;
+    double CpuUsPerRow = 0;
+};
+
+TSamplerRuns runSampler(const QString& oledb, const QString& sql) {
     TDbConnection connection;
-    connection.setConnectionString(server.oledb());
+    connection.setConnectionString(oledb);
     connection.open();
     TArrivals arrivals;
     std::mutex cs;
     TDervel sampler(&arrivals, cs);
     sampler.Period = 360000;
-    QList<double> times;
+    TSamplerRuns runs;
+    double cpuUs = 0, rows = 0;
     for (int run = 0; run <= kRuns; ++run) {
         QEventLoop loop;
         arrivals.loop = &loop;
@@ -61,12 +70,19 @@ QList<double> samplerTimes(const TBenchServer& server, const QString& sql) {
         timer.start();
         sampler.StartMonitoring(sql, &connection);
         loop.exec();
-        if (run > 0) // the first run warms the server's caches
-            times << timer.nsecsElapsed() / 1e6;
+        const double ms = timer.nsecsElapsed() / 1e6;
+        std::lock_guard lock(cs);
+        if (run > 0) {
+            runs.Ms << ms;
+            cpuUs += static_cast<double>(sampler.BufferStats.CpuUs);
+            rows += sampler.BufferStats.Rows;
+        }
+        sampler.TakeArrival();
     }
-    if (arrivals.failed)
+    if (arrivals.failed || rows == 0)
         qFatal("the sampler failed");
-    return times;
+    runs.CpuUsPerRow = cpuUs / rows;
+    return runs;
 }
 
 // Milliseconds per query of a FreeTDS client: the difference between a batch file that
@@ -105,34 +121,6 @@ double threadCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-// The sampling thread's own CPU microseconds per row (as it measures each sample) over
-// kRuns samples, the server being in another process.
-double samplerCpuPerRow(const TServerProcess& server, const QString& sql) {
-    TDbConnection connection;
-    connection.setConnectionString(server.oledb());
-    connection.open();
-    TArrivals arrivals;
-    std::mutex cs;
-    TDervel sampler(&arrivals, cs);
-    sampler.Period = 360000;
-    double cpuUs = 0, rows = 0;
-    for (int run = 0; run <= kRuns; ++run) {
-        QEventLoop loop;
-        arrivals.loop = &loop;
-        sampler.StartMonitoring(sql, &connection);
-        loop.exec();
-        std::lock_guard lock(cs);
-        if (run > 0) { // the first run warms the server's caches
-            cpuUs += static_cast<double>(sampler.BufferStats.CpuUs);
-            rows += sampler.BufferStats.Rows;
-        }
-        sampler.TakeArrival();
-    }
-    if (arrivals.failed || rows == 0)
-        qFatal("the sampler failed");
-    return cpuUs / rows;
 }
 
 // The floor: execute, bind every column as the database layer does (numbers as 64-bit
@@ -243,7 +231,7 @@ int main(int argc, char* argv[]) {
                                 QStringLiteral("-U"), QStringLiteral("sa"),
                                 QStringLiteral("-P"), QStringLiteral("Dervel-2026")};
 
-        const double ours = Fastest(samplerTimes(server, sql));
+        const double ours = Fastest(runSampler(server.oledb(), sql).Ms);
         const double bsqldb = clientTime(QStringLiteral("bsqldb"), login, env, sql, dir);
         const double bsqlodbc = clientTime(QStringLiteral("bsqlodbc"), login, env, sql, dir);
         const QString suffix = QStringLiteral("_%1").arg(n);
@@ -265,7 +253,7 @@ int main(int argc, char* argv[]) {
         if (n < 10000)
             continue;
         TServerProcess server(n);
-        const double sampler = samplerCpuPerRow(server, sql);
+        const double sampler = runSampler(server.oledb(), sql).CpuUsPerRow;
         const double floor = floorCpuPerRow(server, sql);
         const QString suffix = QStringLiteral("_%1").arg(n);
         Report(QStringLiteral("sampler_cpu_us_per_row") + suffix, sampler, QStringLiteral("us"));

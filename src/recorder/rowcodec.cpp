@@ -1,6 +1,7 @@
 #include "recorder/rowcodec.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -299,6 +300,13 @@ QVariant RecordedFieldValue(const TRecordedRow& ARow, int AField) {
 bool SameRecordedValues(const TRecordedRow& a, const TRecordedRow& b) {
     return a.Rec.SPID == b.Rec.SPID && a.Rec.RequestID == b.Rec.RequestID &&
            same(a.Rec.LoginTime, b.Rec.LoginTime) && changedFields(a, b) == 0;
+}
+
+bool SameRowStates(const TRowState& a, const TRowState& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+               return x.first == y.first && SameRecordedValues(x.second, y.second);
+           });
 }
 
 TRowState KeyRows(const TRecordedRows& ARows) {

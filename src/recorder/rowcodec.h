@@ -42,6 +42,9 @@ const QStringList& RecordedFieldNames();
 // A field's value by its place in that list: an integer, a float, a bool or a text.
 QVariant RecordedFieldValue(const TRecordedRow& ARow, int AField);
 
+// Whether two states hold the same rows under the same keys with the same values.
+bool SameRowStates(const TRowState& a, const TRowState& b);
+
 // The keyed rows of a snapshot, in its order.
 TRowState KeyRows(const TRecordedRows& ARows);
 

@@ -77,15 +77,6 @@ TRowState roundTrip(const TRowState& before, const TRowState& after, QByteArray*
     return state;
 }
 
-bool sameRows(const TRowState& a, const TRowState& b) {
-    if (a.size() != b.size())
-        return false;
-    for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j)
-        if (i->first != j->first || !SameRecordedValues(i->second, j->second))
-            return false;
-    return true;
-}
-
 } // namespace
 
 class TestRowCodec : public QObject {
@@ -103,7 +94,7 @@ private slots:
 void TestRowCodec::everyFieldSurvivesAFullSnapshot() {
     const TRowState rows = KeyRows({busyRow(), row(51)});
     const TRowState back = roundTrip({}, rows);
-    QVERIFY(sameRows(back, rows));
+    QVERIFY(SameRowStates(back, rows));
     const TRecordedRow& r = back.begin()->second.Rec.SPID == 51 ? std::next(back.begin())->second
                                                                 : back.begin()->second;
     QCOMPARE(r.Rec.IO, 9223372036854775807LL);
@@ -123,13 +114,13 @@ void TestRowCodec::deltaHoldsOnlyTheChanges() {
     rows[20].Rec.Status = u"suspended"_s;
     const TRowState after = KeyRows(rows);
     QByteArray delta, full;
-    QVERIFY(sameRows(roundTrip(before, after, &delta), after));
+    QVERIFY(SameRowStates(roundTrip(before, after, &delta), after));
     roundTrip({}, after, &full);
     // Two changed rows: their keys, masks and three values, nothing of the other 198.
     QVERIFY2(delta.size() < 60, qPrintable(QString::number(delta.size())));
     QVERIFY(full.size() > 100 * delta.size());
     QByteArray none;
-    QVERIFY(sameRows(roundTrip(after, after, &none), after));
+    QVERIFY(SameRowStates(roundTrip(after, after, &none), after));
     QCOMPARE(none.size(), 2); // nothing gone, nothing written
 }
 
@@ -138,7 +129,7 @@ void TestRowCodec::rowsComeAndGo() {
     TRecordedRow changed = row(53);
     changed.Rec.Command = u"UPDATE"_s;
     const TRowState after = KeyRows({row(52), changed, row(60), row(51, 1)});
-    QVERIFY(sameRows(roundTrip(before, after), after));
+    QVERIFY(SameRowStates(roundTrip(before, after), after));
 }
 
 void TestRowCodec::aReusedSpidIsAnotherRow() {
@@ -165,7 +156,7 @@ void TestRowCodec::equalKeysAreKeptApart() {
     b2.Rec.ClientPort = 3;
     const TRowState after = KeyRows({a, b2});
     const TRowState back = roundTrip(rows, after);
-    QVERIFY(sameRows(back, after));
+    QVERIFY(SameRowStates(back, after));
     QCOMPARE(std::prev(back.end())->second.Rec.ClientPort, 3);
 }
 

@@ -41,15 +41,6 @@ TRecordedRows snapshot(int n) {
     return rows;
 }
 
-bool sameRows(const TRowState& a, const TRowState& b) {
-    if (a.size() != b.size())
-        return false;
-    for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j)
-        if (i->first != j->first || !SameRecordedValues(i->second, j->second))
-            return false;
-    return true;
-}
-
 void write(const QString& path, int from, int to, int fullEvery = 4) {
     TRecordingWriter w(path, info());
     w.FullEvery = fullEvery;
@@ -88,7 +79,7 @@ void TestRecordingFile::everySnapshotReadsBackInAnyOrder() {
     QCOMPARE(r.info().Server, u"Прод"_s);
     QCOMPARE(r.info().FormatVersion, RecordingFormatVersion);
     for (int i : {10, 0, 5, 6, 7, 3, 9, 1, 1, 2, 8, 4}) {
-        QVERIFY2(sameRows(r.rowsAt(i), KeyRows(snapshot(i))), qPrintable(QString::number(i)));
+        QVERIFY2(SameRowStates(r.rowsAt(i), KeyRows(snapshot(i))), qPrintable(QString::number(i)));
         QCOMPARE(r.timeAt(i), kStart + i * 1000);
     }
     QCOMPARE(r.indexAt(kStart - 5), 0);
@@ -108,7 +99,7 @@ void TestRecordingFile::aRestartGoesOnInTheSameFile() {
     TRecordingReader r(path);
     QCOMPARE(r.count(), 6);
     for (int i = 5; i >= 0; --i)
-        QVERIFY(sameRows(r.rowsAt(i), KeyRows(snapshot(i))));
+        QVERIFY(SameRowStates(r.rowsAt(i), KeyRows(snapshot(i))));
 }
 
 void TestRecordingFile::anotherServerIsRefused() {
@@ -142,7 +133,7 @@ void TestRecordingFile::gapsAndRetention() {
     QCOMPARE(r.count(), 8);
     QCOMPARE(r.timeAt(0), kStart + 4000);
     for (int i = 7; i >= 0; --i)
-        QVERIFY(sameRows(r.rowsAt(i), KeyRows(snapshot(i + 4))));
+        QVERIFY(SameRowStates(r.rowsAt(i), KeyRows(snapshot(i + 4))));
     QCOMPARE(r.gaps().size(), 1);
     QVERIFY(!r.gapBefore(1));
     const std::optional<TRecordingGap> gap = r.gapBefore(2); // between 5 and 6
