@@ -80,13 +80,6 @@ File %2.</translation>
     </message>
 </context>
 <context>
-    <name>Connection</name>
-    <message>
-        <source>Сервер не зашифровал соединение, хотя шифрование обязательно. Соединение закрыто: данные шли бы открытым текстом.</source>
-        <translation>The server did not encrypt the connection although encryption is required. The connection was closed: the data would have travelled in plain text.</translation>
-    </message>
-</context>
-<context>
     <name>Filters</name>
     <message>
         <source>&lt;all statuses&gt;</source>
@@ -103,6 +96,21 @@ File %2.</translation>
     <message>
         <source>&lt;empty&gt;</source>
         <translation>&lt;empty&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>FreeTdsConfig</name>
+    <message>
+        <source>Не удалось создать личную папку в «%1»: %2</source>
+        <translation>Could not create a private folder in &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать «%1»: %2</source>
+        <translation>Could not write &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Папка «%1» с настройками драйвера перестала быть личной (её подменили или открыли другим пользователям). Подключение отменено; перезапустите программу.</source>
+        <translation>The folder &quot;%1&quot; with the driver&apos;s settings is no longer private (it was replaced or opened to other users). The connection was cancelled; restart the program.</translation>
     </message>
 </context>
 <context>
@@ -822,6 +830,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Центры сертификации:</source>
         <translation>Certificate authorities:</translation>
     </message>
+    <message>
+        <source>Строго (TDS 8.0)</source>
+        <translation>Strict (TDS 8.0)</translation>
+    </message>
 </context>
 <context>
     <name>THelpForm</name>
@@ -1386,10 +1398,18 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
-    <name>TlsProbe</name>
+    <name>Tls</name>
+    <message>
+        <source>Не удалось установить зашифрованное соединение с «%1».</source>
+        <translation>Could not make an encrypted connection to &quot;%1&quot;.</translation>
+    </message>
     <message>
         <source>Сервер не поддерживает шифрование.</source>
         <translation>The server does not support encryption.</translation>
+    </message>
+    <message>
+        <source>Сервер (или кто-то между ним и Dervel) ответил, что шифрует только вход. Шифрование обязательно, поэтому соединение закрыто до входа: ни пароль, ни запросы не отправлены.</source>
+        <translation>The server (or someone between it and Dervel) answered that it encrypts the login only. Encryption is required, so the connection was closed before the login: neither the password nor any query was sent.</translation>
     </message>
     <message>
         <source>Сертификат сервера не заверен доверенным центром сертификации.</source>
@@ -1414,6 +1434,38 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Сертификат сервера подписан ненадёжным алгоритмом.</source>
         <translation>The server&apos;s certificate is signed with an insecure algorithm.</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл центров сертификации «%1».</source>
+        <translation>Could not read the certificate authorities&apos; file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Сервер прервал согласование TDS 8.0: шифрование Strict требует SQL Server 2022 или Azure SQL.</source>
+        <translation>The server broke off the TDS 8.0 negotiation: Strict encryption needs SQL Server 2022 or Azure SQL.</translation>
+    </message>
+    <message>
+        <source>Согласование TLS не удалось: %1</source>
+        <translation>The TLS negotiation failed: %1</translation>
+    </message>
+    <message>
+        <source>Не удалось соединиться с «%1»: %2</source>
+        <translation>Could not connect to &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Служба SQL Server Browser на «%1» не назвала порт экземпляра «%2».</source>
+        <translation>The SQL Server Browser on &quot;%1&quot; did not name the port of the instance &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>«%1» не ответил за время ожидания подключения.</source>
+        <translation>&quot;%1&quot; did not answer within the connect timeout.</translation>
+    </message>
+    <message>
+        <source>«%1» ответил не по протоколу TDS.</source>
+        <translation>&quot;%1&quot; did not answer in the TDS protocol.</translation>
+    </message>
+    <message>
+        <source>«%1» закрыл соединение, не ответив на PRELOGIN. Так поступает сервер, который принимает только TDS 8.0: для него нужно Use Encryption for Data=Strict.</source>
+        <translation>&quot;%1&quot; closed the connection without answering PRELOGIN. A server that accepts TDS 8.0 only does that: it needs Use Encryption for Data=Strict.</translation>
     </message>
 </context>
 </TS>

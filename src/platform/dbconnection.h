@@ -14,9 +14,11 @@
 
 #include <QString>
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 class TDbQuery;
+class TTlsRelay;
 
 class TDbConnection {
 public:
@@ -57,11 +59,12 @@ public:
 private:
     friend class TDbQuery;
     void openWith(const std::optional<TDbCredentials>& credentials);
-    void checkEncrypted();
 
     QString FConnectionString;
     void* FDbc = nullptr;
     int FSocket = -1; // the connection's TCP socket, when it could be told
+    // Between the driver and the server when the connection must be encrypted.
+    std::unique_ptr<TTlsRelay> FRelay;
     std::mutex FCommandLock;
     std::atomic<int> FDataSetCount{0};
     int FQueryTimeoutSec = kDefaultQueryTimeoutSec;
