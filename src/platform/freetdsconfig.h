@@ -1,6 +1,7 @@
 #pragma once
-// The FreeTDS configuration file of this process, named by FREETDSCONF, which FreeTDS reads
-// before the user's (~/.freetds.conf) and the system's at every connect.
+// The FreeTDS configuration file of this process, named by FREETDSCONF. The ODBC driver
+// reads configuration files only for a connection that names a section (ServerName=), at
+// every such connect, this file before the user's (~/.freetds.conf) and the system's.
 //
 // It holds an empty [global] and one section, for the endpoint of Dervel's encrypted
 // connections (tlsrelay.h), whose host is the loopback address. Found in this file, the

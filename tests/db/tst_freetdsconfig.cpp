@@ -6,6 +6,7 @@
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"
 #include "platform/freetdsconfig.h"
+#include "testcertificates.h"
 #include "testserverfixture.h"
 
 #include <QDir>
@@ -163,19 +164,27 @@ void TestFreeTdsConfig::folderNoLongerPrivate() {
     config.check();
 }
 
-// The process's own file, end to end: a [global] with a dump file written into it between
-// two connects would have the driver write every packet, the login's password included,
-// where it says.
+// The process's own file, end to end. The driver reads it for an encrypted connection
+// (through the relay's section); a [global] with a dump file written into it between two
+// connects would have the driver write every packet of the relay's plain leg, the login's
+// password included, where it says.
 void TestFreeTdsConfig::theDriverNeverReadsAPlantedFile() {
-    TTestServer server;
+    TTestCertificates certs;
+    TTestServer server([&](testserver::TdsServer& s) {
+        s.setEncryption(testserver::EncryptMode::On,
+                        std::make_shared<testserver::TlsCredentials>(certs.cert(u"server"_s),
+                                                                     certs.key(u"server"_s)));
+    });
     QTemporaryDir root;
     const QString dump = root.filePath(u"dump.log"_s);
     for (int round = 0; round < 2; ++round) {
         TDbConnection c;
-        c.setConnectionString(server.oledb());
+        c.setConnectionString(server.oledb() + u";Use Encryption for Data=Mandatory;CAFile="_s +
+                              certs.path(u"ca.pem"_s));
         c.open();
         QCOMPARE(c.execute(u"select 1"_s).field(0).asInteger(), 1);
-        writeFile(FreeTdsConfigPath(), "[global]\n\tdump file = " + QFile::encodeName(dump) + "\n");
+        writeFile(FreeTdsConfigPath(), "[global]\n\tdump file = " + QFile::encodeName(dump) +
+                                           "\n\n" + TFreeTdsConfig::contents().mid(10));
     }
     QVERIFY(!QFile::exists(dump));
 }
