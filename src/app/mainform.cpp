@@ -141,6 +141,7 @@ void TMainForm::LoadSettings() {
             server->ServerID = stored.ServerID;
         server->Version = stored.Version;
         server->Order = stored.Order;
+        server->SavedConnectionString = stored.ConnectionString;
     }
     if (loaded.SortServers)
         ServerPanel->model()->sortByOrder();
@@ -508,10 +509,10 @@ void TMainForm::DeleteServerSettings(const QUuid& serverId) {
     ReportSettingsDamage();
 }
 
-void TMainForm::SaveServerConnectionString(const TServer* server) {
+void TMainForm::SaveServerConnectionString(TServer* server) {
     try {
         TRegistry registry;
-        WriteServerConnectionString(registry, server->ServerID, server->ConnectionString);
+        WriteServerConnectionString(registry, *server);
     } catch (const ERegistryException& e) {
         ShowError(tr("Ошибка при сохранении настроек:\r\n") + e.Message());
     }

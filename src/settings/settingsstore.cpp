@@ -2,6 +2,7 @@
 
 #include "grid/monitorcolumns.h"
 #include "platform/registry.h"
+#include "servers/passwordplacement.h"
 #include "servers/server.h"
 
 #include <QCoreApplication>
@@ -112,8 +113,17 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         s->Order = i;
         if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(s->ServerID), true))
             continue;
+        // The key was read afresh as it opened: another window's change is seen here.
+        const QString connectionString = QStringLiteral("ConnectionString");
+        const std::optional<QString> stored =
+            reg.GetDataType(connectionString) == rdString
+                ? std::optional<QString>(reg.ReadString(connectionString))
+                : std::nullopt;
+        const QString written =
+            ConnectionStringToSave(s->ConnectionString, s->SavedConnectionString, stored);
         reg.WriteString(QStringLiteral("Name"), s->Name);
-        reg.WriteString(QStringLiteral("ConnectionString"), s->ConnectionString);
+        reg.WriteString(connectionString, written);
+        s->SavedConnectionString = written;
         reg.WriteString(QStringLiteral("Version"), s->Version);
         reg.WriteInteger(QStringLiteral("Order"), s->Order);
         reg.CloseKey();
@@ -144,12 +154,27 @@ bool DeleteServerKey(TRegistry& reg, const QUuid& id) {
     return reg.DeleteKey(kServers + QLatin1Char('\\') + GuidText(id));
 }
 
-bool WriteServerConnectionString(TRegistry& reg, const QUuid& id, const QString& connectionString) {
-    if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(id), false))
+bool WriteServerConnectionString(TRegistry& reg, TServer& server) {
+    if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(server.ServerID), false))
         return false;
-    reg.WriteString(QStringLiteral("ConnectionString"), connectionString);
+    reg.WriteString(QStringLiteral("ConnectionString"), server.ConnectionString);
     reg.CloseKey();
+    server.SavedConnectionString = server.ConnectionString;
     return true;
+}
+
+QString ConnectionStringToSave(const QString& AOurs, const std::optional<QString>& ASaved,
+                               const std::optional<QString>& AStored) {
+    if (!ASaved || !AStored || *AStored == *ASaved)
+        return AOurs;
+    if (AOurs == *ASaved)
+        return *AStored;
+    // Both changed it: this window's edit is the later one, but a password the other one
+    // moved out stays out unless this window's user typed another.
+    const QString password = PasswordInString(AOurs);
+    if (HoldsPassword(*ASaved) && !HoldsPassword(*AStored) && password == PasswordInString(*ASaved))
+        return WithoutPassword(AOurs);
+    return AOurs;
 }
 
 QString ReadLanguageSetting(TRegistry& reg) {
