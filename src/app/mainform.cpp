@@ -559,6 +559,11 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         QList<bool> shown;
         for (int i = 0; i < MonitorColumnCount; ++i)
             shown << !MonitorVT->horizontalHeader()->isSectionHidden(i);
+        // The sort follows what the user sees: a column queried only for the rates, the
+        // tree or the kill's check does not keep an order nobody can read.
+        const int sortColumn = ShownSortColumn(shown, MonitorVT->sortColumn());
+        if (sortColumn != MonitorVT->sortColumn())
+            MonitorVT->setSort(sortColumn, MonitorVT->sortDescending());
         const TQueryFilters filters{
             cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
             edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked(),
