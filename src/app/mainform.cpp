@@ -572,6 +572,8 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         if (actBlockingTree->isChecked())
             for (int column : BlockingTreeGridColumns)
                 queried[column] = true;
+        // A kill checks that the session still has the login it had, shown or not.
+        queried[LoginColumn] = true;
         // A sort by a rate is the window's own: the query keeps its default order.
         const bool byRate = IsRateColumn(MonitorVT->sortColumn());
         const TComposedQuery q =
