@@ -62,11 +62,24 @@ void readRateLayout(TRegistry& reg, TStoredWindow& w) {
     const QString sort = QStringLiteral("RateSort");
     if (reg.GetDataType(sort) == rdInteger) {
         const int value = reg.ReadInteger(sort);
-        if (IsRateColumn(value & 0xFF)) {
+        // A version without the rates writes its own sort over "SortColumn" and
+        // "SortDirection" and leaves "RateSort" as it was: the rate sort holds only while
+        // they are still what was written with it.
+        const bool theSameSort = w.SortColumn && w.SortDirection &&
+                                 *w.SortColumn == ((value >> 16) & 0xFF) &&
+                                 (*w.SortDirection != 0) == ((value & 0x1000000) != 0);
+        if (IsRateColumn(value & 0xFF) && theSameSort) {
             w.RateSortColumn = value & 0xFF;
             w.RateSortDescending = (value & 0x100) != 0;
         }
     }
+}
+
+// "RateSort": the rate column, 0x100 when descending, and the "SortColumn" (bits 16 to 23)
+// and "SortDirection" (bit 24) written with it; 0 when the sort is no rate's.
+int rateSortValue(int ARateColumn, bool ADescending, int ASortColumn, int ASortDirection) {
+    return ARateColumn | (ADescending ? 0x100 : 0) | (ASortColumn & 0xFF) << 16 |
+           (ASortDirection != 0 ? 0x1000000 : 0);
 }
 
 } // namespace
@@ -135,11 +148,16 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         reg.WriteInteger(QStringLiteral("Height"), height);
     }
     reg.WriteInteger(QStringLiteral("HideSys"), hideSys ? 1 : 0);
+    // A version without the rates reads a rate sort as the default order.
     const bool byRate = IsRateColumn(sortColumn);
-    reg.WriteInteger(QStringLiteral("SortColumn"), byRate ? 0 : sortColumn);
-    reg.WriteInteger(QStringLiteral("SortDirection"), byRate ? 0 : sortDirection);
-    reg.WriteInteger(QStringLiteral("RateSort"),
-                     byRate ? sortColumn | (sortDirection != 0 ? 0x100 : 0) : 0);
+    const int querySortColumn = byRate ? 0 : sortColumn;
+    const int querySortDirection = byRate ? 0 : sortDirection;
+    reg.WriteInteger(QStringLiteral("SortColumn"), querySortColumn);
+    reg.WriteInteger(QStringLiteral("SortDirection"), querySortDirection);
+    reg.WriteInteger(
+        QStringLiteral("RateSort"),
+        byRate ? rateSortValue(sortColumn, sortDirection != 0, querySortColumn, querySortDirection)
+               : 0);
     const TSplitCols split = SplitSavedCols(columns);
     const QByteArray bytes = SavedColsToBytes(split.Query);
     reg.WriteBinaryData(QStringLiteral("Columns"), bytes.constData(),

@@ -31,7 +31,9 @@ struct TStoredWindow {
     // The rate columns' records ("RateColumns"); missing or damaged reads as none, without
     // an error: the rates then take their built-in place.
     std::optional<TSavedCols> RateColumns;
-    // A sort by a rate column ("RateSort": the column, 0x100 added when descending).
+    // A sort by a rate column ("RateSort": the column, 0x100 added when descending, with
+    // the "SortColumn" and "SortDirection" it was written with above); none when those
+    // have changed since, as an older version changes them.
     std::optional<int> RateSortColumn;
     bool RateSortDescending = false;
 };
