@@ -376,6 +376,8 @@ void TMainForm::connectBlockingPane() {
     const auto name = [this](const QString& resource) { return FResourceNames.Name(resource); };
     BlockingPane->setResourceName(name);
     MonitorModel->setResourceName(name);
+    connect(&FResourceNames, &TResourceNames::named, BlockingPane,
+            &TBlockingPane::resourceNamesChanged);
     connect(actBlockingTree, &QAction::toggled, this, [this](bool shown) {
         BlockingPane->setVisible(shown);
         if (shown)
@@ -500,6 +502,9 @@ bool TMainForm::EditConnection(const QString& caption, QString& name, QString& c
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
+    // The entry goes next, with its connection: a name still being asked over it must
+    // be done first.
+    FResourceNames.Release();
     // The outcome does not matter: an entry added in this run has no key yet.
     try {
         TRegistry registry;
