@@ -141,6 +141,7 @@ void TMainForm::LoadSettings() {
             server->ServerID = stored.ServerID;
         server->Version = stored.Version;
         server->Order = stored.Order;
+        server->SavedConnectionString = stored.ConnectionString;
     }
     if (loaded.SortServers)
         ServerPanel->model()->sortByOrder();
@@ -375,6 +376,8 @@ void TMainForm::connectBlockingPane() {
     const auto name = [this](const QString& resource) { return FResourceNames.Name(resource); };
     BlockingPane->setResourceName(name);
     MonitorModel->setResourceName(name);
+    connect(&FResourceNames, &TResourceNames::named, BlockingPane,
+            &TBlockingPane::resourceNamesChanged);
     connect(actBlockingTree, &QAction::toggled, this, [this](bool shown) {
         BlockingPane->setVisible(shown);
         if (shown)
@@ -499,6 +502,9 @@ bool TMainForm::EditConnection(const QString& caption, QString& name, QString& c
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
+    // The entry goes next, with its connection: a name still being asked over it must
+    // be done first.
+    FResourceNames.Release();
     // The outcome does not matter: an entry added in this run has no key yet.
     try {
         TRegistry registry;
@@ -508,10 +514,10 @@ void TMainForm::DeleteServerSettings(const QUuid& serverId) {
     ReportSettingsDamage();
 }
 
-void TMainForm::SaveServerConnectionString(const TServer* server) {
+void TMainForm::SaveServerConnectionString(TServer* server) {
     try {
         TRegistry registry;
-        WriteServerConnectionString(registry, server->ServerID, server->ConnectionString);
+        WriteServerConnectionString(registry, *server);
     } catch (const ERegistryException& e) {
         ShowError(tr("Ошибка при сохранении настроек:\r\n") + e.Message());
     }
@@ -558,6 +564,11 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         QList<bool> shown;
         for (int i = 0; i < MonitorColumnCount; ++i)
             shown << !MonitorVT->horizontalHeader()->isSectionHidden(i);
+        // The sort follows what the user sees: a column queried only for the rates, the
+        // tree or the kill's check does not keep an order nobody can read.
+        const int sortColumn = ShownSortColumn(shown, MonitorVT->sortColumn());
+        if (sortColumn != MonitorVT->sortColumn())
+            MonitorVT->setSort(sortColumn, MonitorVT->sortDescending());
         const TQueryFilters filters{
             cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
             edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked(),
@@ -566,6 +577,8 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         if (actBlockingTree->isChecked())
             for (int column : BlockingTreeGridColumns)
                 queried[column] = true;
+        // A kill checks that the session still has the login it had, shown or not.
+        queried[LoginColumn] = true;
         // A sort by a rate is the window's own: the query keeps its default order.
         const bool byRate = IsRateColumn(MonitorVT->sortColumn());
         const TComposedQuery q =

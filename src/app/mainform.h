@@ -92,7 +92,7 @@ public:
                         bool* toKeyring) override;
     void DeleteServerSettings(const QUuid& serverId) override;
     // Writes a saved entry's connection string at once (its password went to the keyring).
-    void SaveServerConnectionString(const TServer* server);
+    void SaveServerConnectionString(TServer* server);
 
     void LoadDefCols();
     void LoadSettings();

@@ -209,8 +209,8 @@ TranslateOleDbConnectionString(const QString& oledb,
     } else if (integrated) {
         add("Trusted_Connection", QStringLiteral("Yes")); // Kerberos through GSSAPI
     } else {
-        add("UID", itemValue(items, {"User ID", "UID", "User"}));
-        add("PWD", itemValue(items, {"Password", "PWD"}));
+        add("UID", OleDbUser(items));
+        add("PWD", OleDbPassword(items));
     }
 
     const QString app = itemValue(items, {"Application Name", "App"});

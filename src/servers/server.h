@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QUuid>
 #include <cstdint>
+#include <optional>
 
 // What the login may do, as the server says at connect. A server that cannot answer (an
 // old one, a restricted one) is taken to allow it: the session views then say for
@@ -47,6 +48,10 @@ public:
     // without it the session views show only its own sessions.
     bool ViewServerState = true;
     QString Login; // the login's name as the server knows it, from the last connect
+    // The connection string as the settings file held it when this window last read or
+    // wrote it; none for an entry not saved yet. Another window may change the file's
+    // copy meanwhile (a password moved to the keyring); the save at exit compares.
+    std::optional<QString> SavedConnectionString;
 
 private:
     void Fail(const QString& message);
