@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTest>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -72,11 +73,24 @@ void TestTlsRelay::servesThisProcessAlone() {
                  .asString(),
              u"TRUE"_s);
 
-    // The relay made by hand above is still waiting for its one driver: this process may
-    // use it, once. Then its endpoint is gone.
-    QVERIFY(accepts(relay.port()));
-    QTRY_VERIFY(!accepts(relay.port()));
+    // The relay made by hand above is still waiting for its one driver: a socket of this
+    // process is taken, not refused (the relay reads from it, finds no PRELOGIN and hangs
+    // up), and from then on the endpoint is gone.
+    const int mine = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(relay.port());
+    QCOMPARE(::connect(mine, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const char batch[8] = {0x01, 0x01, 0x00, 0x08, 0x00, 0x00, 0x01, 0x00}; // no PRELOGIN
+    QCOMPARE(::send(mine, batch, sizeof batch, MSG_NOSIGNAL), ssize_t(sizeof batch));
+    pollfd p{mine, POLLIN, 0};
+    QCOMPARE(::poll(&p, 1, 10000), 1);
+    char byte = 0;
+    QCOMPARE(::recv(mine, &byte, 1, 0), ssize_t(0));
+    ::close(mine);
     QCOMPARE(relay.refused(), 1);
+    QVERIFY(!accepts(relay.port()));
 }
 
 QTEST_GUILESS_MAIN(TestTlsRelay)
