@@ -5,7 +5,7 @@
 // written as a gap once the next snapshot is in. Runs on whatever thread calls Run; the
 // main window runs it on a thread of its own, dervel-record on its main thread.
 
-#include "recorder/recordingfile.h"
+#include "recorder/recordingwriter.h"
 
 #include <atomic>
 #include <functional>

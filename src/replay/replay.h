@@ -4,7 +4,7 @@
 // shows as it takes a sampler's. Playing follows the recorded pace, faster when chosen,
 // and skips the time of a gap at once.
 
-#include "recorder/recordingfile.h"
+#include "recorder/recordingreader.h"
 #include "sampling/querycomposition.h"
 
 #include <QObject>

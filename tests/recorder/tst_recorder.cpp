@@ -6,7 +6,8 @@
 
 #include "platform/registry.h"
 #include "recorder/recordcommandline.h"
-#include "recorder/recordingfile.h"
+#include "recorder/recordingreader.h"
+#include "recorder/recordingwriter.h"
 #include "scripting.h"
 #include "tds_server.h"
 
