@@ -2,6 +2,8 @@
 // dervel-record as a process, for tests: its settings in a folder of the test's, its
 // messages in Russian, every process ended with the test.
 
+#include "recorder/recordingreader.h"
+
 #include <QProcess>
 #include <QString>
 #include <memory>
@@ -33,6 +35,16 @@ public:
         if (!APassword.isNull())
             s += QStringLiteral("Password=%1;").arg(APassword);
         return s + QStringLiteral("Connect Timeout=3");
+    }
+
+    // The snapshots in a recording a process is writing: 0 while it cannot be read yet
+    // (the process may have made the file and not yet its tables).
+    static int snapshotsIn(const QString& APath) {
+        try {
+            return TRecordingReader(APath).count();
+        } catch (const ERecordingError&) {
+            return 0;
+        }
     }
 
 private:

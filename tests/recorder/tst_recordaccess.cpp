@@ -28,11 +28,7 @@ QByteArray commandLineOf(const QProcess& process) {
 }
 
 int snapshotsIn(const QString& path) {
-    try {
-        return TRecordingReader(path).count();
-    } catch (const ERecordingError&) {
-        return 0;
-    }
+    return TRecorderProcesses::snapshotsIn(path);
 }
 
 } // namespace

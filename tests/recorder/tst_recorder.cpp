@@ -297,7 +297,7 @@ void TestRecorder::aLoginRefusedLaterEndsTheRecording() {
     const QString out = dir.filePath(u"refused-later.dervelrec"_s);
     QProcess* p =
         recorder({u"--connection"_s, connection(port), u"--out"_s, out, u"--period"_s, u"100ms"_s});
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out) && TRecordingReader(out).count() >= 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(TRecorderProcesses::snapshotsIn(out) >= 2, 20000);
     // The password was changed while the server was away: every try now counts towards
     // a lock-out, so there is one.
     server->stop();
