@@ -35,9 +35,10 @@ public:
 
     const QString& path() const { return FPath; }
 
-    // Waits at most ATimeoutMs for every recorder thread of the process to have ended and
-    // let go of its file and connection; true when none is left. For the program's end,
-    // which should let a recorder finish writing its snapshot, and for tests.
+    // Waits at most ATimeoutMs for every recorder thread of the process to have ended (a
+    // stopped recorder's thread lets go of its file and connection as it ends); true when
+    // none is left. For the program's end, which should let a stopped recorder finish
+    // writing its snapshot, and for tests.
     static bool WaitForAllStopped(int ATimeoutMs);
 
 private:
