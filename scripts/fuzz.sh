@@ -8,7 +8,7 @@ seconds="${1:-600}"
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDERVEL_FUZZ=ON >/dev/null
-targets=(fuzz_connectionstring fuzz_regfile fuzz_serverreplies)
+targets=(fuzz_connectionstring fuzz_regfile fuzz_serverreplies fuzz_snapshot)
 [ -f fuzz/fuzz_tdspacket.cpp ] && targets+=(fuzz_tdspacket)
 cmake --build "$build" -j2 --target "${targets[@]}"
 for t in "${targets[@]}"; do

@@ -1017,17 +1017,23 @@ void TMainForm::actRecordReplayExecute(bool AOn) {
     QString path = LogFilePath(LogFolder(), QDateTime::currentDateTime(), server->Name);
     path.replace(path.size() - 4, 4, QStringLiteral(".dervelrec"));
     const int period = std::max(1000, TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10);
+    // A failure reported late, after this recording was stopped and maybe another begun,
+    // is no longer this window's business.
+    const quint64 recording = ++FRecordings;
+    const auto failed = [this, recording](const QString& message) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, recording, message] {
+                if (recording != FRecordings || !FRecorder)
+                    return;
+                stopRecorder();
+                ShowError(message);
+            },
+            Qt::QueuedConnection);
+    };
     try {
-        FRecorder = std::make_unique<TBackgroundRecorder>(path, server->Name, server->Connection,
-                                                          period, [this](const QString& message) {
-                                                              QMetaObject::invokeMethod(
-                                                                  this,
-                                                                  [this, message] {
-                                                                      stopRecorder();
-                                                                      ShowError(message);
-                                                                  },
-                                                                  Qt::QueuedConnection);
-                                                          });
+        FRecorder = std::make_unique<TBackgroundRecorder>(
+            path, server->Name, server->SharedConnection(), period, failed);
     } catch (const ERecordingError& e) {
         actRecordReplay->setChecked(false);
         ShowError(e.message());
@@ -1044,6 +1050,8 @@ void TMainForm::actRecordReplayExecute(bool AOn) {
 void TMainForm::stopRecorder() {
     if (!FRecorder)
         return;
+    // Returns at once: the recorder finishes a sample under way on its own (see
+    // backgroundrecorder.h).
     FRecorder.reset();
     const QSignalBlocker block(actRecordReplay);
     actRecordReplay->setChecked(false);

@@ -198,4 +198,5 @@ private:
     void showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs);
     void stopRecorder();
     std::unique_ptr<TBackgroundRecorder> FRecorder; // the window's recording for replay
+    quint64 FRecordings = 0;                        // recordings begun, the last one's number
 };

@@ -50,11 +50,12 @@ void TDbConnection::openWith(const std::optional<TDbCredentials>& credentials) {
                                            SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!OdbcOk(rc)) {
         QString message = OdbcDiagnostics(SQL_HANDLE_DBC, dbc);
+        const QList<int> natives = OdbcNativeErrors(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         if (message.isEmpty())
             message =
                 QStringLiteral("The connection could not be opened (ODBC return code %1).").arg(rc);
-        throw EDbError(message);
+        throw EDbError(message, natives);
     }
     FDbc = dbc;
     // Over the relay the bytes on the wire are the encrypted connection's.
