@@ -1,7 +1,7 @@
 // dervel-record: records one SQL Server's sessions to a recording file, without a window.
 
 #include "keyring/keyring.h"
-#include "keyring/passwordplacement.h"
+#include "servers/passwordplacement.h"
 #include "language/language.h"
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"

@@ -1,7 +1,7 @@
 #include "recorder/recordlogin.h"
 
-#include "keyring/passwordplacement.h"
 #include "servers/connectionstring.h"
+#include "servers/passwordplacement.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +18,7 @@ TRecordLogin ChooseRecordLogin(const QString& AConnectionString, bool AFromComma
                                const std::optional<QString>& AEnvironmentPassword,
                                const std::optional<QString>& AKeyringPassword) {
     TRecordLogin login;
-    login.PasswordVisible = AFromCommandLine && !PasswordInString(AConnectionString).isEmpty();
+    login.PasswordVisible = AFromCommandLine && HoldsPassword(AConnectionString);
     const std::optional<QString>& given = AFilePassword ? AFilePassword : AEnvironmentPassword;
     const QString user = GetConnectionStringValue(AConnectionString, QStringLiteral("User ID"));
     if (given) {

@@ -8,7 +8,7 @@
 #include "downgradeproxy.h"
 #include "mainformfixture.h"
 #include "platform/datalinkdialog.h"
-#include "recorder/recordingfile.h"
+#include "recorder/recordingreader.h"
 #include "seed.h"
 #include "servers/server.h"
 #include "servers/serverpanel.h"
