@@ -1,5 +1,7 @@
 #include "app/mainform.h"
 
+#include "platform/dbconnection.h"
+
 #include "actions/containerform.h"
 #include "actions/helpform.h"
 #include "actions/killsession.h"
@@ -119,7 +121,13 @@ TMainForm::~TMainForm() {
     stopRecorder();
     if (Dervel) {
         Dervel->Terminate();
-        Dervel->WaitFor();
+        // A sample on a server that stopped answering would hold the close up until the
+        // query's timeout: after about a second its connection is broken off under it.
+        if (!Dervel->WaitFor(1000)) {
+            if (TDbConnection* connection = Dervel->HandedConnection())
+                connection->abort();
+            Dervel->WaitFor();
+        }
         delete Dervel;
         Dervel = nullptr;
     }
@@ -422,7 +430,13 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     stopRecorder();
     if (Dervel) {
         Dervel->Terminate();
-        Dervel->WaitFor();
+        // A sample on a server that stopped answering would hold the close up until the
+        // query's timeout: after about a second its connection is broken off under it.
+        if (!Dervel->WaitFor(1000)) {
+            if (TDbConnection* connection = Dervel->HandedConnection())
+                connection->abort();
+            Dervel->WaitFor();
+        }
         delete Dervel;
         Dervel = nullptr;
     }

@@ -7,6 +7,8 @@
 #include "platform/socketbytes.h"
 #include "platform/tlsrelay.h"
 
+#include <sys/socket.h>
+
 TDbConnection::TDbConnection() = default;
 
 TDbConnection::~TDbConnection() {
@@ -61,6 +63,12 @@ void TDbConnection::openWith(const std::optional<TDbCredentials>& credentials) {
     // Over the relay the bytes on the wire are the encrypted connection's.
     FSocket = relay ? relay->serverSocket() : NewSocket(socketsBefore, OpenTcpSockets());
     FRelay = std::move(relay);
+}
+
+void TDbConnection::abort() {
+    const int socket = FSocket;
+    if (socket >= 0)
+        ::shutdown(socket, SHUT_RDWR);
 }
 
 qint64 TDbConnection::bytesReceived() const {

@@ -1,7 +1,6 @@
 // dervel-record: records one SQL Server's sessions to a recording file, without a window.
 
 #include "keyring/keyring.h"
-#include "servers/passwordplacement.h"
 #include "language/language.h"
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"
@@ -11,12 +10,14 @@
 #include "recorder/recorder.h"
 #include "recorder/recordlogin.h"
 #include "servers/connectionstring.h"
+#include "servers/passwordplacement.h"
 #include "settings/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUuid>
 #include <atomic>
@@ -36,11 +37,14 @@ void print(std::FILE* to, const QString& text) {
     std::fflush(to);
 }
 
-// One line on stderr, with the local time in front.
+// One line on stderr, with the local time in front; a message of several lines (the
+// encrypted connection's, a driver's) is joined into it, so that every report is a line.
 void report(const QString& line) {
-    print(stderr,
-          QStringLiteral("%1 %2\n").arg(
-              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), line));
+    const QString joined =
+        line.trimmed().split(QRegularExpression(QStringLiteral("\\s*[\\r\\n]+\\s*"))).join(u' ');
+    print(stderr, QStringLiteral("%1 %2\n").arg(
+                      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                      joined));
 }
 
 QString environment(const char* name) {

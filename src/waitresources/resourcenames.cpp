@@ -130,8 +130,10 @@ void TResourceNames::run() {
                 databases = TDatabases();
                 databasesOf = request.Generation;
             }
-            if (const std::optional<TWaitResource> r = ParseWaitResource(request.Resource))
+            if (const std::optional<TWaitResource> r = ParseWaitResource(request.Resource)) {
+                const TDbConnection::TUse counted(*connection);
                 name = nameOf(*connection, databases, *r);
+            }
         }
         QMetaObject::invokeMethod(
             this, [this, request, name] { answered(request, name); }, Qt::QueuedConnection);

@@ -10,6 +10,7 @@
 #include "recorder/backgroundrecorder.h"
 #include "recorder/recordingreader.h"
 #include "recording/logfile.h"
+#include "scripting.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"
 #include "servers/serverlistview.h"
@@ -32,6 +33,7 @@ private slots:
     void serverStopsAnswering();
     void aWaitingRecorderNeverHoldsTheWindowUp_data();
     void aWaitingRecorderNeverHoldsTheWindowUp();
+    void closingWhileASampleWaitsForTheServer();
     void loginHangsUntilTheLoginTimeout();
     void databaseListChangesBetweenConnects();
     void settingsFileTruncated();
@@ -138,6 +140,44 @@ void TestFaults::aWaitingRecorderNeverHoldsTheWindowUp() {
     f.server().server().stop();
     QVERIFY(TBackgroundRecorder::WaitForAllStopped(20000));
     QVERIFY(TRecordingReader(recording).count() >= 1);
+}
+
+// The server stops answering while a sample is under way: closing the window must not wait
+// for the query's timeout (30 s). After about a second the sample is broken off.
+void TestFaults::closingWhileASampleWaitsForTheServer() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    form.cbPeriod->setCurrentIndex(2); // "1 с"
+    f.addConnectedServer();
+    QTRY_VERIFY(form.MonitorModel->rowCount() > 0);
+    testserver::ScriptedSession watcher;
+    watcher.withConnection = false;
+    const int observer = f.server().instance().addSession(watcher);
+    auto samplesWaiting = [&] {
+        const auto out = f.server().instance().execute(
+            observer, "select count(*) from sys.dm_exec_requests R join sys.dm_exec_sessions S "
+                      "on S.session_id=R.session_id where S.program_name='Dervel' and "
+                      "R.session_id<>@@SPID");
+        return std::get<std::int64_t>(out.statements.at(0).result->rows.at(0).at(0));
+    };
+    f.server().server().setResponseDelayMs(120000);
+    QTRY_VERIFY_WITH_TIMEOUT(samplesWaiting() > 0, 10000);
+
+    // The event loop turns again soon after the close: a timer ticks twice after it has
+    // returned. A close held up past qWaitFor's timed wait fails it.
+    int ticks = 0;
+    bool closed = false;
+    QTimer heartbeat;
+    heartbeat.setInterval(50);
+    connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
+    heartbeat.start();
+    QTimer::singleShot(0, [&] {
+        f.finish(); // closed and destroyed as at the program's end
+        closed = true;
+        ticks = 0;
+    });
+    QVERIFY2(QTest::qWaitFor([&] { return closed && ticks >= 2; }, 5000),
+             "the close waited for the server");
 }
 
 void TestFaults::loginHangsUntilTheLoginTimeout() {
