@@ -5,7 +5,7 @@
 #include "app/mainform.h"
 #include "benchserver.h"
 #include "grid/monitormodel.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "processstats.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"

@@ -5,8 +5,8 @@
 #include "benchserver.h"
 #include "demo_workload.h"
 #include "instance.h"
-#include "platform/dbconnection.h"
-#include "platform/freetdsconfig.h"
+#include "database/dbconnection.h"
+#include "database/freetdsconfig.h"
 #include "recorder/recorder.h"
 #include "tds_server.h"
 

@@ -9,7 +9,7 @@
 #include "benchserver.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "processstats.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"

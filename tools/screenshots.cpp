@@ -10,7 +10,7 @@
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"
 #include "language/language.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
 #include "servers/serverpanel.h"

@@ -8,7 +8,7 @@
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"
 #include "grid/statuspanel.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "processstats.h"
 #include "recording/logfile.h"
 #include "sampling/monitor.h"

@@ -3,7 +3,7 @@
 #include "actions/modalrun.h"
 #include "actions/sessiondetail.h"
 #include "actions/viewform.h"
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 
 #include <QCoreApplication>
 #include <QFrame>

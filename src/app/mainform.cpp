@@ -1,6 +1,6 @@
 #include "app/mainform.h"
 
-#include "platform/dbconnection.h"
+#include "database/dbconnection.h"
 
 #include "actions/containerform.h"
 #include "actions/helpform.h"
@@ -23,9 +23,9 @@
 #include "grid/statusfilteredit.h"
 #include "grid/statuspanel.h"
 #include "keyring/keyringactions.h"
-#include "platform/dberror.h"
-#include "platform/prompts.h"
-#include "platform/registry.h"
+#include "database/dberror.h"
+#include "prompts/prompts.h"
+#include "registry/registry.h"
 #include "rates/ratecolumns.h"
 #include "recorder/backgroundrecorder.h"
 #include "recording/activitylog.h"

@@ -2,7 +2,7 @@
 
 #include "keyring/keyring.h"
 #include "keyring/serversecrets.h"
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 #include "servers/passwordplacement.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"

@@ -5,7 +5,7 @@
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
 #include "grid/monitorview.h"
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 #include "recording/logfile.h"
 #include "recording/logformat.h"
 

@@ -1,6 +1,6 @@
 #include "replay/replay.h"
 
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 #include "replay/replaybar.h"
 #include "replay/replayfilter.h"
 

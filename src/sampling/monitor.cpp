@@ -1,7 +1,7 @@
 #include "sampling/monitor.h"
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
 #include "sampling/monitorrecreader.h"
 #include "sampling/querycomposition.h"
 

@@ -2,7 +2,7 @@
 // The sampling thread: runs the session query on one server once per period and hands
 // every snapshot to the main window.
 
-#include "platform/dbquery.h"
+#include "database/dbquery.h"
 #include "sampling/monitorrec.h"
 
 #include <QEvent>

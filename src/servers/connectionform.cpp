@@ -1,6 +1,6 @@
 #include "servers/connectionform.h"
 
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 #include "servers/connectionstring.h"
 #include "servers/passwordplacement.h"
 

@@ -3,7 +3,7 @@
 // from it and what the server said about itself at the last successful connect.
 
 #include "keyring/keyringlogin.h"
-#include "platform/dbconnection.h"
+#include "database/dbconnection.h"
 
 #include <QStringList>
 #include <QUuid>

@@ -4,7 +4,7 @@
 #include "grid/statusbartext.h"
 #include "keyring/keyring.h"
 #include "keyring/serversecrets.h"
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 #include "servers/mainstatusbar.h"
 #include "servers/serverlistmodel.h"
 #include "servers/serverlistview.h"

@@ -3,7 +3,7 @@
 #include "app/imagelists.h"
 #include "grid/monitorcolumns.h"
 #include "grid/monitorview.h"
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 
 #include <QCursor>
 #include <QHeaderView>

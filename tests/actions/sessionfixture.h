@@ -8,7 +8,7 @@
 #include "app/mainform.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "scriptedprompts.h"
 #include "scripting.h"

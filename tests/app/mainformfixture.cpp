@@ -1,6 +1,6 @@
 #include "mainformfixture.h"
 
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "servers/server.h"
 #include "servers/serverpanel.h"

@@ -6,7 +6,7 @@
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
 #include "mainformfixture.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "recorder/backgroundrecorder.h"
 #include "recorder/recordingreader.h"
 #include "recording/logfile.h"

@@ -5,7 +5,7 @@
 #include "grid/monitorcolumns.h"
 #include "grid/monitorview.h"
 #include "mainformfixture.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"
 #include "servers/serverlistview.h"

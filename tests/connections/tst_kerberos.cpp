@@ -6,8 +6,8 @@
 
 #include "kerberos_acceptor.h"
 #include "kerberosrealm.h"
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
 #include "tds_server.h"

@@ -7,7 +7,7 @@
 
 #include "downgradeproxy.h"
 #include "mainformfixture.h"
-#include "platform/datalinkdialog.h"
+#include "servers/widgets/datalinkdialog.h"
 #include "recorder/recordingreader.h"
 #include "seed.h"
 #include "servers/server.h"

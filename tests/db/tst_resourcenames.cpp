@@ -3,7 +3,7 @@
 // their own: the caller is told when a name has come, and only so many are kept.
 
 #include "instance.h"
-#include "platform/dbconnection.h"
+#include "database/dbconnection.h"
 #include "testserverfixture.h"
 #include "waitresources/resourcenames.h"
 

@@ -2,8 +2,8 @@
 // PRELOGIN's ENCRYPTION option, the server name inside LOGIN7 (checked against the test
 // server's own parser of LOGIN7) and the SQL Server Browser's answers.
 
-#include "platform/sqlbrowser.h"
-#include "platform/tdswire.h"
+#include "database/sqlbrowser.h"
+#include "database/tdswire.h"
 #include "tds_login.h"
 
 #include <QTest>

@@ -1,10 +1,10 @@
 // Our data-link dialog: filled from a connection string, gives back the string of its
 // fields, and asks the server for its databases and for a test connection.
 
-#include "platform/datalinkdialog.h"
-#include "platform/dberror.h"
-#include "platform/dropdowncombobox.h"
-#include "platform/widgetprompts.h"
+#include "servers/widgets/datalinkdialog.h"
+#include "database/dberror.h"
+#include "servers/widgets/dropdowncombobox.h"
+#include "app/widgetprompts.h"
 #include "scriptedprompts.h"
 
 #include <QApplication>

@@ -11,7 +11,7 @@
 #include "grid/statusfilteredit.h"
 #include "instance.h"
 #include "mainformfixture.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "scripting.h"
 #include "servers/server.h"

@@ -1,6 +1,6 @@
 #include "keyringfixture.h"
 
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"
 #include "servers/serverlistview.h"

@@ -5,7 +5,7 @@
 
 #include "keyring/keyring.h"
 #include "keyringfixture.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recordingreader.h"
 #include "recorderprocesses.h"

@@ -10,7 +10,7 @@
 #include "grid/monitorview.h"
 #include "language/language.h"
 #include "mainformfixture.h"
-#include "platform/widgetprompts.h"
+#include "app/widgetprompts.h"
 #include "servers/connectionform.h"
 #include "servers/server.h"
 #include "servers/serverpanel.h"

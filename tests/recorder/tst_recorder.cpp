@@ -5,8 +5,8 @@
 // Then the failures and their exit statuses, a login refused at a reconnect, and a wall
 // clock that steps while retention is on.
 
-#include "platform/dbconnection.h"
-#include "platform/registry.h"
+#include "database/dbconnection.h"
+#include "registry/registry.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recorder.h"
 #include "recorder/recordingreader.h"
