@@ -5,7 +5,7 @@
 // Usage: dervel_screenshots <dervel-testserver> <output folder>
 
 #include "actions/modalrun.h"
-#include "app/fonts.h"
+#include "resources/fonts.h"
 #include "app/mainform.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorview.h"

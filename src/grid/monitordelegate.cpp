@@ -1,6 +1,6 @@
 #include "grid/monitordelegate.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 #include "grid/monitormodel.h"
 #include "grid/rowcolor.h"
 

@@ -1,6 +1,6 @@
 #include "grid/monitortoolbar.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 #include "grid/statusfilteredit.h"
 
 #include <QAction>

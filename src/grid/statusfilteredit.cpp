@@ -1,6 +1,6 @@
 #include "grid/statusfilteredit.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "servers/mainstatusbar.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 #include "grid/statusbartext.h"
 
 #include <QPainter>

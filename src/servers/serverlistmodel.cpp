@@ -1,6 +1,6 @@
 #include "servers/serverlistmodel.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 #include "servers/server.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "servers/serverpanel.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 #include "grid/statusbartext.h"
 #include "keyring/keyring.h"
 #include "keyring/serversecrets.h"

@@ -1,6 +1,6 @@
 #include "settings/selcolform.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 #include "grid/monitorcolumns.h"
 #include "grid/monitorview.h"
 #include "prompts/prompts.h"

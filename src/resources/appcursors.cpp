@@ -1,6 +1,6 @@
-#include "app/appcursors.h"
+#include "resources/appcursors.h"
 
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 
 #include <QBitmap>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/imagelists.h"
+#include "resources/imagelists.h"
 
 #include <QHash>
 #include <QPainter>
