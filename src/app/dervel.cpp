@@ -8,7 +8,7 @@
 #include "registry/registry.h"
 #include "app/widgetprompts.h"
 #include "recorder/backgroundrecorder.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 #include "settings/settingsstore.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "rates/ratetracker.h"
 #include "sampling/monitor.h"
 #include "sampling/monitorrec.h"
-#include "servers/serverpanelhost.h"
+#include "servers/widgets/serverpanelhost.h"
 #include "settings/savedcols.h"
 #include "waitresources/resourcenames.h"
 

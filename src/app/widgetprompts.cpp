@@ -1,8 +1,8 @@
 #include "app/widgetprompts.h"
 
 #include "servers/widgets/datalinkdialog.h"
-#include "servers/connectionform.h"
-#include "servers/logindialog.h"
+#include "servers/widgets/connectionform.h"
+#include "servers/widgets/logindialog.h"
 
 #include <QApplication>
 #include <QFileDialog>

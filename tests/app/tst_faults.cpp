@@ -3,8 +3,8 @@
 // waiting on a server that stopped answering never holds the window up.
 
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorstatusbar.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorstatusbar.h"
 #include "mainformfixture.h"
 #include "registry/registry.h"
 #include "recorder/backgroundrecorder.h"
@@ -12,9 +12,9 @@
 #include "recording/logfile.h"
 #include "scripting.h"
 #include "servers/server.h"
-#include "servers/serverlistmodel.h"
-#include "servers/serverlistview.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverlistmodel.h"
+#include "servers/widgets/serverlistview.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QComboBox>

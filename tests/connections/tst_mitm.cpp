@@ -11,7 +11,7 @@
 #include "recorder/recordingreader.h"
 #include "seed.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 #include "testcertificates.h"
 
 #include <QAction>
