@@ -2,7 +2,7 @@
 // loopback test server.
 
 #include "app/mainform.h"
-#include "app/splitstrip.h"
+#include "servers/widgets/splitstrip.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorstatusbar.h"
 #include "grid/widgets/monitortoolbar.h"

@@ -70,6 +70,12 @@ void TMonitorView::setSort(int column, bool descending) {
                                          descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
+void TMonitorView::sortByHeader(int column) {
+    // A second click turns the order round; the rates are read from the top, busiest
+    // first, every other column from its smallest value.
+    setSort(column, column == FSortColumn ? !FSortDescending : IsRateColumn(column));
+}
+
 void TMonitorView::setColumnDragAllowed(bool allowed) {
     horizontalHeader()->setSectionsMovable(allowed);
 }

@@ -19,6 +19,8 @@ public:
     int sortColumn() const;
     bool sortDescending() const;
     void setSort(int column, bool descending);
+    // The sort a click on a column's header asks for.
+    void sortByHeader(int column);
     // While recording the log's column order must not change.
     void setColumnDragAllowed(bool allowed);
     int focusedRow() const; // -1 when no row is focused

@@ -1,14 +1,22 @@
 #include "replay/widgets/replay.h"
 
 #include "prompts/prompts.h"
+#include "recording/logfile.h"
+#include "replay/recordeddetail.h"
+#include "resources/monitoraction.h"
 #include "replay/widgets/replaybar.h"
 #include "replay/replayfilter.h"
 
 #include <QAction>
 #include <QComboBox>
 
-TReplay::TReplay(THost AHost, QWidget* ABarParent)
-    : FHost(std::move(AHost)), FBar(new TReplayBar(ABarParent)) {
+TReplay::TReplay(THost AHost, QWidget* AWindow)
+    : actOpenRecording(MakeMonitorAction(this, "actOpenRecording", tr("Открыть запись"),
+                                         tr("Открыть запись для просмотра (Ctrl+O)"), 17,
+                                         QKeySequence(Qt::CTRL | Qt::Key_O))),
+      FHost(std::move(AHost)), FBar(new TReplayBar) {
+    AWindow->addAction(actOpenRecording);
+    connect(actOpenRecording, &QAction::triggered, this, [this] { actOpenRecordingExecute(); });
     FBar->hide();
     FTimer.setSingleShot(true);
     connect(&FTimer, &QTimer::timeout, this, [this] {
@@ -33,6 +41,23 @@ TReplay::TReplay(THost AHost, QWidget* ABarParent)
 }
 
 TReplay::~TReplay() = default;
+
+void TReplay::actOpenRecordingExecute() {
+    const QString path = Prompts().openFile(FBar->window(), tr("Открыть запись"),
+                                            LogFolder(), // where the window's recordings go
+                                            tr("Записи Dervel (*.dervelrec);;Все файлы (*)"));
+    if (!path.isEmpty())
+        Open(path);
+}
+
+TViewHost::TRecorded TReplay::RecordedView() {
+    return {info().Server, ReplayTimeText(time()), [this](const TMonitorRec& rec) {
+                const std::optional<TRecordedRow> row = RecordedRow(rec);
+                TRecordedRow fallback;
+                fallback.Rec = rec;
+                return RecordedSessionDetail(row ? *row : fallback);
+            }};
+}
 
 const TRecordingInfo& TReplay::info() const {
     return FReader->info();

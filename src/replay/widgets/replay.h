@@ -4,6 +4,7 @@
 // shows as it takes a sampler's. Playing follows the recorded pace, faster when chosen,
 // and skips the time of a gap at once.
 
+#include "actions/widgets/viewhost.h"
 #include "recorder/recordingreader.h"
 #include "sampling/querycomposition.h"
 
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class TReplayBar;
 class QWidget;
 
@@ -32,8 +34,15 @@ public:
         std::function<void(const QStringList& names)> Databases;
     };
 
-    TReplay(THost AHost, QWidget* ABarParent);
+    // AWindow's Ctrl+O opens a recording. The bar is made without a parent: the window
+    // puts it into its layout where it belongs, which also gives it its place among the
+    // window's controls for Tab.
+    TReplay(THost AHost, QWidget* AWindow);
     ~TReplay() override;
+
+    // "Открыть запись" (Ctrl+O): asks for a recording file and opens it.
+    QAction* const actOpenRecording;
+    void actOpenRecordingExecute();
 
     // Opens a recording and shows its first snapshot; tells the user and returns false
     // when the file is no readable recording.
@@ -58,6 +67,8 @@ public:
 
     // The recorded row behind a record of the snapshot on show, for the detail window.
     std::optional<TRecordedRow> RecordedRow(const TMonitorRec& ARec) const;
+    // What the detail windows show of a session while the recording is on show.
+    TViewHost::TRecorded RecordedView();
 
 private:
     // Shows the snapshot at FIndex; false (the user told) when it does not read.

@@ -1,4 +1,4 @@
-#include "app/splitstrip.h"
+#include "servers/widgets/splitstrip.h"
 
 #include <QMouseEvent>
 
