@@ -12,6 +12,7 @@
 #include "platform/odbcapi.h"
 #include "platform/oledbtranslator.h"
 #include "sampling/monitor.h"
+#include "test_certificates.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -51,7 +52,17 @@ protected:
 struct TSamplerRuns {
     QList<double> Ms;
     double CpuUsPerRow = 0;
+    // The whole process's CPU per row: with the server in a process of its own, the
+    // sampling thread's and, over TLS, the relay thread's that decrypts for it.
+    double ProcessCpuUsPerRow = 0;
+    double Rows = 0; // of one sample
 };
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
 
 TSamplerRuns runSampler(const QString& oledb, const QString& sql) {
     TDbConnection connection;
@@ -62,8 +73,9 @@ TSamplerRuns runSampler(const QString& oledb, const QString& sql) {
     TDervel sampler(&arrivals, cs);
     sampler.Period = 360000;
     TSamplerRuns runs;
-    double cpuUs = 0, rows = 0;
+    double cpuUs = 0, rows = 0, processCpu = 0;
     for (int run = 0; run <= kRuns; ++run) {
+        const double processBefore = processCpuSeconds();
         QEventLoop loop;
         arrivals.loop = &loop;
         QElapsedTimer timer;
@@ -74,6 +86,7 @@ TSamplerRuns runSampler(const QString& oledb, const QString& sql) {
         std::lock_guard lock(cs);
         if (run > 0) {
             runs.Ms << ms;
+            processCpu += processCpuSeconds() - processBefore;
             cpuUs += static_cast<double>(sampler.BufferStats.CpuUs);
             rows += sampler.BufferStats.Rows;
         }
@@ -82,6 +95,8 @@ TSamplerRuns runSampler(const QString& oledb, const QString& sql) {
     if (arrivals.failed || rows == 0)
         qFatal("the sampler failed");
     runs.CpuUsPerRow = cpuUs / rows;
+    runs.ProcessCpuUsPerRow = processCpu * 1e6 / rows;
+    runs.Rows = rows / kRuns;
     return runs;
 }
 
@@ -260,6 +275,29 @@ int main(int argc, char* argv[]) {
         Report(QStringLiteral("floor_cpu_us_per_row") + suffix, floor, QStringLiteral("us"));
         Report(QStringLiteral("sampler_cpu_vs_floor") + suffix, sampler / floor,
                n == 10000 ? QStringLiteral("ratio (target <= 1.2)") : QStringLiteral("ratio"));
+    }
+    // The same sample over TLS, through the relay, beside plain: a sample's time per row
+    // (the fastest of the runs) and the process's CPU per row, relay thread included.
+    QTemporaryDir certificates;
+    testserver::writeTestCertificates(certificates.path().toStdString());
+    for (int n : sizes) {
+        if (n < 10000)
+            continue;
+        TServerProcess plainServer(n);
+        TServerProcess tlsServer(n, certificates.path());
+        const TSamplerRuns plain = runSampler(plainServer.oledb(), sql);
+        const TSamplerRuns tls = runSampler(tlsServer.oledb(), sql);
+        const QString suffix = QStringLiteral("_%1").arg(n);
+        const double plainUs = Fastest(plain.Ms) * 1000 / plain.Rows;
+        const double tlsUs = Fastest(tls.Ms) * 1000 / tls.Rows;
+        Report(QStringLiteral("sampler_us_per_row_plain") + suffix, plainUs, QStringLiteral("us"));
+        Report(QStringLiteral("sampler_us_per_row_tls") + suffix, tlsUs, QStringLiteral("us"));
+        Report(QStringLiteral("sampler_tls_vs_plain") + suffix, tlsUs / plainUs,
+               QStringLiteral("ratio"));
+        Report(QStringLiteral("process_cpu_us_per_row_plain") + suffix, plain.ProcessCpuUsPerRow,
+               QStringLiteral("us"));
+        Report(QStringLiteral("process_cpu_us_per_row_tls") + suffix, tls.ProcessCpuUsPerRow,
+               QStringLiteral("us"));
     }
     return 0;
 }

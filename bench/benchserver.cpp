@@ -13,7 +13,7 @@
 #include <cstring>
 #include <iostream>
 
-TBenchServer::TBenchServer(int rows) {
+TBenchServer::TBenchServer(int rows, const QString& tlsFolder) {
     using namespace testserver;
     // Session ids are smallints: beyond that many rows, every session runs two requests.
     const bool twoRequests = rows > 30000;
@@ -48,6 +48,11 @@ TBenchServer::TBenchServer(int rows) {
         }
     }
     FServer.instance().addRequests(requests);
+    if (!tlsFolder.isEmpty())
+        FServer.setEncryption(EncryptMode::On,
+                              std::make_shared<TlsCredentials>(
+                                  (tlsFolder + QStringLiteral("/server.pem")).toStdString(),
+                                  (tlsFolder + QStringLiteral("/server-key.pem")).toStdString()));
     FPort = FServer.start(0);
 }
 
@@ -61,9 +66,11 @@ QString TBenchServer::oledb() const {
         .arg(FPort);
 }
 
-TServerProcess::TServerProcess(int rows) {
-    start(QCoreApplication::applicationFilePath(),
-          {QStringLiteral("--serve"), QString::number(rows)});
+TServerProcess::TServerProcess(int rows, const QString& tlsFolder) : FTlsFolder(tlsFolder) {
+    QStringList arguments{QStringLiteral("--serve"), QString::number(rows)};
+    if (!tlsFolder.isEmpty())
+        arguments << tlsFolder;
+    start(QCoreApplication::applicationFilePath(), arguments);
 }
 
 TServerProcess::TServerProcess(const QString& program, const QStringList& arguments) {
@@ -92,15 +99,19 @@ TServerProcess::~TServerProcess() {
 }
 
 QString TServerProcess::oledb() const {
-    return QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
-                          "Password=Dervel-2026")
-        .arg(FPort);
+    const QString plain = QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
+                                         "Password=Dervel-2026")
+                              .arg(FPort);
+    return FTlsFolder.isEmpty() ? plain
+                                : plain + QStringLiteral(";Use Encryption for Data=Mandatory;"
+                                                         "CAFile=%1/ca.pem")
+                                              .arg(FTlsFolder);
 }
 
 bool ServeIfAsked(int argc, char* argv[]) {
     if (argc < 3 || std::strcmp(argv[1], "--serve") != 0)
         return false;
-    TBenchServer server(std::atoi(argv[2]));
+    TBenchServer server(std::atoi(argv[2]), argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
     std::printf("listening on 127.0.0.1:%d\n", server.port());
     std::fflush(stdout);
     std::string ignored;

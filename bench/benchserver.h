@@ -8,10 +8,11 @@
 #include <QStringList>
 
 // Starts an in-process server whose sampling query returns about `rows` rows of scripted
-// user sessions (a third of them running something, some blocked) on a free port.
+// user sessions (a third of them running something, some blocked) on a free port. With a
+// folder of test certificates (testserver's writeTestCertificates) it encrypts everything.
 class TBenchServer {
 public:
-    explicit TBenchServer(int rows);
+    explicit TBenchServer(int rows, const QString& tlsFolder = QString());
     ~TBenchServer();
     quint16 port() const { return FPort; }
     QString oledb() const;
@@ -26,7 +27,9 @@ private:
 // program that prints "listening on 127.0.0.1:PORT" first.
 class TServerProcess {
 public:
-    explicit TServerProcess(int rows); // this program with --serve
+    // This program with --serve; with a certificate folder, the server encrypts and
+    // oledb() asks for encryption checked against the folder's ca.pem.
+    explicit TServerProcess(int rows, const QString& tlsFolder = QString());
     TServerProcess(const QString& program, const QStringList& arguments);
     ~TServerProcess();
     quint16 port() const { return FPort; }
@@ -36,10 +39,11 @@ private:
     void start(const QString& program, const QStringList& arguments);
     class QProcess* FProcess = nullptr;
     quint16 FPort = 0;
+    QString FTlsFolder;
 };
 
-// In a benchmark's main, first: with "--serve ROWS" the program is a TBenchServer of that
-// many rows until its standard input closes, and returns true.
+// In a benchmark's main, first: with "--serve ROWS [TLSFOLDER]" the program is a
+// TBenchServer of that many rows until its standard input closes, and returns true.
 bool ServeIfAsked(int argc, char* argv[]);
 
 // The sampling query of the grid's built-in layout, sorted by SPID.

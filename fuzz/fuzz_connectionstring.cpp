@@ -1,11 +1,12 @@
 // Connection strings come from users and from stored settings: every reader of them
 // must take any text without crashing, and what the app writes must read back the same.
 
-#include "platform/dberror.h"
 #include "platform/datalinkstring.h"
+#include "platform/dberror.h"
 #include "platform/oledbitems.h"
 #include "platform/oledbtranslator.h"
 #include "servers/connectionstring.h"
+#include "servers/passwordplacement.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -33,5 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (s != QStringLiteral("\"\"") &&
         GetConnectionStringValue(QStringLiteral("a=1;") + item, QStringLiteral("password")) != s)
         std::abort();
+    // Taking the password out leaves a string that reads, without one; putting a user in
+    // gives a string both readers read that user from.
+    (void)HoldsPassword(s);
+    if (ParseOleDbItems(s)) {
+        const QString without = WithoutPassword(s);
+        if (!ParseOleDbItems(without) || HoldsPassword(without))
+            std::abort();
+        const QString user = s.left(8).isEmpty() ? QStringLiteral("sa") : s.left(8);
+        const QString named = WithUserID(without, user);
+        const auto read = ParseOleDbItems(named);
+        if (!read || OleDbUser(*read) != user ||
+            (user != QStringLiteral("\"\"") &&
+             GetConnectionStringValue(named, QStringLiteral("User ID")) != user))
+            std::abort();
+    }
     return 0;
 }

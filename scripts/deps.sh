@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libqscintilla2-qt6-dev
-            unixodbc unixodbc-dev tdsodbc freetds-bin libsqlite3-dev libgnutls28-dev
+            unixodbc unixodbc-dev tdsodbc freetds-bin libsqlite3-dev libgnutls28-dev zlib1g-dev
             libkrb5-dev krb5-kdc krb5-admin-server krb5-user
             clang libclang-rt-14-dev
             xvfb xauth x11-utils

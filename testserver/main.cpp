@@ -5,6 +5,7 @@
 #include "demo_runner.h"
 #include "demo_workload.h"
 #include "kerberos_acceptor.h"
+#include "seed.h"
 #include "sql_browser.h"
 #include "tds_server.h"
 #include "test_certificates.h"
@@ -34,11 +35,14 @@ const char* const kUsage =
     "                        a login for a Kerberos principal (alice@TEST.LOCAL)\n"
     "  --keytab FILE         accept integrated security with the service key in FILE\n"
     "                        (MSSQLSvc/HOST:PORT@REALM)\n"
-    "  --encrypt off|on|required|unsupported\n"
+    "  --encrypt off|on|required|strict|unsupported\n"
     "                        the pre-login answer: off encrypts the login only unless the\n"
     "                        client asks for more (SQL Server's default), on and required\n"
     "                        encrypt everything, unsupported nothing (the default without\n"
-    "                        a certificate; off is the default with one)\n"
+    "                        a certificate; off is the default with one); strict serves\n"
+    "                        TDS 8.0 clients only (Force Strict Encryption, implies --sql2022)\n"
+    "  --sql2022             impersonate SQL Server 2022, which also accepts TDS 8.0 (TLS\n"
+    "                        before anything else) when it has a certificate\n"
     "  --cert FILE --key FILE the server's certificate and key, PEM\n"
     "  --make-certs FOLDER   writes throwaway certificates for trying TLS: ca.pem, and\n"
     "                        server, expired, wrongname and untrusted (.pem, -key.pem)\n"
@@ -108,6 +112,10 @@ int main(int argc, char** argv) {
             o.browser = true;
             continue;
         }
+        if (arg == "--sql2022") {
+            instance->setVersion(testserver::kVersion2022, testserver::kVersionNumber2022);
+            continue;
+        }
         if (arg == "--azure") {
             instance->setAzureDatabase(true);
             continue;
@@ -174,6 +182,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dervel-testserver: --encrypt needs --cert and --key\n");
         return 2;
     }
+    if (encrypt == testserver::EncryptMode::Strict && !instance->speaksTds8())
+        instance->setVersion(testserver::kVersion2022, testserver::kVersionNumber2022);
     if (!o.instanceName.empty())
         instance->setServerName("DERVEL-SQL\\" + o.instanceName);
 

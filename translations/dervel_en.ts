@@ -80,13 +80,6 @@ File %2.</translation>
     </message>
 </context>
 <context>
-    <name>Connection</name>
-    <message>
-        <source>Сервер не зашифровал соединение, хотя шифрование обязательно. Соединение закрыто: данные шли бы открытым текстом.</source>
-        <translation>The server did not encrypt the connection although encryption is required. The connection was closed: the data would have travelled in plain text.</translation>
-    </message>
-</context>
-<context>
     <name>Filters</name>
     <message>
         <source>&lt;all statuses&gt;</source>
@@ -103,6 +96,21 @@ File %2.</translation>
     <message>
         <source>&lt;empty&gt;</source>
         <translation>&lt;empty&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>FreeTdsConfig</name>
+    <message>
+        <source>Не удалось создать личную папку в «%1»: %2</source>
+        <translation>Could not create a private folder in &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать «%1»: %2</source>
+        <translation>Could not write &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Папка «%1» с настройками драйвера перестала быть личной (её подменили или открыли другим пользователям). Подключение отменено; перезапустите программу.</source>
+        <translation>The folder &quot;%1&quot; with the driver&apos;s settings is no longer private (it was replaced or opened to other users). The connection was cancelled; restart the program.</translation>
     </message>
 </context>
 <context>
@@ -366,11 +374,36 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <translation>The period cannot be shorter than 100ms.</translation>
     </message>
     <message>
+        <source>Не удалось прочитать файл пароля «%1»: %2</source>
+        <translation>Cannot read the password file “%1”: %2</translation>
+    </message>
+    <message>
+        <source>В файле пароля «%1» нет пароля: первая строка пуста.</source>
+        <translation>The password file “%1” holds no password: its first line is empty.</translation>
+    </message>
+    <message>
+        <source>Связка ключей недоступна (нет сеанса D-Bus): вход по строке подключения.</source>
+        <translation>The keyring is not available (no D-Bus session): logging in with the connection string.</translation>
+    </message>
+    <message>
+        <source>Сервер «%1» отклонил вход: %2 Запись остановлена, чтобы повторные попытки не заблокировали вход; исправьте пароль и запустите снова.</source>
+        <translation>The server “%1” refused the login: %2 Recording stopped, so that further tries do not lock the login out; correct the password and start again.</translation>
+    </message>
+    <message>
+        <source>Внимание: пароль в --connection виден всем пользователям этого компьютера в списке процессов (ps). Передайте его через --password-file или переменную DERVEL_PASSWORD.</source>
+        <translation>Warning: a password in --connection can be seen by every user of this computer in the process list (ps). Pass it with --password-file or the DERVEL_PASSWORD variable.</translation>
+    </message>
+    <message>
+        <source>Файл %1 был доступен другим пользователям (права %2); теперь он только ваш (0600).</source>
+        <translation>The file %1 was open to other users (mode %2); it is now yours only (0600).</translation>
+    </message>
+    <message>
         <source>Использование: dervel-record (--server ИМЯ | --connection СТРОКА) --out ФАЙЛ [параметры]
 Записывает сеансы одного SQL Server в файл записи без окна; запись смотрят в Dervel (Ctrl+O).
 
   --server ИМЯ          сохранённое подключение из настроек Dervel
-  --connection СТРОКА   строка подключения OLE DB
+  --connection СТРОКА   строка подключения OLE DB (без пароля: его видят все пользователи в списке процессов)
+  --password-file ФАЙЛ  пароль — первая строка файла; «-» — из стандартного ввода
   --out ФАЙЛ            файл записи; существующая запись того же сервера продолжается
   --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)
   --duration ПРОМЕЖУТОК сколько записывать (например 8h)
@@ -379,13 +412,15 @@ Passwords stay in the connection string or are asked for at connect.</translatio
   --with-text           записывать и тексты выполняемых пакетов (в них бывают секретные данные)
   --help, --version
 
-SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться при запуске.
+Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для --server) из связки ключей, как в окне Dervel.
+SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться при запуске, 4 — сервер отклонил вход (повторять с тем же паролем бесполезно).
 </source>
         <translation>Usage: dervel-record (--server NAME | --connection STRING) --out FILE [options]
 Records the sessions of one SQL Server to a recording file, without a window; open the recording in Dervel (Ctrl+O).
 
   --server NAME         a saved connection from Dervel&apos;s settings
-  --connection STRING   an OLE DB connection string
+  --connection STRING   an OLE DB connection string (without a password: every user sees it in the process list)
+  --password-file FILE  the password is the file&apos;s first line; &quot;-&quot; reads it from standard input
   --out FILE            the recording file; a recording of the same server goes on
   --period SPAN         how often to sample (default 1s; for example 500ms, 5s)
   --duration SPAN       how long to record (for example 8h)
@@ -394,8 +429,17 @@ Records the sessions of one SQL Server to a recording file, without a window; op
   --with-text           record the running batches&apos; text too (it may hold secrets)
   --help, --version
 
-SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recording file error, 2 bad command line, 3 cannot connect at start.
+The password comes from --password-file, else from the DERVEL_PASSWORD variable, else (for --server) from the keyring, as in the Dervel window.
+SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recording file error, 2 bad command line, 3 cannot connect at start, 4 the server refused the login (trying again with the same password is useless).
 </translation>
+    </message>
+    <message>
+        <source>Строка подключения входит через Integrated Security=SSPI: пароль из файла или DERVEL_PASSWORD ей не нужен.</source>
+        <translation>The connection string logs in with Integrated Security=SSPI: it needs no password from a file or DERVEL_PASSWORD.</translation>
+    </message>
+    <message>
+        <source>Пароль задан, но в строке подключения нет User ID: неясно, чей это пароль.</source>
+        <translation>A password is given, but the connection string has no User ID: whose password is it?</translation>
     </message>
 </context>
 <context>
@@ -423,6 +467,14 @@ SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recordi
     <message>
         <source>Соединение потеряно: %1</source>
         <translation>Connection lost: %1</translation>
+    </message>
+    <message>
+        <source>Часы компьютера снова идут вместе с записью.</source>
+        <translation>The computer&apos;s clock agrees with the recording again.</translation>
+    </message>
+    <message>
+        <source>Часы компьютера ушли от времени записи на %1 с; запись продолжает своё время без скачка.</source>
+        <translation>The computer&apos;s clock moved %1 s away from the recording&apos;s time; the recording goes on with its own time, without a jump.</translation>
     </message>
 </context>
 <context>
@@ -458,6 +510,34 @@ SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recordi
     <message>
         <source>Файл записи «%1» повреждён: снимок %2 не читается.</source>
         <translation>The recording &quot;%1&quot; is damaged: snapshot %2 cannot be read.</translation>
+    </message>
+    <message>
+        <source>Файл записи «%1»: снимок %2 занял бы больше памяти, чем отводится на снимок. Такого Dervel не записывает: файл повреждён или подделан.</source>
+        <translation>Recording file “%1”: snapshot %2 would take more memory than a snapshot is allowed. Dervel never writes such a snapshot: the file is damaged or forged.</translation>
+    </message>
+    <message>
+        <source>В записи «%1» больше %2 снимков или перерывов: столько не прочесть. Такие записи ограничивают параметром --retain.</source>
+        <translation>The recording “%1” holds more than %2 snapshots or gaps: too many to read. Recordings like that are kept short with --retain.</translation>
+    </message>
+    <message>
+        <source>В записи «%1» нет снимка %2 из %3.</source>
+        <translation>The recording “%1” has no snapshot %2 of %3.</translation>
+    </message>
+    <message>
+        <source>Не удалось закрыть файл записи «%1» от других пользователей: %2</source>
+        <translation>Cannot make the recording file “%1” private to its owner: %2</translation>
+    </message>
+    <message>
+        <source>«%1» — не обычный файл: записывать в него нельзя.</source>
+        <translation>“%1” is not a regular file: it cannot be recorded into.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл блокировки «%1»: %2</source>
+        <translation>Cannot create the lock file “%1”: %2</translation>
+    </message>
+    <message>
+        <source>Файл записи «%1» уже пишет другой процесс (dervel-record или окно Dervel): два писателя перемешали бы снимки. Дождитесь его окончания или укажите другой файл.</source>
+        <translation>Another process (dervel-record or a Dervel window) is already writing the recording file “%1”: two writers would mix their snapshots. Wait for it to end or give another file.</translation>
     </message>
 </context>
 <context>
@@ -821,6 +901,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Центры сертификации:</source>
         <translation>Certificate authorities:</translation>
+    </message>
+    <message>
+        <source>Строго (TDS 8.0)</source>
+        <translation>Strict (TDS 8.0)</translation>
     </message>
 </context>
 <context>
@@ -1386,10 +1470,18 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
-    <name>TlsProbe</name>
+    <name>Tls</name>
+    <message>
+        <source>Не удалось установить зашифрованное соединение с «%1».</source>
+        <translation>Could not make an encrypted connection to &quot;%1&quot;.</translation>
+    </message>
     <message>
         <source>Сервер не поддерживает шифрование.</source>
         <translation>The server does not support encryption.</translation>
+    </message>
+    <message>
+        <source>Сервер (или кто-то между ним и Dervel) ответил, что шифрует только вход. Шифрование обязательно, поэтому соединение закрыто до входа: ни пароль, ни запросы не отправлены.</source>
+        <translation>The server (or someone between it and Dervel) answered that it encrypts the login only. Encryption is required, so the connection was closed before the login: neither the password nor any query was sent.</translation>
     </message>
     <message>
         <source>Сертификат сервера не заверен доверенным центром сертификации.</source>
@@ -1414,6 +1506,38 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Сертификат сервера подписан ненадёжным алгоритмом.</source>
         <translation>The server&apos;s certificate is signed with an insecure algorithm.</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл центров сертификации «%1».</source>
+        <translation>Could not read the certificate authorities&apos; file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Сервер прервал согласование TDS 8.0: шифрование Strict требует SQL Server 2022 или Azure SQL.</source>
+        <translation>The server broke off the TDS 8.0 negotiation: Strict encryption needs SQL Server 2022 or Azure SQL.</translation>
+    </message>
+    <message>
+        <source>Согласование TLS не удалось: %1</source>
+        <translation>The TLS negotiation failed: %1</translation>
+    </message>
+    <message>
+        <source>Не удалось соединиться с «%1»: %2</source>
+        <translation>Could not connect to &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Служба SQL Server Browser на «%1» не назвала порт экземпляра «%2».</source>
+        <translation>The SQL Server Browser on &quot;%1&quot; did not name the port of the instance &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>«%1» не ответил за время ожидания подключения.</source>
+        <translation>&quot;%1&quot; did not answer within the connect timeout.</translation>
+    </message>
+    <message>
+        <source>«%1» ответил не по протоколу TDS.</source>
+        <translation>&quot;%1&quot; did not answer in the TDS protocol.</translation>
+    </message>
+    <message>
+        <source>«%1» закрыл соединение, не ответив на PRELOGIN. Так поступает сервер, который принимает только TDS 8.0: для него нужно Use Encryption for Data=Strict.</source>
+        <translation>&quot;%1&quot; closed the connection without answering PRELOGIN. A server that accepts TDS 8.0 only does that: it needs Use Encryption for Data=Strict.</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <span>
+
 namespace {
 
 // Built afresh for every use: the descriptions are translated when they are made.
@@ -36,12 +39,60 @@ struct TParser {
     }
 };
 
+// Options QApplication and its platform plugins take for themselves (Qt 6: QCoreApplication,
+// QGuiApplication, QApplication and xcb), with one dash or two. They are left in the
+// program's arguments for QApplication, which is made only after the command line has
+// been read (so that --help needs no display); the parser must not see them.
+const char* const kQtValueOptions[] = {"platform",
+                                       "platformpluginpath",
+                                       "platformtheme",
+                                       "plugin",
+                                       "qwindowgeometry",
+                                       "qwindowtitle",
+                                       "qwindowicon",
+                                       "geometry",
+                                       "title",
+                                       "icon",
+                                       "session",
+                                       "style",
+                                       "stylesheet",
+                                       "display",
+                                       "name",
+                                       "visual",
+                                       "qmljsdebugger"};
+const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
+const char* const kQtAttachedOptions[] = {"style=", "stylesheet=", "qmljsdebugger="};
+
+bool isOneOf(QStringView AName, std::span<const char* const> ANames) {
+    return std::any_of(ANames.begin(), ANames.end(),
+                       [AName](const char* n) { return AName == QLatin1String(n); });
+}
+
 } // namespace
+
+QStringList WithoutQtOptions(const QStringList& AArguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < AArguments.size(); ++i) {
+        const QString& arg = AArguments[i];
+        if (i == 0 || !arg.startsWith(u'-') || arg == u"-" || arg == u"--") {
+            kept << arg;
+            continue;
+        }
+        const QStringView name = QStringView(arg).mid(arg.startsWith(u"--") ? 2 : 1);
+        if (isOneOf(name, kQtValueOptions))
+            ++i; // its value too; at the end Qt drops the option alone
+        else if (!isOneOf(name, kQtFlagOptions) &&
+                 std::none_of(std::begin(kQtAttachedOptions), std::end(kQtAttachedOptions),
+                              [name](const char* p) { return name.startsWith(QLatin1String(p)); }))
+            kept << arg;
+    }
+    return kept;
+}
 
 TCommandLine ParseCommandLine(const QStringList& AArguments) {
     TParser p;
     TCommandLine result;
-    if (!p.parser.parse(AArguments)) {
+    if (!p.parser.parse(WithoutQtOptions(AArguments))) {
         result.Action = TCommandLine::TAction::Error;
         result.Error = p.parser.errorText();
         return result;

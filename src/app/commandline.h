@@ -18,7 +18,12 @@ struct TCommandLine {
 };
 
 // The arguments as QCoreApplication::arguments() gives them, the program's name first.
+// Qt's own options (-platform, -style, -session, -display and the rest QApplication takes)
+// are left to QApplication.
 TCommandLine ParseCommandLine(const QStringList& AArguments);
+
+// The arguments without Qt's own options and their values.
+QStringList WithoutQtOptions(const QStringList& AArguments);
 
 // The texts printed for --help and --version, in the language installed.
 QString CommandLineHelp();

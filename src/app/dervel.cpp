@@ -7,6 +7,7 @@
 #include "platform/freetdsconfig.h"
 #include "platform/registry.h"
 #include "platform/widgetprompts.h"
+#include "recorder/backgroundrecorder.h"
 #include "servers/serverpanel.h"
 #include "settings/settingsstore.h"
 
@@ -87,6 +88,9 @@ int main(int argc, char* argv[]) {
             mainForm.OpenRecording(commandLine.Recording);
         result = QApplication::exec();
     }
+    // A recorder the window stopped may still be writing its last snapshot; it gets a
+    // moment, not the time a server that stopped answering would take.
+    TBackgroundRecorder::WaitForAllStopped(1000);
     SetPrompts(nullptr);
     return result;
 }

@@ -1,5 +1,7 @@
 #include "app/mainform.h"
 
+#include "platform/dbconnection.h"
+
 #include "actions/containerform.h"
 #include "actions/helpform.h"
 #include "actions/killsession.h"
@@ -119,7 +121,13 @@ TMainForm::~TMainForm() {
     stopRecorder();
     if (Dervel) {
         Dervel->Terminate();
-        Dervel->WaitFor();
+        // A sample on a server that stopped answering would hold the close up until the
+        // query's timeout: after about a second its connection is broken off under it.
+        if (!Dervel->WaitFor(1000)) {
+            if (TDbConnection* connection = Dervel->HandedConnection())
+                connection->abort();
+            Dervel->WaitFor();
+        }
         delete Dervel;
         Dervel = nullptr;
     }
@@ -141,6 +149,7 @@ void TMainForm::LoadSettings() {
             server->ServerID = stored.ServerID;
         server->Version = stored.Version;
         server->Order = stored.Order;
+        server->SavedConnectionString = stored.ConnectionString;
     }
     if (loaded.SortServers)
         ServerPanel->model()->sortByOrder();
@@ -375,6 +384,8 @@ void TMainForm::connectBlockingPane() {
     const auto name = [this](const QString& resource) { return FResourceNames.Name(resource); };
     BlockingPane->setResourceName(name);
     MonitorModel->setResourceName(name);
+    connect(&FResourceNames, &TResourceNames::named, BlockingPane,
+            &TBlockingPane::resourceNamesChanged);
     connect(actBlockingTree, &QAction::toggled, this, [this](bool shown) {
         BlockingPane->setVisible(shown);
         if (shown)
@@ -419,7 +430,13 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     stopRecorder();
     if (Dervel) {
         Dervel->Terminate();
-        Dervel->WaitFor();
+        // A sample on a server that stopped answering would hold the close up until the
+        // query's timeout: after about a second its connection is broken off under it.
+        if (!Dervel->WaitFor(1000)) {
+            if (TDbConnection* connection = Dervel->HandedConnection())
+                connection->abort();
+            Dervel->WaitFor();
+        }
         delete Dervel;
         Dervel = nullptr;
     }
@@ -499,6 +516,9 @@ bool TMainForm::EditConnection(const QString& caption, QString& name, QString& c
 }
 
 void TMainForm::DeleteServerSettings(const QUuid& serverId) {
+    // The entry goes next, with its connection: a name still being asked over it must
+    // be done first.
+    FResourceNames.Release();
     // The outcome does not matter: an entry added in this run has no key yet.
     try {
         TRegistry registry;
@@ -508,10 +528,10 @@ void TMainForm::DeleteServerSettings(const QUuid& serverId) {
     ReportSettingsDamage();
 }
 
-void TMainForm::SaveServerConnectionString(const TServer* server) {
+void TMainForm::SaveServerConnectionString(TServer* server) {
     try {
         TRegistry registry;
-        WriteServerConnectionString(registry, server->ServerID, server->ConnectionString);
+        WriteServerConnectionString(registry, *server);
     } catch (const ERegistryException& e) {
         ShowError(tr("Ошибка при сохранении настроек:\r\n") + e.Message());
     }
@@ -558,6 +578,11 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         QList<bool> shown;
         for (int i = 0; i < MonitorColumnCount; ++i)
             shown << !MonitorVT->horizontalHeader()->isSectionHidden(i);
+        // The sort follows what the user sees: a column queried only for the rates, the
+        // tree or the kill's check does not keep an order nobody can read.
+        const int sortColumn = ShownSortColumn(shown, MonitorVT->sortColumn());
+        if (sortColumn != MonitorVT->sortColumn())
+            MonitorVT->setSort(sortColumn, MonitorVT->sortDescending());
         const TQueryFilters filters{
             cbDBList->currentIndex(), cbDBList->currentText(), StatusFilter,
             edLogin->text(),          tbHideSys->isChecked(),  tbShowBlocked->isChecked(),
@@ -566,6 +591,8 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         if (actBlockingTree->isChecked())
             for (int column : BlockingTreeGridColumns)
                 queried[column] = true;
+        // A kill checks that the session still has the login it had, shown or not.
+        queried[LoginColumn] = true;
         // A sort by a rate is the window's own: the query keeps its default order.
         const bool byRate = IsRateColumn(MonitorVT->sortColumn());
         const TComposedQuery q =
@@ -1004,17 +1031,23 @@ void TMainForm::actRecordReplayExecute(bool AOn) {
     QString path = LogFilePath(LogFolder(), QDateTime::currentDateTime(), server->Name);
     path.replace(path.size() - 4, 4, QStringLiteral(".dervelrec"));
     const int period = std::max(1000, TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10);
+    // A failure reported late, after this recording was stopped and maybe another begun,
+    // is no longer this window's business.
+    const quint64 recording = ++FRecordings;
+    const auto failed = [this, recording](const QString& message) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, recording, message] {
+                if (recording != FRecordings || !FRecorder)
+                    return;
+                stopRecorder();
+                ShowError(message);
+            },
+            Qt::QueuedConnection);
+    };
     try {
-        FRecorder = std::make_unique<TBackgroundRecorder>(path, server->Name, server->Connection,
-                                                          period, [this](const QString& message) {
-                                                              QMetaObject::invokeMethod(
-                                                                  this,
-                                                                  [this, message] {
-                                                                      stopRecorder();
-                                                                      ShowError(message);
-                                                                  },
-                                                                  Qt::QueuedConnection);
-                                                          });
+        FRecorder = std::make_unique<TBackgroundRecorder>(
+            path, server->Name, server->SharedConnection(), period, failed);
     } catch (const ERecordingError& e) {
         actRecordReplay->setChecked(false);
         ShowError(e.message());
@@ -1031,6 +1064,8 @@ void TMainForm::actRecordReplayExecute(bool AOn) {
 void TMainForm::stopRecorder() {
     if (!FRecorder)
         return;
+    // Returns at once: the recorder finishes a sample under way on its own (see
+    // backgroundrecorder.h).
     FRecorder.reset();
     const QSignalBlocker block(actRecordReplay);
     actRecordReplay->setChecked(false);

@@ -92,7 +92,7 @@ public:
                         bool* toKeyring) override;
     void DeleteServerSettings(const QUuid& serverId) override;
     // Writes a saved entry's connection string at once (its password went to the keyring).
-    void SaveServerConnectionString(const TServer* server);
+    void SaveServerConnectionString(TServer* server);
 
     void LoadDefCols();
     void LoadSettings();
@@ -198,4 +198,5 @@ private:
     void showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs);
     void stopRecorder();
     std::unique_ptr<TBackgroundRecorder> FRecorder; // the window's recording for replay
+    quint64 FRecordings = 0;                        // recordings begun, the last one's number
 };

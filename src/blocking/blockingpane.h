@@ -20,6 +20,8 @@ public:
     // The rows of the latest snapshot, top to bottom.
     void showSnapshot(const QList<PMonitorRec>& ARows);
     void setResourceName(TBlockingTreeModel::TResourceName AName);
+    // Names that were not known when first asked for have come.
+    void resourceNamesChanged() { FModel->resourceNamesChanged(); }
 
     TBlockingTreeModel* model() const { return FModel; }
     QTreeView* tree() const { return FTree; }

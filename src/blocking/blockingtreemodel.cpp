@@ -92,6 +92,25 @@ void TBlockingTreeModel::setForest(const TBlockingForest& AForest) {
     merge(*FRoot, QModelIndex(), AForest, AForest.Heads);
 }
 
+void TBlockingTreeModel::resourceNamesChanged() {
+    rename(*FRoot, QModelIndex());
+}
+
+void TBlockingTreeModel::rename(TItem& AItem, const QModelIndex& AIndex) {
+    for (const std::unique_ptr<TItem>& child : AItem.Children) {
+        const QModelIndex index = this->index(child->Row, colWaitResource, AIndex);
+        const QString& resource = child->Values.WaitResource;
+        if (FResourceName && !resource.isEmpty()) {
+            const QString name = FResourceName(resource);
+            if (name != child->ResourceName) {
+                child->ResourceName = name;
+                emit dataChanged(index, index);
+            }
+        }
+        rename(*child, index.siblingAtColumn(0));
+    }
+}
+
 TBlockingTreeModel::TSpan TBlockingTreeModel::fill(TItem& AItem, const TBlockingNode& ANode,
                                                    bool AHead) const {
     using TNote = TValues::TNote;

@@ -41,6 +41,8 @@ public:
 
     void setResourceName(TResourceName AName) { FResourceName = std::move(AName); }
     void setForest(const TBlockingForest& AForest);
+    // Names come after they were first asked for: every resource shown is asked again.
+    void resourceNamesChanged();
     // The session of an item; 0 for none.
     int spidOf(const QModelIndex& AIndex) const;
     // Whether the session is in the snapshot (a filtered-out blocker is not).
@@ -74,6 +76,7 @@ private:
     TSpan fill(TItem& AItem, const TBlockingNode& ANode, bool AHead) const;
     static QString text(const TItem& AItem, int AColumn);
     TItem* itemOf(const QModelIndex& AIndex) const;
+    void rename(TItem& AItem, const QModelIndex& AIndex);
     QModelIndex indexOfItem(const TItem* AItem, int AColumn) const;
 
     std::unique_ptr<TItem> FRoot;

@@ -34,6 +34,7 @@ inline constexpr int QueryColumnCount = 37;
 inline constexpr int FirstRateColumn = 37;
 inline constexpr int RateColumnCount = 4;
 inline constexpr int MonitorColumnCount = QueryColumnCount + RateColumnCount;
+inline constexpr int LoginColumn = 1;
 inline constexpr int BlockingColumn = 13; // the rates come after it in the built-in layout
 
 inline constexpr bool IsRateColumn(int AColumn) {

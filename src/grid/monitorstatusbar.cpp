@@ -23,7 +23,12 @@ QSize TMonitorStatusBar::sizeHint() const {
 }
 
 void TMonitorStatusBar::setPanelText(int panel, const QString& text) {
-    if (panel < 0 || panel >= MonitorPanelCount || FTexts[panel] == text)
+    if (panel < 0 || panel >= MonitorPanelCount)
+        return;
+    // What the tooltip adds speaks of the figure shown: it goes with it.
+    if (text.isEmpty())
+        FDetails[panel].clear();
+    if (FTexts[panel] == text)
         return;
     FTexts[panel] = text;
     update(panelRect(panel));

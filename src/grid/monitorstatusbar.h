@@ -10,8 +10,9 @@ class TMonitorStatusBar : public QWidget {
 public:
     explicit TMonitorStatusBar(QWidget* parent = nullptr);
     QString panelText(int panel) const { return FTexts.value(panel); }
+    // An empty text also clears the panel's detail.
     void setPanelText(int panel, const QString& text);
-    // More lines for a panel's tooltip, under its own hint.
+    // More lines for a panel's tooltip, under its own hint, until the panel is emptied.
     void setPanelDetail(int panel, const QString& text);
     QString panelHint(int panel) const;
     QRect panelRect(int panel) const;

@@ -1,9 +1,9 @@
 #include "keyring/keyringactions.h"
 
 #include "keyring/keyring.h"
-#include "keyring/passwordplacement.h"
 #include "keyring/serversecrets.h"
 #include "platform/prompts.h"
+#include "servers/passwordplacement.h"
 #include "servers/server.h"
 #include "servers/serverlistmodel.h"
 #include "servers/serverpanel.h"

@@ -2,8 +2,7 @@
 
 #include "keyring/keyring.h"
 #include "keyring/keyringlogin.h"
-#include "keyring/passwordplacement.h"
-#include "servers/connectionstring.h"
+#include "servers/passwordplacement.h"
 #include "servers/server.h"
 
 TServerSecrets::TServerSecrets(TKeyring& AKeyring, QObject* parent)
@@ -82,8 +81,7 @@ void TServerSecrets::Keep(TServer* AServer, const QString& AUser, const QString&
                            // Only now may the string let go of the password; the user
                            // name goes where the connect looks for it.
                            QString s = WithoutPassword(AServer->ConnectionString);
-                           if (!AUser.isEmpty() &&
-                               GetConnectionStringValue(s, QStringLiteral("User ID")) != AUser)
+                           if (!AUser.isEmpty())
                                s = WithUserID(s, AUser);
                            if (s != AServer->ConnectionString) {
                                AServer->ConnectionString = s;

@@ -71,8 +71,8 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
     cbDatabase->setInsertPolicy(QComboBox::NoInsert);
     sbTimeout->setRange(0, 3600);
     // In the order of TDataLinkSettings::TEncryption.
-    cbEncryption->addItems(
-        {tr("Как принято у поставщика"), tr("Необязательно"), tr("Обязательно")});
+    cbEncryption->addItems({tr("Как принято у поставщика"), tr("Необязательно"), tr("Обязательно"),
+                            tr("Строго (TDS 8.0)")});
     edCAFile->setPlaceholderText(tr("системное хранилище сертификатов"));
     btnOK->setDefault(true);
     buildLayout();
@@ -207,14 +207,16 @@ void TDataLinkDialog::tuneControls() {
     edPassword->setEnabled(login && !chkBlankPassword->isChecked());
     chkBlankPassword->setEnabled(login);
     chkSavePassword->setEnabled(login);
-    // The certificate is checked only where the whole connection is encrypted.
+    // The certificate is checked only where the whole connection is encrypted, and always
+    // with TDS 8.0, which trusts no certificate unchecked.
     const auto encryption =
         static_cast<TDataLinkSettings::TEncryption>(cbEncryption->currentIndex());
-    const bool encrypted = encryption == TDataLinkSettings::TEncryption::Mandatory ||
+    const bool strict = encryption == TDataLinkSettings::TEncryption::Strict;
+    const bool encrypted = strict || encryption == TDataLinkSettings::TEncryption::Mandatory ||
                            (encryption == TDataLinkSettings::TEncryption::ProviderDefault &&
                             ProviderEncryptsByDefault(cbProvider->currentText()));
-    chkTrustServerCertificate->setEnabled(encrypted);
-    edCAFile->setEnabled(encrypted && !chkTrustServerCertificate->isChecked());
+    chkTrustServerCertificate->setEnabled(encrypted && !strict);
+    edCAFile->setEnabled(encrypted && (strict || !chkTrustServerCertificate->isChecked()));
 }
 
 void TDataLinkDialog::setServerAccess(TListDatabases AListDatabases,

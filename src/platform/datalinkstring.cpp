@@ -17,8 +17,10 @@ bool isTrue(const QString& value) {
     return isKeyword(value, {"True", "Yes", "SSPI"});
 }
 
-// A value the dialog can show; any other (Strict, a typing error) passes through as it is.
+// A value the dialog can show; any other (a typing error) passes through as it is.
 std::optional<TDataLinkSettings::TEncryption> encryptionOf(const QString& value) {
+    if (isKeyword(value.trimmed(), {"Strict"}))
+        return TDataLinkSettings::TEncryption::Strict;
     if (isKeyword(value.trimmed(), {"Mandatory", "True", "Yes"}))
         return TDataLinkSettings::TEncryption::Mandatory;
     if (isKeyword(value.trimmed(), {"Optional", "False", "No"}))
@@ -114,10 +116,19 @@ QString BuildDataLinkString(const TDataLinkSettings& ASettings) {
     }
     add("Persist Security Info", s.savePassword ? QStringLiteral("True") : QStringLiteral("False"));
     add("Connect Timeout", QString::number(s.connectTimeout));
-    if (s.encryption != TDataLinkSettings::TEncryption::ProviderDefault)
-        add("Use Encryption for Data", s.encryption == TDataLinkSettings::TEncryption::Mandatory
-                                           ? QStringLiteral("Mandatory")
-                                           : QStringLiteral("Optional"));
+    switch (s.encryption) {
+    case TDataLinkSettings::TEncryption::ProviderDefault:
+        break;
+    case TDataLinkSettings::TEncryption::Optional:
+        add("Use Encryption for Data", QStringLiteral("Optional"));
+        break;
+    case TDataLinkSettings::TEncryption::Mandatory:
+        add("Use Encryption for Data", QStringLiteral("Mandatory"));
+        break;
+    case TDataLinkSettings::TEncryption::Strict:
+        add("Use Encryption for Data", QStringLiteral("Strict"));
+        break;
+    }
     if (s.trustServerCertificate)
         add("Trust Server Certificate", QStringLiteral("True"));
     if (!s.caFile.isEmpty())

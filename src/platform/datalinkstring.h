@@ -19,7 +19,7 @@ struct TDataLinkSettings {
     QString database;
     int connectTimeout = kDefaultConnectTimeout;
     // "Use Encryption for Data": the provider's default when not given.
-    enum class TEncryption { ProviderDefault, Optional, Mandatory };
+    enum class TEncryption { ProviderDefault, Optional, Mandatory, Strict };
     TEncryption encryption = TEncryption::ProviderDefault;
     bool trustServerCertificate = false; // "Trust Server Certificate"
     QString caFile;                      // "CAFile": authorities to trust; empty: the system's

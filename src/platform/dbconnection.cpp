@@ -1,39 +1,13 @@
 #include "platform/dbconnection.h"
 
 #include "platform/dberror.h"
+#include "platform/freetdsconfig.h"
 #include "platform/odbcapi.h"
 #include "platform/odbccursor.h"
 #include "platform/socketbytes.h"
-#include "platform/tlsprobe.h"
+#include "platform/tlsrelay.h"
 
-#include <QCoreApplication>
-#include <algorithm>
-
-namespace {
-
-// FreeTDS's one text for every TLS failure, whatever the reason.
-const QLatin1String kConnectionFailed("Adaptive Server connection failed");
-
-// The driver cannot say why a TLS connection failed; the probe can.
-QString withTlsReason(const QString& message, const TOdbcConnectParams& params) {
-    if (!message.contains(kConnectionFailed))
-        return message;
-    TTlsProbeTarget target;
-    target.host = params.host;
-    target.port = params.port;
-    target.instance = params.instance;
-    target.caFile = params.verifiedTls ? params.verifiedTls->caFile : QString();
-    target.checkHostName = params.verifiedTls.has_value();
-    target.timeoutMs = std::clamp(params.loginTimeoutSec, 1, 5) * 1000;
-    TTlsProblem problem = ProbeTls(target);
-    // Trusting the certificate leaves only a server that does not encrypt to report.
-    if (!params.verifiedTls && problem != TTlsProblem::NoEncryption)
-        problem = TTlsProblem::Unknown;
-    const QString reason = TlsProblemText(problem, params.host);
-    return reason.isEmpty() ? message : message + QStringLiteral("\r\n") + reason;
-}
-
-} // namespace
+#include <sys/socket.h>
 
 TDbConnection::TDbConnection() = default;
 
@@ -54,56 +28,47 @@ void TDbConnection::openWith(const std::optional<TDbCredentials>& credentials) {
         return;
     const TOdbcConnectParams params =
         TranslateOleDbConnectionString(FConnectionString, credentials);
-    PrepareFreeTdsConfig();
-    if (params.verifiedTls)
-        EnsureFreeTdsSection(*params.verifiedTls);
+    CheckFreeTdsConfig();
+    QString odbc = params.connectionString;
+    std::unique_ptr<TTlsRelay> relay;
+    if (params.tls) {
+        // Nothing but PRELOGIN and the handshake reaches the server unless this succeeds.
+        auto channel = std::make_unique<TTlsChannel>(*params.tls);
+        const int port = channel->port();
+        relay = std::make_unique<TTlsRelay>(std::move(channel), params.serverName);
+        odbc = RelayServerItems(relay->port()) + QLatin1Char(';') + odbc;
+        if (params.needsServerSpn)
+            odbc += QStringLiteral(";ServerSPN=") +
+                    QuoteOdbcValue(KerberosServerSpn(params.tls->host, port));
+    }
     SQLHDBC dbc = SQL_NULL_HDBC;
     OdbcCheck(SQLAllocHandle(SQL_HANDLE_DBC, OdbcEnvironment(), &dbc), SQL_HANDLE_ENV,
               OdbcEnvironment(), "SQLAllocHandle");
     SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(params.loginTimeoutSec)),
                       0);
-    const QList<int> socketsBefore = OpenTcpSockets();
-    const SQLRETURN rc =
-        SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(OdbcText(params.connectionString)),
-                          SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const QList<int> socketsBefore = relay ? QList<int>() : OpenTcpSockets();
+    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(OdbcText(odbc)),
+                                           SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!OdbcOk(rc)) {
         QString message = OdbcDiagnostics(SQL_HANDLE_DBC, dbc);
+        const QList<int> natives = OdbcNativeErrors(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         if (message.isEmpty())
             message =
                 QStringLiteral("The connection could not be opened (ODBC return code %1).").arg(rc);
-        if (params.encryptionRequired)
-            message = withTlsReason(message, params);
-        throw EDbError(message);
+        throw EDbError(message, natives);
     }
     FDbc = dbc;
-    FSocket = NewSocket(socketsBefore, OpenTcpSockets());
-    if (params.encryptionRequired)
-        checkEncrypted();
+    // Over the relay the bytes on the wire are the encrypted connection's.
+    FSocket = relay ? relay->serverSocket() : NewSocket(socketsBefore, OpenTcpSockets());
+    FRelay = std::move(relay);
 }
 
-void TDbConnection::checkEncrypted() {
-    // FreeTDS 1.3 goes on in plain text after the login when the server answers that it
-    // encrypts the login only, even with encryption required. The server knows what it
-    // did; a login that may not read the connections view cannot ask, and is let through.
-    QString option;
-    try {
-        const TDbRecordset rs =
-            execute(QStringLiteral("select encrypt_option from sys.dm_exec_connections where "
-                                   "session_id=@@SPID"));
-        if (rs.eof())
-            return;
-        option = rs.field(0).asString();
-    } catch (const EDbError&) {
-        return;
-    }
-    if (option.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0)
-        return;
-    close();
-    throw EDbError(QCoreApplication::translate(
-        "Connection", "Сервер не зашифровал соединение, хотя шифрование обязательно. Соединение "
-                      "закрыто: данные шли бы открытым текстом."));
+void TDbConnection::abort() {
+    const int socket = FSocket;
+    if (socket >= 0)
+        ::shutdown(socket, SHUT_RDWR);
 }
 
 qint64 TDbConnection::bytesReceived() const {
@@ -118,6 +83,7 @@ void TDbConnection::close() {
     SQLDisconnect(static_cast<SQLHDBC>(FDbc));
     SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(FDbc));
     FDbc = nullptr;
+    FRelay.reset();
 }
 
 TDbRecordset TDbConnection::execute(const QString& sql) {

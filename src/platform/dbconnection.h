@@ -14,9 +14,11 @@
 
 #include <QString>
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 class TDbQuery;
+class TTlsRelay;
 
 class TDbConnection {
 public:
@@ -37,6 +39,10 @@ public:
     void open(const QString& user, const QString& password);
     bool connected() const { return FDbc != nullptr; }
     void close();
+    // Breaks the connection off under whatever runs on it: a statement waiting for a
+    // server that stopped answering fails at once instead of at its timeout. For the end
+    // of the program; any thread may call it. close() still has to follow.
+    void abort();
 
     // Runs a plain command (no parameters) and returns its first row-returning result,
     // read in full; later statements of the batch run too and their errors are raised.
@@ -44,6 +50,20 @@ public:
 
     // Queries attached to this connection; a disconnect waits for none to be left.
     int dataSetCount() const { return FDataSetCount.load(); }
+    // Counts in dataSetCount while it lives: another thread's statements that a disconnect
+    // waits for as it waits for a query (about a second), instead of closing under them.
+    class TUse {
+    public:
+        explicit TUse(TDbConnection& AConnection) : FConnection(AConnection) {
+            ++FConnection.FDataSetCount;
+        }
+        ~TUse() { --FConnection.FDataSetCount; }
+        TUse(const TUse&) = delete;
+        TUse& operator=(const TUse&) = delete;
+
+    private:
+        TDbConnection& FConnection;
+    };
 
     // How long a statement may run before the driver cancels it.
     void setQueryTimeout(int seconds) { FQueryTimeoutSec = seconds; }
@@ -57,11 +77,12 @@ public:
 private:
     friend class TDbQuery;
     void openWith(const std::optional<TDbCredentials>& credentials);
-    void checkEncrypted();
 
     QString FConnectionString;
     void* FDbc = nullptr;
-    int FSocket = -1; // the connection's TCP socket, when it could be told
+    std::atomic<int> FSocket{-1}; // the connection's TCP socket, when it could be told
+    // Between the driver and the server when the connection must be encrypted.
+    std::unique_ptr<TTlsRelay> FRelay;
     std::mutex FCommandLock;
     std::atomic<int> FDataSetCount{0};
     int FQueryTimeoutSec = kDefaultQueryTimeoutSec;

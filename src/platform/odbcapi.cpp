@@ -34,6 +34,19 @@ QString OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     return lines.join(QLatin1Char('\n'));
 }
 
+QList<int> OdbcNativeErrors(SQLSMALLINT handleType, SQLHANDLE handle) {
+    QList<int> natives;
+    for (SQLSMALLINT rec = 1;; ++rec) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        if (!OdbcOk(SQLGetDiagRecW(handleType, handle, rec, state, &native, nullptr, 0, &length)))
+            break;
+        natives << int(native);
+    }
+    return natives;
+}
+
 void OdbcCheck(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what) {
     if (OdbcOk(rc) || rc == SQL_NO_DATA)
         return;
@@ -41,5 +54,5 @@ void OdbcCheck(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const cha
     if (message.isEmpty())
         message =
             QStringLiteral("%1 failed (ODBC return code %2).").arg(QLatin1String(what)).arg(rc);
-    throw EDbError(message);
+    throw EDbError(message, handle ? OdbcNativeErrors(handleType, handle) : QList<int>());
 }

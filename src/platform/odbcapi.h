@@ -2,6 +2,7 @@
 // The few ODBC helpers the database layer shares. Includes the ODBC headers, so only
 // the layer's own .cpp files include it.
 
+#include <QList>
 #include <QString>
 #include <sql.h>
 #include <sqlext.h>
@@ -11,6 +12,9 @@ SQLHENV OdbcEnvironment();
 
 // The message texts of every diagnostic record of a handle, in order, one per line.
 QString OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The native error numbers of every diagnostic record of a handle, in order.
+QList<int> OdbcNativeErrors(SQLSMALLINT handleType, SQLHANDLE handle);
 
 // Throws EDbError with the handle's diagnostics unless rc is a success.
 void OdbcCheck(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what);

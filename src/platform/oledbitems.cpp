@@ -53,7 +53,7 @@ std::optional<QList<TOleDbItem>> ParseOleDbItems(const QString& s) {
             if (eq <= 0 || whole->left(eq).trimmed().isEmpty())
                 return std::nullopt;
             items << TOleDbItem{whole->left(eq).trimmed(), whole->mid(eq + 1),
-                                s.mid(start, pos - start).trimmed()};
+                                s.mid(start, pos - start).trimmed(), start};
             ++pos;
             continue;
         }
@@ -86,10 +86,45 @@ std::optional<QList<TOleDbItem>> ParseOleDbItems(const QString& s) {
             pos = end;
         }
         item.raw = s.mid(start, pos - start).trimmed();
+        item.at = start;
         items << item;
         ++pos; // past the ";"
     }
     return items;
+}
+
+namespace {
+
+bool isOneOf(QStringView AKeyword, std::initializer_list<const char*> AKeys) {
+    for (const char* key : AKeys)
+        if (AKeyword.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString lastValue(const QList<TOleDbItem>& AItems, bool (*AIsKeyword)(QStringView)) {
+    for (auto it = AItems.crbegin(); it != AItems.crend(); ++it)
+        if (AIsKeyword(it->keyword))
+            return it->value;
+    return QString();
+}
+
+} // namespace
+
+bool IsOleDbUserKeyword(QStringView AKeyword) {
+    return isOneOf(AKeyword, {"User ID", "UID", "User"});
+}
+
+bool IsOleDbPasswordKeyword(QStringView AKeyword) {
+    return isOneOf(AKeyword, {"Password", "PWD"});
+}
+
+QString OleDbUser(const QList<TOleDbItem>& AItems) {
+    return lastValue(AItems, IsOleDbUserKeyword);
+}
+
+QString OleDbPassword(const QList<TOleDbItem>& AItems) {
+    return lastValue(AItems, IsOleDbPasswordKeyword);
 }
 
 QString OleDbItemText(const QString& AKeyword, const QString& AValue) {

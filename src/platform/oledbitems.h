@@ -7,9 +7,10 @@
 #include <optional>
 
 struct TOleDbItem {
-    QString keyword; // blanks around it dropped
-    QString value;   // unquoted
-    QString raw;     // the item's own text, trimmed
+    QString keyword;  // blanks around it dropped
+    QString value;    // unquoted
+    QString raw;      // the item's own text, trimmed
+    qsizetype at = 0; // where raw begins in the string
     bool operator==(const TOleDbItem&) const = default;
 };
 
@@ -19,6 +20,15 @@ struct TOleDbItem {
 // item without "=" or without a keyword, a quote that is not closed, or text after a
 // closing quote.
 std::optional<QList<TOleDbItem>> ParseOleDbItems(const QString& AConnectionString);
+
+// Whether the providers take the keyword for the user name, or for the password.
+bool IsOleDbUserKeyword(QStringView AKeyword);
+bool IsOleDbPasswordKeyword(QStringView AKeyword);
+
+// The user name and the password as the providers take them from the items: the last item
+// under any of their keywords; empty when there is none.
+QString OleDbUser(const QList<TOleDbItem>& AItems);
+QString OleDbPassword(const QList<TOleDbItem>& AItems);
 
 // "keyword=value"; when the value contains ";" or starts or ends with a blank or a quote,
 // the whole item in double quotes with every double quote doubled. That is the quoted

@@ -1,9 +1,12 @@
 #include "platform/oledbtranslator.h"
 
 #include "platform/dberror.h"
+#include "platform/freetdsconfig.h"
 #include "platform/oledbitems.h"
 
 #include <QStringList>
+#include <cstring>
+#include <netdb.h>
 
 QString QuoteOdbcValue(const QString& value) {
     static const QString special = QStringLiteral(";{}=");
@@ -45,23 +48,22 @@ bool isTrue(const QString& v) {
            s == QLatin1String("sspi");
 }
 
-// "Use Encryption for Data" as the providers read it: Optional / Mandatory (and Strict)
-// from MSOLEDBSQL 19 on, true / false before.
-bool encryptionRequired(const QString& value) {
+enum class TEncryption { Optional, Mandatory, Strict };
+
+// "Use Encryption for Data" as the providers read it: Optional / Mandatory / Strict from
+// MSOLEDBSQL 19 on, true / false before.
+TEncryption encryptionOf(const QString& value) {
     const QString s = value.trimmed().toLower();
     if (s == QLatin1String("mandatory") || s == QLatin1String("true") ||
         s == QLatin1String("yes") || s == QLatin1String("1"))
-        return true;
+        return TEncryption::Mandatory;
     if (s == QLatin1String("optional") || s == QLatin1String("false") || s == QLatin1String("no") ||
         s == QLatin1String("0"))
-        return false;
+        return TEncryption::Optional;
     if (s == QLatin1String("strict"))
-        throw EDbError(QStringLiteral("Use Encryption for Data=Strict needs TDS 8.0, which the "
-                                      "FreeTDS driver of this system does not speak; use "
-                                      "Mandatory, which encrypts the whole connection and "
-                                      "verifies the server's certificate."));
+        return TEncryption::Strict;
     throw EDbError(QStringLiteral("Use Encryption for Data '%1' is not one of Optional, "
-                                  "Mandatory, True or False.")
+                                  "Mandatory, Strict, True or False.")
                        .arg(value));
 }
 
@@ -153,37 +155,42 @@ TranslateOleDbConnectionString(const QString& oledb,
     if (source.isEmpty())
         source = itemValue(items, {"Data Source", "Server"});
     const ServerAddress server = parseDataSource(source);
-    params.host = server.host;
-    params.port = server.port.isEmpty() && server.instance.isEmpty() ? 1433 : server.port.toInt();
-    params.instance = server.port.isEmpty() ? server.instance : QString();
 
     bool encryptGiven = false;
     const QString encrypt = itemValue(items, {"Use Encryption for Data", "Encrypt"}, &encryptGiven);
-    params.encryptionRequired =
-        encryptGiven ? encryptionRequired(encrypt) : ProviderEncryptsByDefault(provider);
-    // The certificate is checked when the connection must be encrypted, unless the string
-    // says to trust it. FreeTDS takes the CA file and the host-name check from freetds.conf
-    // only: the connection names a section of our own.
-    if (params.encryptionRequired &&
-        !isTrue(itemValue(items, {"Trust Server Certificate", "TrustServerCertificate"}))) {
-        TFreeTdsSection section;
-        section.host = server.host;
-        section.port = params.port > 0 ? QString::number(params.port) : QString();
-        section.instance = params.instance;
-        const QString ca = itemValue(items, {"CAFile", "Certificate File"}).trimmed();
-        section.caFile = ca.isEmpty() ? QStringLiteral("system") : ca;
-        params.verifiedTls = section;
-        add("ServerName", FreeTdsSectionName(section));
-    } else if (!server.port.isEmpty()) {
+    const TEncryption encryption =
+        encryptGiven ? encryptionOf(encrypt)
+                     : (ProviderEncryptsByDefault(provider) ? TEncryption::Mandatory
+                                                            : TEncryption::Optional);
+    const QString port =
+        server.port.isEmpty() && server.instance.isEmpty() ? QStringLiteral("1433") : server.port;
+    const QString instance = server.port.isEmpty() ? server.instance : QString();
+    params.serverName =
+        instance.isEmpty() ? server.host : server.host + QLatin1Char('\\') + instance;
+    if (encryption != TEncryption::Optional) {
+        // Dervel makes the encrypted connection itself; the driver reaches it through the
+        // relay, whose endpoint is added when it exists.
+        TTlsTarget tls;
+        tls.server = source.trimmed().isEmpty() ? server.host : source.trimmed();
+        tls.host = server.host;
+        tls.port = port.toInt();
+        tls.instance = instance;
+        tls.strict = encryption == TEncryption::Strict;
+        // TDS 8.0 always checks the certificate, as the providers do.
+        tls.verify =
+            tls.strict ||
+            !isTrue(itemValue(items, {"Trust Server Certificate", "TrustServerCertificate"}));
+        tls.caFile = itemValue(items, {"CAFile", "Certificate File"}).trimmed();
+        tls.certificateName =
+            itemValue(items, {"Host Name In Certificate", "HostNameInCertificate"}).trimmed();
+        params.tls = tls;
+    } else if (!instance.isEmpty()) {
+        // FreeTDS asks the SQL Server Browser (UDP 1434) for the instance's port.
+        add("Server", params.serverName);
+    } else {
         // An explicit port makes the instance name irrelevant, as for SQL Server's own clients.
         add("Server", server.host);
-        add("Port", server.port);
-    } else if (!server.instance.isEmpty()) {
-        // FreeTDS asks the SQL Server Browser (UDP 1434) for the instance's port.
-        add("Server", server.host + QLatin1Char('\\') + server.instance);
-    } else {
-        add("Server", server.host);
-        add("Port", QStringLiteral("1433"));
+        add("Port", port);
     }
     // Pinned: with automatic version detection a server that accepts TCP and never
     // answers hangs the connect for ever, whatever the login timeout.
@@ -194,14 +201,16 @@ TranslateOleDbConnectionString(const QString& oledb,
     if (!database.isEmpty())
         add("Database", database);
 
+    const bool integrated =
+        !credentials && isTrue(itemValue(items, {"Integrated Security", "Trusted_Connection"}));
     if (credentials) {
         add("UID", credentials->user);
         add("PWD", credentials->password);
-    } else if (isTrue(itemValue(items, {"Integrated Security", "Trusted_Connection"}))) {
+    } else if (integrated) {
         add("Trusted_Connection", QStringLiteral("Yes")); // Kerberos through GSSAPI
     } else {
-        add("UID", itemValue(items, {"User ID", "UID", "User"}));
-        add("PWD", itemValue(items, {"Password", "PWD"}));
+        add("UID", OleDbUser(items));
+        add("PWD", OleDbPassword(items));
     }
 
     const QString app = itemValue(items, {"Application Name", "App"});
@@ -210,13 +219,12 @@ TranslateOleDbConnectionString(const QString& oledb,
     if (!wsid.isEmpty())
         add("WSID", wsid);
 
-    if (params.encryptionRequired)
-        add("Encryption", QStringLiteral("require"));
-    else if (encryptGiven)
+    if (!params.tls && encryptGiven)
         add("Encryption", QStringLiteral("request"));
     const QString spn = itemValue(items, {"Server SPN", "ServerSPN"});
     if (!spn.isEmpty())
         add("ServerSPN", spn);
+    params.needsServerSpn = params.tls && integrated && spn.isEmpty();
 
     const QString packetSize = itemValue(items, {"Packet Size"});
     if (!packetSize.isEmpty())
@@ -237,5 +245,30 @@ TranslateOleDbConnectionString(const QString& oledb,
                 QStringLiteral("Connect Timeout '%1' is not a number of seconds.").arg(timeout));
         params.loginTimeoutSec = seconds;
     }
+    if (params.tls)
+        params.tls->timeoutMs = params.loginTimeoutSec * 1000; // 0: no limit, as for the driver
     return params;
+}
+
+QString RelayServerItems(quint16 APort) {
+    return QStringLiteral("ServerName=%1;Port=%2;Encryption=off")
+        .arg(QLatin1String(kFreeTdsRelaySection))
+        .arg(APort);
+}
+
+QString KerberosServerSpn(const QString& AHost, int APort) {
+    QString host = AHost;
+    if (!host.contains(QLatin1Char('.'))) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_V4MAPPED | AI_ADDRCONFIG | AI_CANONNAME;
+        addrinfo* found = nullptr;
+        if (::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) == 0) {
+            if (found->ai_canonname && std::strchr(found->ai_canonname, '.'))
+                host = QString::fromUtf8(found->ai_canonname);
+            ::freeaddrinfo(found);
+        }
+    }
+    return QStringLiteral("MSSQLSvc/%1:%2").arg(host).arg(APort);
 }

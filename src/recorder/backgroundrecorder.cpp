@@ -3,43 +3,95 @@
 #include "platform/dbconnection.h"
 #include "platform/dberror.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// The recorder threads still running. Never destroyed: a thread may end after the
+// program's static objects are gone.
+struct TRunning {
+    std::mutex Lock;
+    std::condition_variable Ended;
+    int Count = 0;
+};
+
+TRunning& running() {
+    static auto* r = new TRunning;
+    return *r;
+}
+
+} // namespace
+
+struct TBackgroundRecorder::TState {
+    std::shared_ptr<TDbConnection> Connection;
+    std::unique_ptr<TRecordingWriter> Writer;
+    std::unique_ptr<TRecorder> Recorder;
+    std::atomic<bool> Stop{false};
+    std::mutex Lock; // guards Failed
+    TFailed Failed;
+};
+
 TBackgroundRecorder::TBackgroundRecorder(const QString& APath, const QString& AServerName,
-                                         TDbConnection& AConnection, int APeriodMs, TFailed AFailed)
-    : FPath(APath) {
-    const TRecordedServer server = DescribeServer(AConnection);
+                                         std::shared_ptr<TDbConnection> AConnection, int APeriodMs,
+                                         TFailed AFailed)
+    : FPath(APath), FState(std::make_shared<TState>()) {
+    const TRecordedServer server = DescribeServer(*AConnection);
     TRecordingInfo info;
     info.Server = AServerName;
     info.ConnectDescr = server.ConnectDescr;
     info.ServerVersion = server.ServerVersion;
     info.Recorder = QStringLiteral("Dervel %1").arg(QStringLiteral(DERVEL_VERSION));
-    FWriter = std::make_unique<TRecordingWriter>(APath, info);
+    FState->Writer = std::make_unique<TRecordingWriter>(APath, info);
+    FState->Connection = std::move(AConnection);
+    FState->Failed = std::move(AFailed);
     TRecorderOptions options;
     options.PeriodMs = APeriodMs;
     // The window's connection is the window's: a failed sample is tried again on it, and
     // the window reconnects it when the user asks.
-    FRecorder = std::make_unique<TRecorder>(
-        *FWriter,
-        [&AConnection]() -> TDbConnection& {
-            if (!AConnection.connected())
-                throw EDbError(QStringLiteral("The connection is not open."));
-            return AConnection;
-        },
-        nullptr, options, [](const QString&) {});
-    FThread = std::thread([this, failed = std::move(AFailed)] {
+    TDbConnection* connection = FState->Connection.get();
+    FState->Recorder = std::make_unique<TRecorder>(
+        *FState->Writer, [connection]() -> TDbConnection& { return *connection; }, nullptr, options,
+        [](const QString&) {});
+    {
+        std::lock_guard lock(running().Lock);
+        ++running().Count;
+    }
+    std::thread([state = FState]() mutable {
+        QString failure;
         try {
-            FRecorder->Run(FStop);
+            state->Recorder->Run(state->Stop);
         } catch (const ERecordingError& e) {
-            if (failed)
-                failed(e.message());
+            failure = e.message();
+        } catch (const EDbError& e) {
+            failure = e.message();
         } catch (const std::exception& e) {
-            if (failed)
-                failed(QString::fromLocal8Bit(e.what()));
+            failure = QString::fromLocal8Bit(e.what());
         }
-    });
+        if (!failure.isEmpty()) {
+            std::lock_guard lock(state->Lock);
+            if (state->Failed)
+                state->Failed(failure);
+        }
+        // The file and the connection go here when the window has let go already.
+        state.reset();
+        std::lock_guard lock(running().Lock);
+        --running().Count;
+        running().Ended.notify_all();
+    }).detach();
 }
 
 TBackgroundRecorder::~TBackgroundRecorder() {
-    FStop = true;
-    if (FThread.joinable())
-        FThread.join();
+    {
+        std::lock_guard lock(FState->Lock);
+        FState->Failed = nullptr;
+    }
+    FState->Stop = true;
+}
+
+bool TBackgroundRecorder::WaitForAllStopped(int ATimeoutMs) {
+    std::unique_lock lock(running().Lock);
+    return running().Ended.wait_for(lock, std::chrono::milliseconds(ATimeoutMs),
+                                    [] { return running().Count == 0; });
 }

@@ -93,9 +93,9 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             continue;
         }
         static const QStringList withValue = {
-            QStringLiteral("--server"), QStringLiteral("--connection"), QStringLiteral("--out"),
-            QStringLiteral("--period"), QStringLiteral("--duration"),   QStringLiteral("--until"),
-            QStringLiteral("--retain")};
+            QStringLiteral("--server"), QStringLiteral("--connection"),   QStringLiteral("--out"),
+            QStringLiteral("--period"), QStringLiteral("--duration"),     QStringLiteral("--until"),
+            QStringLiteral("--retain"), QStringLiteral("--password-file")};
         if (!withValue.contains(arg))
             return fail(
                 arg.startsWith(QLatin1Char('-'))
@@ -111,6 +111,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.Server = *v;
         } else if (arg == QLatin1String("--connection")) {
             c.Connection = *v;
+        } else if (arg == QLatin1String("--password-file")) {
+            c.PasswordFile = *v;
         } else if (arg == QLatin1String("--out")) {
             c.Out = *v;
         } else if (arg == QLatin1String("--until")) {
@@ -164,7 +166,9 @@ QString RecordCommandHelp() {
         "Dervel (Ctrl+O).\n"
         "\n"
         "  --server ИМЯ          сохранённое подключение из настроек Dervel\n"
-        "  --connection СТРОКА   строка подключения OLE DB\n"
+        "  --connection СТРОКА   строка подключения OLE DB (без пароля: его видят все "
+        "пользователи в списке процессов)\n"
+        "  --password-file ФАЙЛ  пароль — первая строка файла; «-» — из стандартного ввода\n"
         "  --out ФАЙЛ            файл записи; существующая запись того же сервера "
         "продолжается\n"
         "  --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)\n"
@@ -175,9 +179,11 @@ QString RecordCommandHelp() {
         "секретные данные)\n"
         "  --help, --version\n"
         "\n"
+        "Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для "
+        "--server) из связки ключей, как в окне Dervel.\n"
         "SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — "
         "ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться "
-        "при запуске.\n");
+        "при запуске, 4 — сервер отклонил вход (повторять с тем же паролем бесполезно).\n");
 }
 
 QString RecordCommandVersion() {

@@ -9,10 +9,11 @@
 struct TRecordCommand {
     enum class TAction { Run, Help, Version, Error };
     TAction Action = TAction::Run;
-    QString Error;      // for Error: what was wrong, one line
-    QString Server;     // --server: an entry of the settings store
-    QString Connection; // --connection: an OLE DB connection string
-    QString Out;        // --out
+    QString Error;        // for Error: what was wrong, one line
+    QString Server;       // --server: an entry of the settings store
+    QString Connection;   // --connection: an OLE DB connection string
+    QString PasswordFile; // --password-file: a file whose first line is the password; "-": stdin
+    QString Out;          // --out
     qint64 PeriodMs = 1000;
     qint64 StopAtMs = 0; // from --duration or --until, ms since the epoch; 0: none
     qint64 RetainMs = 0; // --retain; 0: keep everything
@@ -24,6 +25,9 @@ inline constexpr int kRecordExitOk = 0;           // stopped as asked: time up, 
 inline constexpr int kRecordExitFailed = 1;       // the recording file failed
 inline constexpr int kRecordExitUsage = 2;        // the command line cannot be used
 inline constexpr int kRecordExitNoConnection = 3; // no connection could be made at the start
+// The server refused the login (18456), at the start or at a reconnect: trying again with
+// the same password would only count towards a lock-out.
+inline constexpr int kRecordExitLoginRefused = 4;
 
 // A span such as "1s", "500ms", "2m", "1h30m", "7d" in milliseconds; nothing when the
 // text is no span or is not positive.

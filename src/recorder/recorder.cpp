@@ -51,16 +51,15 @@ TRecordedServer DescribeServer(TDbConnection& AConnection) {
 
 TRecorder::TRecorder(TRecordingWriter& AWriter, TConnect AConnect, TDisconnect ADisconnect,
                      TRecorderOptions AOptions, TReport AReport)
-    : Clock([] { return QDateTime::currentMSecsSinceEpoch(); }), FWriter(AWriter),
-      FConnect(std::move(AConnect)), FDisconnect(std::move(ADisconnect)), FOptions(AOptions),
-      FReport(std::move(AReport)) {}
+    : Clock([] { return QDateTime::currentMSecsSinceEpoch(); }), RealClock(BootClockMs),
+      FWriter(AWriter), FConnect(std::move(AConnect)), FDisconnect(std::move(ADisconnect)),
+      FOptions(AOptions), FReport(std::move(AReport)), FTimes(AWriter.lastTime()) {}
 
-bool TRecorder::connect() {
-    FConnection = &FConnect();
-    const TRecordedServer server = DescribeServer(*FConnection);
+void TRecorder::connect(TDbConnection& AConnection) {
+    const TRecordedServer server = DescribeServer(AConnection);
     ConnectDescr = server.ConnectDescr;
     ServerVersion = server.ServerVersion;
-    const TLoginRights rights = QueryLoginRights(*FConnection);
+    const TLoginRights rights = QueryLoginRights(AConnection);
     FQuery = RecordingQuery(rights.ViewServerState);
     if (!rights.ViewServerState)
         FReport(QCoreApplication::translate(
@@ -68,7 +67,7 @@ bool TRecorder::connect() {
                     "У входа %1 нет права VIEW SERVER STATE: записываются только его собственные "
                     "сеансы.")
                     .arg(rights.Login));
-    return true;
+    FConnection = &AConnection;
 }
 
 QString RecordingQuery(bool AViewServerState) {
@@ -126,6 +125,56 @@ bool TRecorder::wait(const std::atomic<bool>& AStop, qint64 AUntilSteadyMs) {
     return false;
 }
 
+TRecorder::TRound TRecorder::round(const std::atomic<bool>& AStop, TRecordedRows& ARows,
+                                   QString& AError) {
+    TDbQuery lease; // counts in the connection's dataSetCount until the round is over
+    const bool connected = FConnection != nullptr;
+    TDbConnection* connection = FConnection;
+    try {
+        if (!connection)
+            connection = &FConnect();
+        lease.setConnection(connection);
+        // After the count went up: a window that asked us to stop before it looked at the
+        // count is seen asking here.
+        if (AStop)
+            return TRound::Stopped;
+        if (!connected)
+            connect(*connection);
+    } catch (const EDbError& e) {
+        FConnection = nullptr;
+        if (connection && FDisconnect)
+            FDisconnect(*connection);
+        if ((!FConnectedOnce && FailFirstConnect) || e.loginRefused())
+            throw;
+        AError = e.message();
+        return TRound::NoConnection;
+    }
+    try {
+        ARows = SampleRecordedRows(*FConnection, FQuery, FOptions.WithText);
+        return TRound::Sampled;
+    } catch (const EDbError& e) {
+        AError = e.message();
+        if (FDisconnect)
+            FDisconnect(*FConnection);
+        FConnection = nullptr;
+        return TRound::Lost;
+    }
+}
+
+void TRecorder::noteClockStep() {
+    const std::optional<qint64> step = FTimes.takeStep();
+    if (!step)
+        return;
+    if (*step == 0)
+        FReport(QCoreApplication::translate("Recorder",
+                                            "Часы компьютера снова идут вместе с записью."));
+    else
+        FReport(QCoreApplication::translate("Recorder",
+                                            "Часы компьютера ушли от времени записи на %1 с; "
+                                            "запись продолжает своё время без скачка.")
+                    .arg(seconds(*step)));
+}
+
 void TRecorder::Run(const std::atomic<bool>& AStop) {
     // A recording that goes on after a pause: the pause is a gap.
     qint64 gapStart = FWriter.lastTime();
@@ -134,56 +183,51 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
     qint64 lastRetention = 0;
     while (!AStop && !(FOptions.StopAtMs && Clock() >= FOptions.StopAtMs)) {
         const qint64 began = steadyMs();
-        if (!FConnection) {
-            try {
-                connect();
-                if (FConnectedOnce)
-                    FReport(QCoreApplication::translate("Recorder", "Соединение восстановлено: %1")
-                                .arg(ConnectDescr));
-                else
-                    FReport(QCoreApplication::translate("Recorder", "Подключено: %1")
-                                .arg(ConnectDescr));
-                FConnectedOnce = true;
-                backoffMs = 1000;
-            } catch (const EDbError& e) {
-                FConnection = nullptr;
-                if (!FConnectedOnce && FailFirstConnect)
-                    throw;
-                if (gapStart < 0) {
-                    gapStart = FWriter.lastTime() >= 0 ? FWriter.lastTime() : Clock();
-                    gapReason = e.message();
-                }
-                FReport(QCoreApplication::translate(
-                            "Recorder", "Нет соединения: %1 Следующая попытка через %2 с.")
-                            .arg(e.message().trimmed(), seconds(backoffMs)));
-                if (!wait(AStop, began + backoffMs))
-                    break;
-                backoffMs = std::min(backoffMs * 2, FOptions.MaxBackoffMs);
-                continue;
-            }
-        }
+        const bool reconnecting = FConnection == nullptr;
         TRecordedRows rows;
-        qint64 answered = 0;
-        try {
-            rows = SampleRecordedRows(*FConnection, FQuery, FOptions.WithText);
-            answered = Clock();
-        } catch (const EDbError& e) {
+        QString error;
+        const TRound outcome = round(AStop, rows, error);
+        if (outcome == TRound::Stopped)
+            break;
+        if (outcome == TRound::NoConnection) {
+            if (gapStart < 0) {
+                gapStart = FWriter.lastTime() >= 0 ? FWriter.lastTime() : Clock();
+                gapReason = error;
+            }
+            FReport(QCoreApplication::translate("Recorder",
+                                                "Нет соединения: %1 Следующая попытка через %2 с.")
+                        .arg(error.trimmed(), seconds(backoffMs)));
+            if (!wait(AStop, began + backoffMs))
+                break;
+            backoffMs = std::min(backoffMs * 2, FOptions.MaxBackoffMs);
+            continue;
+        }
+        if (reconnecting) {
+            FReport(
+                FConnectedOnce
+                    ? QCoreApplication::translate("Recorder", "Соединение восстановлено: %1")
+                          .arg(ConnectDescr)
+                    : QCoreApplication::translate("Recorder", "Подключено: %1").arg(ConnectDescr));
+            FConnectedOnce = true;
+            backoffMs = 1000;
+        }
+        if (outcome == TRound::Lost) {
             gapStart = FWriter.lastTime() >= 0 ? FWriter.lastTime() : Clock();
-            gapReason = e.message();
+            gapReason = error;
             FReport(QCoreApplication::translate("Recorder", "Соединение потеряно: %1")
-                        .arg(e.message().trimmed()));
-            if (FDisconnect)
-                FDisconnect(*FConnection);
-            FConnection = nullptr;
+                        .arg(error.trimmed()));
             if (!wait(AStop, began + backoffMs))
                 break;
             continue;
         }
+        const qint64 answered = FTimes.next(Clock(), RealClock());
+        noteClockStep();
         if (gapStart >= 0) {
             FWriter.addGap(gapStart, answered, gapReason);
             gapStart = -1;
         }
         FWriter.append(answered, rows);
+        // By the recording's own times, which never jump: see recordingclock.h.
         if (FOptions.RetainMs > 0 && answered - lastRetention >= 60000) {
             FWriter.dropBefore(answered - FOptions.RetainMs);
             lastRetention = answered;
@@ -192,5 +236,5 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             break;
     }
     if (gapStart >= 0 && FWriter.lastTime() >= 0 && gapStart >= FWriter.lastTime())
-        FWriter.addGap(gapStart, Clock(), gapReason);
+        FWriter.addGap(gapStart, FTimes.next(Clock(), RealClock()), gapReason);
 }

@@ -2,10 +2,13 @@
 // The recorder's loop: samples one server with the grid's full composition (all columns,
 // no filters) once per period and appends every snapshot to a recording. A lost
 // connection is tried again after a growing pause, and the time without snapshots is
-// written as a gap once the next snapshot is in. Runs on whatever thread calls Run; the
-// main window runs it on a thread of its own, dervel-record on its main thread.
+// written as a gap once the next snapshot is in; a login the server refuses is not tried
+// again, so that a wrong password does not lock the login out. Runs on whatever thread
+// calls Run; the main window runs it on a thread of its own, dervel-record on its main
+// thread.
 
-#include "recorder/recordingfile.h"
+#include "recorder/recordingclock.h"
+#include "recorder/recordingwriter.h"
 
 #include <atomic>
 #include <functional>
@@ -46,7 +49,13 @@ public:
               TRecorderOptions AOptions, TReport AReport);
 
     // Samples until AStop is set or the stop time has come. A failure of the recording
-    // file ends it by throwing ERecordingError; a failure of the server never does.
+    // file ends it by throwing ERecordingError; a login the server refuses (18456) by
+    // throwing that EDbError; any other failure of the server never does.
+    //
+    // Every round of statements on the connection counts among the connection's data
+    // sets (dataSetCount) while it runs, and no round begins once AStop is set: the
+    // window, having set it, waits for the count to fall before it closes the
+    // connection, as it waits for its sampler.
     void Run(const std::atomic<bool>& AStop);
 
     // What the last successful connect said of the server, for the recording's header.
@@ -58,10 +67,15 @@ public:
     bool FailFirstConnect = false;
 
     TClock Clock;
+    // The boot clock, ms, which does not step with the wall clock; tests may set their own.
+    TClock RealClock;
 
 private:
-    bool connect();
+    enum class TRound { Sampled, NoConnection, Lost, Stopped };
+    TRound round(const std::atomic<bool>& AStop, TRecordedRows& ARows, QString& AError);
+    void connect(TDbConnection& AConnection);
     bool wait(const std::atomic<bool>& AStop, qint64 AUntilSteadyMs);
+    void noteClockStep();
 
     TRecordingWriter& FWriter;
     TConnect FConnect;
@@ -71,6 +85,7 @@ private:
     TDbConnection* FConnection = nullptr;
     QString FQuery;
     bool FConnectedOnce = false;
+    TRecordingClock FTimes;
 };
 
 // Opens the connection for the first time and says what the server is: for the header

@@ -1,6 +1,7 @@
 #pragma once
 // A recording: snapshots of one server's sessions in an SQLite file, written by
-// dervel-record or the main window and replayed in the grid.
+// dervel-record or the main window (TRecordingWriter) and replayed in the grid
+// (TRecordingReader).
 //
 // Schema (format 1):
 //   meta(key TEXT PRIMARY KEY, value TEXT NOT NULL)
@@ -9,13 +10,20 @@
 //     (@@VERSION), with_text ("1" when batch texts were kept), created (ISO 8601, UTC)
 //   snapshots(id INTEGER PRIMARY KEY, time INTEGER NOT NULL, full INTEGER NOT NULL,
 //             row_count INTEGER NOT NULL, data BLOB NOT NULL)
-//     time: when the server answered, in milliseconds since 1970-01-01 UTC; full: 1 when
-//     data holds every row, 0 when it holds the changes since the snapshot before (see
-//     rowcodec.h); data is zlib-compressed as qCompress writes it.
+//     time: when the server answered, in milliseconds since 1970-01-01 UTC, on the
+//     recording's own clock (see recordingclock.h); full: 1 when data holds every row, 0
+//     when it holds the changes since the snapshot before (see rowcodec.h); data is
+//     zlib-compressed as qCompress writes it.
 //   gaps(start INTEGER NOT NULL, end INTEGER NOT NULL, reason TEXT NOT NULL)
 //     a time without snapshots and why: a lost connection, or the recorder not running.
 // The file is in WAL mode and every snapshot is one transaction, so a recorder killed in
-// the middle of one leaves every snapshot before it intact.
+// the middle of one leaves every snapshot before it intact. The file, its -wal and -shm
+// are readable by their owner only, and one writer at a time holds it (writerlock.h).
+//
+// A recording may come from anyone, so reading one is bounded: the three names must be
+// plain tables (a view is a query, and a recursive one never ends), SQLite's defences
+// and limits are on, and what is read is capped (TRecordingLimits). Every read is then
+// one pass over a bounded part of the file.
 
 #include "recorder/rowcodec.h"
 #include "recorder/sqlitefile.h"
@@ -25,6 +33,7 @@
 #include <memory>
 
 inline constexpr int RecordingFormatVersion = 1;
+inline constexpr char RecordingFormatName[] = "dervel-recording"; // meta's "format"
 
 struct TRecordingInfo {
     QString Server;        // the name the server was recorded as
@@ -43,85 +52,23 @@ struct TRecordingGap {
     bool operator==(const TRecordingGap&) const = default;
 };
 
-// Opens a file as a recording and checks it; the messages name the file.
-std::unique_ptr<TSqliteFile> OpenRecordingFile(const QString& APath, bool AWritable);
+// What reading a recording may take. A week at one snapshot a second of a server with
+// 50,000 sessions is well inside each; the bounds are for files that are not what they
+// claim.
+struct TRecordingLimits {
+    qsizetype SnapshotBytes = qsizetype(128) << 20; // one snapshot's data, inflated
+    qint64 RowBytes = qint64(512) << 20;            // the rows of the snapshot on show
+    qsizetype Snapshots = 20'000'000;               // snapshots listed
+    qsizetype Gaps = 1'000'000;                     // gaps listed
+};
+
+// Opens a file as a recording, with SQLite's defences on; the messages name the file.
+std::unique_ptr<TSqliteFile> OpenRecordingFile(const QString& APath, bool AWritable,
+                                               const TRecordingLimits& ALimits = {});
+// Checks that meta, snapshots and gaps are plain tables and reads the header. Throws
+// ERecordingError.
 TRecordingInfo ReadRecordingInfo(TSqliteFile& AFile, const QString& APath);
 // A SQLite failure in the words of the recording it happened in.
 ERecordingError RecordingError(const QString& APath, const ESqliteError& AError);
-
-class TRecordingWriter {
-public:
-    // Creates the file, or opens a recording of the same server to go on with it. Throws
-    // ERecordingError when the file is no recording, is of a newer format, is damaged, or
-    // records another server.
-    TRecordingWriter(const QString& APath, const TRecordingInfo& AInfo);
-    ~TRecordingWriter();
-
-    const QString& path() const { return FPath; }
-    // The time of the last snapshot in the file, -1 when there is none.
-    qint64 lastTime() const { return FLastTime; }
-    // One snapshot in one transaction: every FullEvery-th snapshot, and the first one this
-    // writer writes, holds every row; the others hold the changes.
-    void append(qint64 ATimeMs, const TRecordedRows& ARows);
-    void addGap(qint64 AStartMs, qint64 AEndMs, const QString& AReason);
-    // Drops what is older than the time, keeping every snapshot from the last full one at
-    // or before it, so that what is left can still be read.
-    void dropBefore(qint64 ATimeMs);
-    int snapshotsWritten() const { return FWritten; }
-
-    static constexpr int DefaultFullEvery = 60;
-    int FullEvery = DefaultFullEvery;
-
-private:
-    QString FPath;
-    std::unique_ptr<TSqliteFile> FFile;
-    std::unique_ptr<TSqliteStatement> FInsert;
-    TRowState FPrevious;
-    bool FHavePrevious = false;
-    int FSinceFull = 0;
-    qint64 FLastTime = -1;
-    int FWritten = 0;
-};
-
-class TRecordingReader {
-public:
-    // Opens read-only and reads the list of snapshots. Throws ERecordingError.
-    explicit TRecordingReader(const QString& APath);
-    ~TRecordingReader();
-
-    const QString& path() const { return FPath; }
-    const TRecordingInfo& info() const { return FInfo; }
-    // Reads the list of snapshots and gaps again: the recording may still be growing.
-    void reload();
-
-    int count() const { return int(FIndex.size()); }
-    qint64 timeAt(int AIndex) const { return FIndex[std::size_t(AIndex)].Time; }
-    // The last snapshot at or before the time; the first when the time is before it; -1
-    // when there is none.
-    int indexAt(qint64 ATimeMs) const;
-    const QList<TRecordingGap>& gaps() const { return FGaps; }
-    // The gap between a snapshot and the one before it, if the recording has one there.
-    std::optional<TRecordingGap> gapBefore(int AIndex) const;
-
-    // The rows of a snapshot, in key order. Reading on from the snapshot before costs
-    // only the changes; a jump reads from the full snapshot before the target. Throws
-    // ERecordingError for data that does not read.
-    const TRowState& rowsAt(int AIndex);
-
-private:
-    struct TEntry {
-        qint64 Id;
-        qint64 Time;
-        int Full; // index of the full snapshot this one builds on
-    };
-    void applyEntry(int AIndex);
-
-    QString FPath;
-    std::unique_ptr<TSqliteFile> FFile;
-    std::unique_ptr<TSqliteStatement> FData;
-    TRecordingInfo FInfo;
-    std::vector<TEntry> FIndex;
-    QList<TRecordingGap> FGaps;
-    TRowState FState;
-    int FStateAt = -1;
-};
+// A snapshot that does not read: damaged, or more than a recording may hold.
+ERecordingError SnapshotError(const QString& APath, qint64 AId, const ERecordingFormat& AError);

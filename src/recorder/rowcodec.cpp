@@ -2,7 +2,9 @@
 
 #include <QtEndian>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -200,6 +202,9 @@ public:
         field(k.SPID);
         field(k.RequestID);
         k.LoginTime = f64();
+        // Keys are ordered by their login time; a NaN has no place in an order.
+        if (std::isnan(k.LoginTime))
+            throw ERecordingFormat();
         const quint64 occurrence = varint();
         if (occurrence > UINT32_MAX)
             throw ERecordingFormat();
@@ -365,23 +370,64 @@ QByteArray EncodeSnapshot(const TRowState& APrevious, const TRowState& ACurrent)
     return w.bytes();
 }
 
-void ApplySnapshot(TRowState& AState, const QByteArray& ABytes) {
+namespace {
+
+template <typename T> constexpr bool isText = std::is_same_v<std::decay_t<T>, QString>;
+
+// The characters of a row's texts, in bytes as they are held.
+qint64 textBytes(const TRecordedRow& ARow) {
+    qint64 bytes = 0;
+    visitFields(ARow, [&](int, const auto& field) {
+        if constexpr (isText<decltype(field)>)
+            bytes += 2 * qint64(field.size());
+    });
+    return bytes;
+}
+
+void spend(TRowBudget& ABudget, qint64 ABytes) {
+    ABudget.Used += ABytes;
+    if (ABudget.Used > ABudget.Limit)
+        throw ERecordingFormat(ERecordingFormat::TWhy::TooLarge);
+}
+
+} // namespace
+
+void ApplySnapshot(TRowState& AState, const QByteArray& ABytes, TRowBudget& ABudget) {
     TReader r(ABytes);
-    for (quint64 n = r.varint(); n > 0; --n)
-        AState.erase(r.key());
+    for (quint64 n = r.varint(); n > 0; --n) {
+        const auto it = AState.find(r.key());
+        if (it == AState.end())
+            continue;
+        ABudget.Used -= TRowBudget::kRowCost + textBytes(it->second);
+        AState.erase(it);
+    }
     for (quint64 n = r.varint(); n > 0; --n) {
         const TRowKey key = r.key();
         const quint64 mask = r.varint();
         if (mask >> kFieldCount)
             throw ERecordingFormat();
         auto it = AState.find(key);
-        if (it == AState.end())
+        if (it == AState.end()) {
+            spend(ABudget, TRowBudget::kRowCost);
             it = AState.emplace(key, emptyRow(key)).first;
+        }
         visitFields(it->second, [&](int i, auto& field) {
-            if (!isKeyField(i) && (mask & (quint64(1) << i)))
+            if (isKeyField(i) || !(mask & (quint64(1) << i)))
+                return;
+            if constexpr (isText<decltype(field)>) {
+                const qint64 before = field.size();
                 r.field(field);
+                spend(ABudget, 2 * (qint64(field.size()) - before));
+            } else {
+                r.field(field);
+            }
         });
     }
     if (!r.atEnd())
         throw ERecordingFormat();
+}
+
+void ApplySnapshot(TRowState& AState, const QByteArray& ABytes) {
+    TRowBudget unlimited;
+    ApplySnapshot(AState, ABytes, unlimited);
 }

@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QVariant>
+#include <limits>
 #include <map>
 #include <stdexcept>
 
@@ -34,7 +35,23 @@ using TRowState = std::map<TRowKey, TRecordedRow>;
 
 class ERecordingFormat : public std::runtime_error {
 public:
-    ERecordingFormat() : std::runtime_error("damaged snapshot data") {}
+    // Damaged: the bytes do not parse. TooLarge: they would take more memory than allowed.
+    enum class TWhy { Damaged, TooLarge };
+    explicit ERecordingFormat(TWhy AWhy = TWhy::Damaged)
+        : std::runtime_error(AWhy == TWhy::Damaged ? "damaged snapshot data"
+                                                   : "snapshot data too large"),
+          Why(AWhy) {}
+    const TWhy Why;
+};
+
+// What the rows of a state may take in memory, counted as deltas are applied: a row's
+// record and its place in the map, and the characters of its texts. A row costs ~50
+// times the dozen bytes it takes to write, so a hostile snapshot of empty rows would
+// otherwise grow a small file into gigabytes.
+struct TRowBudget {
+    static constexpr qint64 kRowCost = qint64(sizeof(TRowState::value_type)) + 48;
+    qint64 Limit = std::numeric_limits<qint64>::max();
+    qint64 Used = 0; // by the state it is applied with
 };
 
 // Field names in mask order: the record's own names (SPID, Login, ...), then Text, Idx1, Idx2.
@@ -51,5 +68,8 @@ TRowState KeyRows(const TRecordedRows& ARows);
 // The delta from APrevious (empty for a full snapshot) to ACurrent.
 QByteArray EncodeSnapshot(const TRowState& APrevious, const TRowState& ACurrent);
 // Applies a delta to the rows of the snapshot before it (empty for a full snapshot).
-// Throws ERecordingFormat on bytes that do not parse.
+// Throws ERecordingFormat on bytes that do not parse (Damaged), or that would take the
+// state past its budget (TooLarge; the state is then half applied and to be dropped).
+void ApplySnapshot(TRowState& AState, const QByteArray& ABytes, TRowBudget& ABudget);
+// The same without a limit.
 void ApplySnapshot(TRowState& AState, const QByteArray& ABytes);

@@ -17,6 +17,25 @@ TSqliteFile::TSqliteFile(const QString& APath, bool AWritable, bool ACreate) {
     sqlite3_busy_timeout(FDb, 5000);
 }
 
+void TSqliteFile::guardAgainstHostileFile(int AMaxValueBytes) {
+    // The values SQLite's "Defense Against The Dark Arts" suggests; our own statements are
+    // far inside them, and a schema beyond them does not parse.
+    sqlite3_limit(FDb, SQLITE_LIMIT_LENGTH, AMaxValueBytes);
+    sqlite3_limit(FDb, SQLITE_LIMIT_SQL_LENGTH, 100000);
+    sqlite3_limit(FDb, SQLITE_LIMIT_COLUMN, 100);
+    sqlite3_limit(FDb, SQLITE_LIMIT_EXPR_DEPTH, 10);
+    sqlite3_limit(FDb, SQLITE_LIMIT_COMPOUND_SELECT, 3);
+    sqlite3_limit(FDb, SQLITE_LIMIT_VDBE_OP, 25000);
+    sqlite3_limit(FDb, SQLITE_LIMIT_FUNCTION_ARG, 8);
+    sqlite3_limit(FDb, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(FDb, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 50);
+    sqlite3_limit(FDb, SQLITE_LIMIT_VARIABLE_NUMBER, 10);
+    sqlite3_limit(FDb, SQLITE_LIMIT_TRIGGER_DEPTH, 10);
+    sqlite3_db_config(FDb, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(FDb, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    exec("PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;");
+}
+
 TSqliteFile::~TSqliteFile() {
     sqlite3_close_v2(FDb);
 }

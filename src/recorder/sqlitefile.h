@@ -37,6 +37,12 @@ public:
     TSqliteFile(const TSqliteFile&) = delete;
     TSqliteFile& operator=(const TSqliteFile&) = delete;
 
+    // For a file that may come from anyone: SQLite's own defences against a hostile
+    // schema (no functions with side effects in it, no writes to the schema, cell sizes
+    // checked, no memory mapping), its limits on what a statement may hold, and no value
+    // longer than AMaxValueBytes.
+    void guardAgainstHostileFile(int AMaxValueBytes);
+
     void exec(const char* ASql);
     sqlite3* handle() const { return FDb; }
     [[noreturn]] void fail(int ACode) const;

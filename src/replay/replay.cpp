@@ -12,10 +12,9 @@ TReplay::TReplay(THost AHost, QWidget* ABarParent)
     FBar->hide();
     FTimer.setSingleShot(true);
     connect(&FTimer, &QTimer::timeout, this, [this] {
-        if (FIndex + 1 >= count())
-            FReader->reload(); // a recording that is still being written goes on
+        if (FIndex + 1 >= count() && !reload())
+            return;
         if (FIndex + 1 < count()) {
-            FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
             Seek(FIndex + 1);
             scheduleNext();
         } else {
@@ -47,6 +46,33 @@ int TReplay::count() const {
     return FReader ? FReader->count() : 0;
 }
 
+bool TReplay::reload() {
+    // A recording that is still being written goes on; one that retention shrinks loses
+    // its oldest snapshots, and every index after them moves. The place is the snapshot's.
+    try {
+        FReader->reload();
+    } catch (const ERecordingError& e) {
+        Play(false);
+        ShowError(e.message());
+        return false;
+    }
+    if (count() == 0) {
+        const QString path = FReader->path();
+        Close();
+        ShowError(tr("В записи «%1» нет ни одного снимка.").arg(path));
+        return false;
+    }
+    FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
+    const int at = FReader->indexOfId(FId);
+    if (at < 0) {
+        Seek(FReader->indexAt(FTime));
+        return true;
+    }
+    FIndex = at;
+    FBar->showPosition(FTime, FIndex, count(), FReader->gapBefore(FIndex));
+    return true;
+}
+
 qint64 TReplay::time() const {
     return FReader && FIndex >= 0 ? FReader->timeAt(FIndex) : 0;
 }
@@ -68,6 +94,8 @@ bool TReplay::Open(const QString& APath) {
     FReader = std::move(reader);
     FDatabases.clear();
     FIndex = 0;
+    FId = FReader->idAt(0);
+    FTime = FReader->timeAt(0);
     FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
     FBar->setPlaying(false);
     FBar->show();
@@ -89,8 +117,17 @@ void TReplay::Close() {
 void TReplay::Seek(int AIndex) {
     if (!FReader)
         return;
+    const int index = FIndex;
+    const qint64 id = FId, time = FTime;
     FIndex = std::clamp(AIndex, 0, count() - 1);
-    show();
+    FId = FReader->idAt(FIndex);
+    FTime = FReader->timeAt(FIndex);
+    // A snapshot that does not read leaves the one on show where it was.
+    if (!show() && index >= 0 && FReader->indexOfId(id) >= 0) {
+        FIndex = FReader->indexOfId(id);
+        FId = id;
+        FTime = time;
+    }
 }
 
 void TReplay::SeekTime(qint64 ATimeMs) {
@@ -99,8 +136,12 @@ void TReplay::SeekTime(qint64 ATimeMs) {
 }
 
 void TReplay::Step(int ADelta) {
-    if (FReader)
-        Seek(FIndex + ADelta);
+    if (!FReader)
+        return;
+    // Past the last snapshot of a recording still being written: whatever came since.
+    if (FIndex + ADelta >= count() && !reload())
+        return;
+    Seek(FIndex + ADelta);
 }
 
 void TReplay::Play(bool APlay) {
@@ -132,14 +173,14 @@ void TReplay::Refilter() {
         show();
 }
 
-void TReplay::show() {
+bool TReplay::show() {
     const TRowState* rows = nullptr;
     try {
         rows = &FReader->rowsAt(FIndex);
     } catch (const ERecordingError& e) {
         Play(false);
         ShowError(e.message());
-        return;
+        return false;
     }
     bool grown = false;
     for (const auto& [key, row] : *rows)
@@ -155,12 +196,19 @@ void TReplay::show() {
     FBar->showPosition(FReader->timeAt(FIndex), FIndex, count(), FReader->gapBefore(FIndex));
     FHost.Show(shown, FReader->timeAt(FIndex));
     ClearRecList(shown);
+    return true;
 }
 
 std::optional<TRecordedRow> TReplay::RecordedRow(const TMonitorRec& ARec) const {
     if (!FReader || FIndex < 0)
         return std::nullopt;
-    const TRowState& rows = FReader->rowsAt(FIndex);
+    const TRowState* found = nullptr;
+    try {
+        found = &FReader->rowsAt(FIndex);
+    } catch (const ERecordingError&) {
+        return std::nullopt; // the grid's own record then; the error was shown with the grid
+    }
+    const TRowState& rows = *found;
     const auto it = rows.lower_bound(TRowKey{ARec.SPID, ARec.RequestID, ARec.LoginTime, 0});
     if (it == rows.end() || it->first.SPID != ARec.SPID || it->first.RequestID != ARec.RequestID)
         return std::nullopt;

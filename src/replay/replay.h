@@ -4,7 +4,7 @@
 // shows as it takes a sampler's. Playing follows the recorded pace, faster when chosen,
 // and skips the time of a gap at once.
 
-#include "recorder/recordingfile.h"
+#include "recorder/recordingreader.h"
 #include "sampling/querycomposition.h"
 
 #include <QObject>
@@ -60,13 +60,20 @@ public:
     std::optional<TRecordedRow> RecordedRow(const TMonitorRec& ARec) const;
 
 private:
-    void show();
+    // Shows the snapshot at FIndex; false (the user told) when it does not read.
+    bool show();
     void scheduleNext();
+    // Reads the recording's list again and finds the snapshot on show in it (or, when
+    // retention dropped it, the first one after its time). False when the recording can
+    // no longer be shown: the user was told, and it was closed if it has no snapshot.
+    bool reload();
 
     THost FHost;
     TReplayBar* FBar;
     std::unique_ptr<TRecordingReader> FReader;
-    int FIndex = -1;
+    int FIndex = -1; // where FId is in the reader's list as last read
+    qint64 FId = -1; // the snapshot on show
+    qint64 FTime = 0;
     QTimer FTimer;
     QStringList FDatabases;
 };

@@ -27,7 +27,12 @@ qint64 steadyMs() {
 
 TDervel::TDervel(QObject* receiver, std::mutex& cs) : FReceiver(receiver), FCS(cs) {
     BuildQueryTemplate();
-    FThread = std::thread([this] { Execute(); });
+    FThread = std::thread([this] {
+        Execute();
+        std::lock_guard wake(FWakeLock);
+        FFinished = true;
+        FWake.notify_all();
+    });
 }
 
 TDervel::~TDervel() {
@@ -40,6 +45,22 @@ TDervel::~TDervel() {
 void TDervel::WaitFor() {
     if (FThread.joinable())
         FThread.join();
+}
+
+bool TDervel::WaitFor(int ATimeoutMs) {
+    {
+        std::unique_lock wake(FWakeLock);
+        if (!FWake.wait_for(wake, std::chrono::milliseconds(ATimeoutMs),
+                            [this] { return FFinished; }))
+            return false;
+    }
+    WaitFor();
+    return true;
+}
+
+TDbConnection* TDervel::HandedConnection() {
+    std::lock_guard lock(FHandOverLock);
+    return FConnection;
 }
 
 void TDervel::BuildQueryTemplate() {

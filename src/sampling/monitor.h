@@ -103,6 +103,10 @@ public:
     void Terminate();
     bool Terminated() const { return FTerminated; }
     void WaitFor();
+    // Waits at most ATimeoutMs for the thread to end; true when it has.
+    bool WaitFor(int ATimeoutMs);
+    // The connection of the last hand-over; nullptr when sampling nothing.
+    TDbConnection* HandedConnection();
 
     std::atomic<bool> Pause{false};
     std::atomic<int> Period{1}; // pause between samples in 10 ms steps, read at every step
@@ -148,5 +152,6 @@ private:
     // Wakes a wait at once for a hand-over or a stop, instead of at the end of its step.
     std::mutex FWakeLock;
     std::condition_variable FWake;
-    std::thread FThread; // last: starts once everything above exists
+    bool FFinished = false; // under FWakeLock: Execute has returned
+    std::thread FThread;    // last: starts once everything above exists
 };

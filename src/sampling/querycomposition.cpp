@@ -62,6 +62,10 @@ QString QuoteSqlLiteralText(const QString& AText) {
     return result.replace(u'\'', u"''"_s);
 }
 
+int ShownSortColumn(const QList<bool>& AShown, int ASortColumn) {
+    return AShown.value(ASortColumn, false) ? ASortColumn : 0;
+}
+
 TComposedQuery ComposeQuery(const QStringList& ATemplate, const QList<bool>& AVisible,
                             int ASortColumn, bool ADescending, const TQueryFilters& AFilters) {
     QStringList lines = ATemplate;

@@ -35,6 +35,11 @@ struct TComposedQuery {
     int SortColumn; // the sort column the grid must show afterwards
 };
 
+// The sort column while the grid shows the columns of AShown (one flag per grid column, in
+// column index order): ASortColumn when it is shown, else 0 (SPID). Only what is shown
+// counts: a column the query selects for another reason keeps no order.
+int ShownSortColumn(const QList<bool>& AShown, int ASortColumn);
+
 // AVisible holds one entry per grid column, in column index order.
 TComposedQuery ComposeQuery(const QStringList& ATemplate, const QList<bool>& AVisible,
                             int ASortColumn, bool ADescending, const TQueryFilters& AFilters);

@@ -2,6 +2,7 @@
 
 #include "platform/prompts.h"
 #include "servers/connectionstring.h"
+#include "servers/passwordplacement.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -129,10 +130,12 @@ bool TConnectionForm::FormCloseQuery(int result) {
     PasswordToKeyring = false;
     if (result != QDialog::Accepted)
         return true;
-    if (GetConnectionStringValue(edConnectionString->text(), u"Password"_s).isEmpty())
+    const QString text = edConnectionString->text();
+    if (!HoldsPassword(text))
         return true;
-    // Where a keyring can take the password, the settings file need not hold it.
-    if (KeyringOffered &&
+    // Where a keyring can take the password, the settings file need not hold it; a string
+    // that cannot be read gives no password to move.
+    if (KeyringOffered && !PasswordInString(text).isEmpty() &&
         ShowMessage(tr("Сохранить пароль в связке ключей, а не в строке подключения?"), u"Dervel"_s,
                     TMsgIcon::Question, TMsgButtons::YesNo, TMsgResult::Yes) == TMsgResult::Yes) {
         PasswordToKeyring = true;

@@ -36,7 +36,10 @@ void TServer::CheckRights() {
 TServer::TServer() : ServerID(QUuid::createUuid()) {}
 
 TServer::~TServer() {
-    Connection.close();
+    // Closing takes the connection's command lock, which a recorder still finishing a
+    // sample holds until the server answers or the query times out.
+    if (FConnection.use_count() == 1)
+        Connection.close();
 }
 
 void TServer::Connect(TKeyringLogin* AKeyring) {

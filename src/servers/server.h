@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QUuid>
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 // What the login may do, as the server says at connect. A server that cannot answer (an
 // old one, a restricted one) is taken to allow it: the session views then say for
@@ -24,7 +26,8 @@ enum TServerState : std::uint8_t { stDisconnected = 0, stConnected = 1, stError 
 class TServer {
 public:
     TServer();
-    virtual ~TServer(); // closes the connection whatever the state
+    virtual ~TServer(); // closes the connection whatever the state, or leaves it to its
+                        // last other owner
     TServer(const TServer&) = delete;
     TServer& operator=(const TServer&) = delete;
 
@@ -37,7 +40,16 @@ public:
     QString Name;
     QString ConnectionString;
     TServerState State = stDisconnected;
-    TDbConnection Connection;
+
+private:
+    // Shared with whoever still finishes a statement on the connection when the entry
+    // goes (the window's recorder, on a server that stopped answering): the last one to
+    // let go closes it, and nobody waits for anybody.
+    std::shared_ptr<TDbConnection> FConnection = std::make_shared<TDbConnection>();
+
+public:
+    TDbConnection& Connection = *FConnection;
+    std::shared_ptr<TDbConnection> SharedConnection() const { return FConnection; }
     QString ConnectDescr; // "server (login)"
     QString Version;
     QUuid ServerID;
@@ -47,6 +59,10 @@ public:
     // without it the session views show only its own sessions.
     bool ViewServerState = true;
     QString Login; // the login's name as the server knows it, from the last connect
+    // The connection string as the settings file held it when this window last read or
+    // wrote it; none for an entry not saved yet. Another window may change the file's
+    // copy meanwhile (a password moved to the keyring); the save at exit compares.
+    std::optional<QString> SavedConnectionString;
 
 private:
     void Fail(const QString& message);

@@ -2,6 +2,7 @@
 
 #include "grid/monitorcolumns.h"
 #include "platform/registry.h"
+#include "servers/passwordplacement.h"
 #include "servers/server.h"
 
 #include <QCoreApplication>
@@ -61,11 +62,24 @@ void readRateLayout(TRegistry& reg, TStoredWindow& w) {
     const QString sort = QStringLiteral("RateSort");
     if (reg.GetDataType(sort) == rdInteger) {
         const int value = reg.ReadInteger(sort);
-        if (IsRateColumn(value & 0xFF)) {
+        // A version without the rates writes its own sort over "SortColumn" and
+        // "SortDirection" and leaves "RateSort" as it was: the rate sort holds only while
+        // they are still what was written with it.
+        const bool theSameSort = w.SortColumn && w.SortDirection &&
+                                 *w.SortColumn == ((value >> 16) & 0xFF) &&
+                                 (*w.SortDirection != 0) == ((value & 0x1000000) != 0);
+        if (IsRateColumn(value & 0xFF) && theSameSort) {
             w.RateSortColumn = value & 0xFF;
             w.RateSortDescending = (value & 0x100) != 0;
         }
     }
+}
+
+// "RateSort": the rate column, 0x100 when descending, and the "SortColumn" (bits 16 to 23)
+// and "SortDirection" (bit 24) written with it; 0 when the sort is no rate's.
+int rateSortValue(int ARateColumn, bool ADescending, int ASortColumn, int ASortDirection) {
+    return ARateColumn | (ADescending ? 0x100 : 0) | (ASortColumn & 0xFF) << 16 |
+           (ASortDirection != 0 ? 0x1000000 : 0);
 }
 
 } // namespace
@@ -112,8 +126,17 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         s->Order = i;
         if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(s->ServerID), true))
             continue;
+        // The key was read afresh as it opened: another window's change is seen here.
+        const QString connectionString = QStringLiteral("ConnectionString");
+        const std::optional<QString> stored =
+            reg.GetDataType(connectionString) == rdString
+                ? std::optional<QString>(reg.ReadString(connectionString))
+                : std::nullopt;
+        const QString written =
+            ConnectionStringToSave(s->ConnectionString, s->SavedConnectionString, stored);
         reg.WriteString(QStringLiteral("Name"), s->Name);
-        reg.WriteString(QStringLiteral("ConnectionString"), s->ConnectionString);
+        reg.WriteString(connectionString, written);
+        s->SavedConnectionString = written;
         reg.WriteString(QStringLiteral("Version"), s->Version);
         reg.WriteInteger(QStringLiteral("Order"), s->Order);
         reg.CloseKey();
@@ -125,11 +148,16 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         reg.WriteInteger(QStringLiteral("Height"), height);
     }
     reg.WriteInteger(QStringLiteral("HideSys"), hideSys ? 1 : 0);
+    // A version without the rates reads a rate sort as the default order.
     const bool byRate = IsRateColumn(sortColumn);
-    reg.WriteInteger(QStringLiteral("SortColumn"), byRate ? 0 : sortColumn);
-    reg.WriteInteger(QStringLiteral("SortDirection"), byRate ? 0 : sortDirection);
-    reg.WriteInteger(QStringLiteral("RateSort"),
-                     byRate ? sortColumn | (sortDirection != 0 ? 0x100 : 0) : 0);
+    const int querySortColumn = byRate ? 0 : sortColumn;
+    const int querySortDirection = byRate ? 0 : sortDirection;
+    reg.WriteInteger(QStringLiteral("SortColumn"), querySortColumn);
+    reg.WriteInteger(QStringLiteral("SortDirection"), querySortDirection);
+    reg.WriteInteger(
+        QStringLiteral("RateSort"),
+        byRate ? rateSortValue(sortColumn, sortDirection != 0, querySortColumn, querySortDirection)
+               : 0);
     const TSplitCols split = SplitSavedCols(columns);
     const QByteArray bytes = SavedColsToBytes(split.Query);
     reg.WriteBinaryData(QStringLiteral("Columns"), bytes.constData(),
@@ -144,12 +172,27 @@ bool DeleteServerKey(TRegistry& reg, const QUuid& id) {
     return reg.DeleteKey(kServers + QLatin1Char('\\') + GuidText(id));
 }
 
-bool WriteServerConnectionString(TRegistry& reg, const QUuid& id, const QString& connectionString) {
-    if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(id), false))
+bool WriteServerConnectionString(TRegistry& reg, TServer& server) {
+    if (!reg.OpenKey(kServers + QLatin1Char('\\') + GuidText(server.ServerID), false))
         return false;
-    reg.WriteString(QStringLiteral("ConnectionString"), connectionString);
+    reg.WriteString(QStringLiteral("ConnectionString"), server.ConnectionString);
     reg.CloseKey();
+    server.SavedConnectionString = server.ConnectionString;
     return true;
+}
+
+QString ConnectionStringToSave(const QString& AOurs, const std::optional<QString>& ASaved,
+                               const std::optional<QString>& AStored) {
+    if (!ASaved || !AStored || *AStored == *ASaved)
+        return AOurs;
+    if (AOurs == *ASaved)
+        return *AStored;
+    // Both changed it: this window's edit is the later one, but a password the other one
+    // moved out stays out unless this window's user typed another.
+    const QString password = PasswordInString(AOurs);
+    if (HoldsPassword(*ASaved) && !HoldsPassword(*AStored) && password == PasswordInString(*ASaved))
+        return WithoutPassword(AOurs);
+    return AOurs;
 }
 
 QString ReadLanguageSetting(TRegistry& reg) {

@@ -31,7 +31,9 @@ struct TStoredWindow {
     // The rate columns' records ("RateColumns"); missing or damaged reads as none, without
     // an error: the rates then take their built-in place.
     std::optional<TSavedCols> RateColumns;
-    // A sort by a rate column ("RateSort": the column, 0x100 added when descending).
+    // A sort by a rate column ("RateSort": the column, 0x100 added when descending, with
+    // the "SortColumn" and "SortDirection" it was written with above); none when those
+    // have changed since, as an older version changes them.
     std::optional<int> RateSortColumn;
     bool RateSortDescending = false;
 };
@@ -51,6 +53,15 @@ QString GuidText(const QUuid& id);
 // Reads everything as far as it goes; never throws.
 TLoadedSettings ReadSettings(TRegistry& registry, int columnCount);
 
+// The connection string the save at exit writes for an entry: AOurs, this window's string;
+// ASaved, what the file held when this window last read or wrote it; AStored, what the file
+// holds now (none for an entry new to either). A string this window left alone does not
+// overwrite another window's change; and where the file's string lost its password
+// meanwhile (moved to the keyring) while this window's still has the same one, it is
+// written without it.
+QString ConnectionStringToSave(const QString& AOurs, const std::optional<QString>& ASaved,
+                               const std::optional<QString>& AStored);
+
 // Writes the servers (renumbering their Order from the list order), then the window
 // values; `columns` is the layout of all the grid's columns, split into "Columns" and
 // "RateColumns". A sort by a rate column is kept in "RateSort", with "SortColumn" and
@@ -67,8 +78,7 @@ QString ReadLanguageSetting(TRegistry& registry);
 // Deletes a server's key with everything below it; false when it did not exist.
 bool DeleteServerKey(TRegistry& registry, const QUuid& id);
 
-// Writes a saved server's "ConnectionString" at once, as it stands now; false when the
-// server has no key yet (its first save writes it). Throws ERegistryException when the
-// file cannot be written.
-bool WriteServerConnectionString(TRegistry& registry, const QUuid& id,
-                                 const QString& connectionString);
+// Writes a saved server's "ConnectionString" at once, as it stands now, and takes it as what
+// the file holds; false when the server has no key yet (its first save writes it). Throws
+// ERegistryException when the file cannot be written.
+bool WriteServerConnectionString(TRegistry& registry, TServer& server);

@@ -43,6 +43,8 @@ std::optional<TWaitResource> ParseWaitResource(const QString& AText) {
 }
 
 QString WaitResourceStatement(const TWaitResource& r, const QString& ADatabase) {
+    // Every placeholder is filled in one pass: a database named "a%1" is text, not a
+    // placeholder for the next argument.
     const QString db = bracketed(ADatabase);
     const QString names =
         QStringLiteral("select s.name, o.name, i.name\r\nfrom %1.sys.objects o\r\n"
@@ -53,14 +55,12 @@ QString WaitResourceStatement(const TWaitResource& r, const QString& ADatabase) 
         return names + QStringLiteral("join %1.sys.partitions p on p.object_id = o.object_id\r\n"
                                       "left join %1.sys.indexes i on i.object_id = p.object_id and "
                                       "i.index_id = p.index_id\r\nwhere p.hobt_id = %2")
-                           .arg(db)
-                           .arg(r.HobtId);
+                           .arg(db, QString::number(r.HobtId));
     case TWaitResource::TKind::Object:
         return QStringLiteral("select s.name, o.name, null\r\nfrom %1.sys.objects o\r\n"
                               "join %1.sys.schemas s on s.schema_id = o.schema_id\r\n"
                               "where o.object_id = %2")
-            .arg(db)
-            .arg(r.ObjectId);
+            .arg(db, QString::number(r.ObjectId));
     case TWaitResource::TKind::Page:
     case TWaitResource::TKind::Rid:
         break;
@@ -69,10 +69,8 @@ QString WaitResourceStatement(const TWaitResource& r, const QString& ADatabase) 
                                   "g.object_id = o.object_id\r\n"
                                   "left join %1.sys.indexes i on i.object_id = g.object_id and "
                                   "i.index_id = g.index_id")
-                       .arg(db)
-                       .arg(r.DatabaseId)
-                       .arg(r.FileId)
-                       .arg(r.PageId);
+                       .arg(db, QString::number(r.DatabaseId), QString::number(r.FileId),
+                            QString::number(r.PageId));
 }
 
 QString WaitResourceText(const QString& ADatabase, const QString& ASchema, const QString& ATable,

@@ -5,13 +5,17 @@
 #include "actions/helpform.h"
 #include "actions/sqlview.h"
 #include "actions/viewform.h"
+#include "grid/monitorcolumns.h"
 #include "servers/serverlistview.h"
 #include "sessionfixture.h"
+#include "settings/selcolform.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -90,15 +94,27 @@ void TestSessionCommands::killDeclinedSendsNothing() {
 
 void TestSessionCommands::killEndsTheSessionAfterTheCheck_data() {
     QTest::addColumn<QString>("login");
-    QTest::newRow("plain login") << u"alice"_s;
-    QTest::newRow("apostrophe in the login") << u"O'Brien"_s;
+    QTest::addColumn<bool>("loginShown");
+    QTest::newRow("plain login") << u"alice"_s << true;
+    QTest::newRow("apostrophe in the login") << u"O'Brien"_s << true;
+    // The check needs the login whether the grid shows it or not.
+    QTest::newRow("the Login column hidden") << u"alice"_s << false;
 }
 
 void TestSessionCommands::killEndsTheSessionAfterTheCheck() {
     QFETCH(QString, login);
+    QFETCH(bool, loginShown);
     TSessionFixture f;
     f.instance().addSession(session(71, login.toStdString()));
     QVERIFY(f.start());
+    if (!loginShown) {
+        const quint64 shown = f.Form->SnapshotsShown();
+        f.Form->SelColForm->FormShow(false, LoginColumn);
+        f.Form->SelColForm->ColList->item(LoginColumn)->setCheckState(Qt::Unchecked);
+        f.Form->SelColForm->tbOKClick();
+        QVERIFY(f.Form->MonitorVT->horizontalHeader()->isSectionHidden(LoginColumn));
+        QTRY_VERIFY(f.Form->SnapshotsShown() > shown); // of the query without the column
+    }
     f.focus(71);
     f.Prompts.messageAnswers.append(TMsgResult::Yes);
     f.Form->actKillProcess->trigger();

@@ -3,6 +3,7 @@
 // and the filters end to end against the test server.
 
 #include "app/mainform.h"
+#include "blocking/blockingpane.h"
 #include "grid/monitorcolumns.h"
 #include "grid/monitormodel.h"
 #include "grid/monitorstatusbar.h"
@@ -18,6 +19,7 @@
 #include "servers/serverlistmodel.h"
 #include "servers/serverlistview.h"
 #include "servers/serverpanel.h"
+#include "settings/selcolform.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -31,6 +33,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <climits>
 
 namespace {
 
@@ -69,6 +73,8 @@ private slots:
     void ctrlBTogglesBlockingOnly();
     void viewBlockNeedsABlockedRow();
     void headerClicksSortAscendingThenDescending();
+    void hidingTheSortColumnFallsBackToSPID_data();
+    void hidingTheSortColumnFallsBackToSPID();
     void statusFilterTexts();
     void loginFilterAppliesWhenLeft();
     void rowColoursAndSelectionArePainted();
@@ -339,6 +345,64 @@ void TestGrid::headerClicksSortAscendingThenDescending() {
     click(1);
     QCOMPARE(form.MonitorVT->sortColumn(), 1);
     QVERIFY(!form.MonitorVT->sortDescending());
+}
+
+// The query may select a hidden column for the rates, the blocking tree or the kill's check;
+// the order still follows what is shown.
+void TestGrid::hidingTheSortColumnFallsBackToSPID_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("treeOpen");
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("Memory") << 10 << false << false;
+    QTest::newRow("Host, descending") << 11 << false << true;
+    QTest::newRow("Host, queried for the open tree") << 11 << true << false;
+    QTest::newRow("CPU, queried for the CPU/s shown") << 8 << false << true;
+    QTest::newRow("Login, queried for the kill's check") << 1 << false << false;
+    QTest::newRow("a rate column") << FirstRateColumn + 1 << false << true;
+}
+
+void TestGrid::hidingTheSortColumnFallsBackToSPID() {
+    QFETCH(int, column);
+    QFETCH(bool, treeOpen);
+    QFETCH(bool, descending);
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    f.addConnectedServer();
+    QTRY_VERIFY(form.MonitorModel->rowCount() > 2);
+    form.MonitorVT->setFocus();
+    if (treeOpen)
+        QTest::keyClick(&form, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(form.BlockingPane->isVisible(), treeOpen);
+    QHeaderView* header = form.MonitorVT->horizontalHeader();
+    const auto click = [&] {
+        form.MonitorVT->scrollTo(form.MonitorModel->index(0, column));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, 5));
+    };
+    click();
+    if (descending != IsRateColumn(column)) // a rate starts with the busiest
+        click();
+    QCOMPARE(form.MonitorVT->sortColumn(), column);
+    QCOMPARE(form.MonitorVT->sortDescending(), descending);
+
+    // Hidden with the column chooser, as the user does it.
+    form.SelColForm->FormShow(false, column);
+    form.SelColForm->ColList->item(column)->setCheckState(Qt::Unchecked);
+    form.SelColForm->tbOKClick();
+    QVERIFY(header->isSectionHidden(column));
+    QCOMPARE(form.MonitorVT->sortColumn(), 0);
+    QCOMPARE(header->sortIndicatorSection(), 0);
+    QCOMPARE(form.MonitorVT->sortDescending(), descending); // the direction stays
+    // The rows come in the server's order by SPID.
+    const quint64 shown = form.SnapshotsShown();
+    QTRY_VERIFY(form.SnapshotsShown() > shown); // of the new query: older ones are dropped
+    int previous = descending ? INT_MAX : INT_MIN;
+    for (int row = 0; row < form.MonitorModel->rowCount(); ++row) {
+        const int spid = form.MonitorModel->record(row)->SPID;
+        QVERIFY2(descending ? spid <= previous : spid >= previous,
+                 qPrintable(QString::number(row)));
+        previous = spid;
+    }
 }
 
 void TestGrid::statusFilterTexts() {

@@ -29,6 +29,8 @@ private slots:
     void refreshWhilePausedGivesOneSnapshot();
     void periodList();
     void theRowCountSaysWhatTheLastSampleCost();
+    void theRowCountsTooltipGoesWithTheCount_data();
+    void theRowCountsTooltipGoesWithTheCount();
     void closingWhileASampleRuns();
     void addCancelledChangesNothing();
     void addWithAFailingStringLeavesARedRow();
@@ -124,6 +126,41 @@ void TestMainForm::theRowCountSaysWhatTheLastSampleCost() {
             "Снимок длится дольше выбранного периода (0.1 с): снимки приходят реже.")),
         10000);
     f.server().server().setResponseDelayMs(0);
+}
+
+// The figures of the last sample belong to the server they came from.
+void TestMainForm::theRowCountsTooltipGoesWithTheCount_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("another server chosen") << QStringLiteral("click");
+    QTest::newRow("disconnected") << QStringLiteral("disconnect");
+    QTest::newRow("a sample failed") << QStringLiteral("failure");
+}
+
+void TestMainForm::theRowCountsTooltipGoesWithTheCount() {
+    QFETCH(QString, how);
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    form.cbPeriod->setCurrentIndex(1); // "0.1 с"
+    TServer* s = f.addConnectedServer();
+    form.ServerPanel->NewServer(QStringLiteral("Other"), QStringLiteral("Data Source=nowhere"),
+                                false);
+    QTRY_VERIFY(form.MonitorStatusBar->panelHint(1).contains(QStringLiteral("Последний снимок")));
+    if (how == u"click") {
+        QTest::mouseClick(
+            form.ServerPanel->ServerVT->viewport(), Qt::LeftButton, {},
+            form.ServerPanel->ServerVT->visualRect(form.ServerPanel->model()->index(1)).center());
+        QCOMPARE(form.SelectedServer()->Name, QStringLiteral("Other"));
+    } else if (how == u"disconnect") {
+        form.ServerPanel->actDisconnect->trigger();
+        QCOMPARE(s->State, stDisconnected);
+    } else {
+        f.server().server().dropConnectionAfterRows(1);
+        form.actRefresh->trigger();
+        QTRY_COMPARE(s->State, stError);
+        f.server().server().dropConnectionAfterRows(-1);
+    }
+    QCOMPARE(form.MonitorStatusBar->panelText(1), QString());
+    QCOMPARE(form.MonitorStatusBar->panelHint(1), QStringLiteral("Всего процессов"));
 }
 
 void TestMainForm::periodList() {

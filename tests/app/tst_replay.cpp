@@ -1,7 +1,8 @@
 // A recording in the window, driven by keys and clicks: opened with Ctrl+O, stepped,
 // played, filtered and sorted in the window, a gap shown, the detail window of a recorded
-// session, commands that act on a server disabled; a bad file refused; and the window
-// recording its watched server in the same format.
+// session, commands that act on a server disabled; a bad or hostile file refused, a
+// snapshot that does not read said so; a recording that retention shrinks while it is
+// followed; and the window recording its watched server in the same format.
 
 #include "actions/modalrun.h"
 #include "actions/namevaluegrid.h"
@@ -12,7 +13,8 @@
 #include "grid/monitorstatusbar.h"
 #include "grid/monitorview.h"
 #include "mainformfixture.h"
-#include "recorder/recordingfile.h"
+#include "recorder/recordingreader.h"
+#include "recorder/recordingwriter.h"
 #include "recording/logfile.h"
 #include "replay/replay.h"
 #include "replay/replaybar.h"
@@ -30,6 +32,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <sqlite3.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -83,6 +86,31 @@ QString makeRecording(const QString& path) {
     return path;
 }
 
+// Twelve snapshots a second apart, a full one every fourth: SPID 52 works a little more
+// in each, SPID 53 logs in at the tenth.
+QString makeLongRecording(const QString& path) {
+    TRecordingInfo info;
+    info.Server = u"Прод"_s;
+    TRecordingWriter w(path, info);
+    w.FullEvery = 4;
+    for (int n = 0; n < 12; ++n) {
+        TRecordedRows rows{row(1, "sa", "background", 10, "master"),
+                           row(52, "Иванов", "running", 1000 + 500 * n)};
+        if (n >= 10)
+            rows.push_back(row(53, "app", "sleeping", 5));
+        w.append(kStart + n * 1000, rows);
+    }
+    return path;
+}
+
+// Runs one statement on a recording behind the window's back.
+void sql(const QString& path, const char* statement) {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
 QList<int> gridSpids(TMainForm& form) {
     QList<int> out;
     for (int r = 0; r < form.MonitorModel->rowCount(); ++r)
@@ -103,6 +131,8 @@ private slots:
     void serverCommandsAreOffUntilClosed();
     void aBadFileIsRefused_data();
     void aBadFileIsRefused();
+    void aSnapshotThatDoesNotReadIsSaidSo();
+    void aRecordingShrunkWhileFollowedKeepsItsPlace();
     void theWindowRecordsTheWatchedServer();
 
 private:
@@ -272,8 +302,14 @@ void TestReplay::aBadFileIsRefused_data() {
     QVERIFY(t.open(QIODevice::WriteOnly));
     t.write("hello\n");
     t.close();
+    const QString endless = makeRecording(dir.filePath(u"endless.dervelrec"_s));
+    sql(endless, "ALTER TABLE snapshots RENAME TO s0; "
+                 "CREATE VIEW snapshots(id, time, full, row_count, data) AS "
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                 "SELECT i, i, 1, 0, x'00' FROM n;");
     QTest::newRow("not a recording") << text << u"не является записью Dervel"_s;
     QTest::newRow("missing") << dir.filePath(u"gone.dervelrec"_s) << u"не найден"_s;
+    QTest::newRow("snapshots a view that never ends") << endless << u"не является записью Dervel"_s;
 }
 
 void TestReplay::aBadFileIsRefused() {
@@ -288,6 +324,71 @@ void TestReplay::aBadFileIsRefused() {
     QVERIFY2(f.prompts().messages[0].text.contains(message),
              qPrintable(f.prompts().messages[0].text));
     QVERIFY(form.ServerPanel->isEnabled());
+}
+
+void TestReplay::aSnapshotThatDoesNotReadIsSaidSo() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    const QString path = makeRecording(dir.filePath(u"damaged.dervelrec"_s));
+    sql(path, "UPDATE snapshots SET data = x'0000100078DA' WHERE id = 3");
+    open(f, path);
+    QTest::keyClick(&form, Qt::Key_Right, Qt::ControlModifier);
+    QVERIFY(f.prompts().messages.isEmpty());
+    QTest::keyClick(&form, Qt::Key_Right, Qt::ControlModifier);
+    QCOMPARE(f.prompts().messages.size(), 1);
+    QVERIFY2(f.prompts().messages[0].text.contains(u"снимок 3 не читается"_s),
+             qPrintable(f.prompts().messages[0].text));
+    // The snapshot on show stays, and so does the way back.
+    QCOMPARE(form.Replay->index(), 1);
+    QCOMPARE(form.Replay->bar()->lbTime->text(), ReplayTimeText(kStart + 1000));
+    QTest::keyClick(&form, Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(form.Replay->index(), 0);
+    QCOMPARE(gridSpids(form), (QList<int>{1, 52, 53, 60}));
+    QCOMPARE(f.prompts().messages.size(), 1);
+}
+
+void TestReplay::aRecordingShrunkWhileFollowedKeepsItsPlace() {
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    const QString path = makeLongRecording(dir.filePath(u"shrinking.dervelrec"_s));
+    open(f, path);
+    form.Replay->Seek(10);
+    // Retention drops the eight oldest while the replay plays towards the end, where it
+    // reads the recording again to follow it.
+    {
+        TRecordingInfo info;
+        info.Server = u"Прод"_s;
+        TRecordingWriter w(path, info);
+        w.dropBefore(kStart + 9500);
+    }
+    TReplayBar* bar = form.Replay->bar();
+    bar->cbSpeed->setCurrentIndex(bar->cbSpeed->count() - 1); // ×60
+    QTest::keyClick(&form, Qt::Key_Space, Qt::ControlModifier);
+    QTRY_VERIFY(!form.Replay->playing());
+    // The last snapshot is on show, where the list has it now.
+    QCOMPARE(form.Replay->count(), 4);
+    QCOMPARE(form.Replay->index(), 3);
+    QCOMPARE(form.Replay->time(), kStart + 11000);
+    QCOMPARE(bar->lbTime->toolTip(), u"Снимок 4 из 4"_s);
+    // A filter and Enter after the shrink act on that snapshot.
+    form.edLogin->setFocus();
+    QTest::keyClicks(form.edLogin, u"app"_s);
+    QTest::keyClick(form.edLogin, Qt::Key_Return);
+    QCOMPARE(gridSpids(form), (QList<int>{53}));
+    form.MonitorVT->setCurrentIndex(form.MonitorModel->index(0, 1));
+    QTest::keyClick(form.MonitorVT, Qt::Key_Return);
+    QCOMPARE(opened.size(), 1);
+    auto* view = qobject_cast<TViewForm*>(opened.first().data());
+    QVERIFY(view);
+    QVERIFY2(view->windowTitle().contains(ReplayTimeText(kStart + 11000)),
+             qPrintable(view->windowTitle()));
+    QVERIFY(f.prompts().messages.isEmpty());
+    // Stepping back goes through what is left, not through what was.
+    QTest::keyClick(&form, Qt::Key_Y, Qt::ControlModifier);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(&form, Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(form.Replay->time(), kStart + 8000);
+    QCOMPARE(gridSpids(form), (QList<int>{1, 52}));
 }
 
 void TestReplay::theWindowRecordsTheWatchedServer() {

@@ -67,6 +67,8 @@ private slots:
     void rateColumnsStayOutOfColumns();
     void damagedRateLayoutFallsBackQuietly_data();
     void damagedRateLayoutFallsBackQuietly();
+    void rateSortHoldsOnlyOverItsOwnSort_data();
+    void rateSortHoldsOnlyOverItsOwnSort();
 };
 
 void TestSettings::layoutSortAndSwitchSurviveARestart() {
@@ -366,6 +368,47 @@ void TestSettings::damagedRateLayoutFallsBackQuietly() {
     QCOMPARE(SavedColsToBytes(form.MonitorVT->SaveCols()), SavedColsToBytes(BuiltInSavedCols()));
     QCOMPARE(form.MonitorVT->sortColumn(), 6);
     QVERIFY(form.MonitorVT->sortDescending());
+}
+
+// A version without the rates writes "SortColumn" and "SortDirection" and leaves "RateSort"
+// as this version wrote it: a sort chosen there since is the newer one.
+void TestSettings::rateSortHoldsOnlyOverItsOwnSort_data() {
+    QTest::addColumn<int>("sortColumn");
+    QTest::addColumn<int>("sortDirection"); // -1: the value is missing
+    QTest::addColumn<int>("rateSort");
+    QTest::addColumn<int>("expectedColumn");
+    QTest::addColumn<bool>("expectedDescending");
+    const int rate = FirstRateColumn + 2;
+    const int written = rate | 0x100; // as this version writes it, over SortColumn 0 ascending
+    QTest::newRow("as written") << 0 << 0 << written << rate << true;
+    QTest::newRow("sorted by Login since") << 1 << 0 << written << 1 << false;
+    QTest::newRow("sorted by SPID descending since") << 0 << 1 << written << 0 << true;
+    QTest::newRow("no SortDirection to compare") << 0 << -1 << written << 0 << false;
+    QTest::newRow("written with another sort, which is still there")
+        << 6 << 1 << (written | 6 << 16 | 0x1000000) << rate << true;
+    QTest::newRow("written with another sort, changed since")
+        << 6 << 0 << (written | 6 << 16 | 0x1000000) << 6 << false;
+}
+
+void TestSettings::rateSortHoldsOnlyOverItsOwnSort() {
+    QFETCH(int, sortColumn);
+    QFETCH(int, sortDirection);
+    QFETCH(int, rateSort);
+    QFETCH(int, expectedColumn);
+    QFETCH(bool, expectedDescending);
+    TMainFormFixture f(false);
+    writeRoot([&](TRegistry& reg) {
+        reg.WriteInteger(QStringLiteral("SortColumn"), sortColumn);
+        if (sortDirection >= 0)
+            reg.WriteInteger(QStringLiteral("SortDirection"), sortDirection);
+        reg.WriteInteger(QStringLiteral("RateSort"), rateSort);
+        const QByteArray cols = SavedColsToBytes(SplitSavedCols(BuiltInSavedCols()).Query);
+        reg.WriteBinaryData(QStringLiteral("Columns"), cols.constData(), int(cols.size()));
+    });
+    f.start();
+    QCOMPARE(f.form().MonitorVT->sortColumn(), expectedColumn);
+    QCOMPARE(f.form().MonitorVT->sortDescending(), expectedDescending);
+    QCOMPARE(f.form().MonitorVT->horizontalHeader()->sortIndicatorSection(), expectedColumn);
 }
 
 QTEST_MAIN(TestSettings)

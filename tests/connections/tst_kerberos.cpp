@@ -1,6 +1,8 @@
 // Integrated security end to end: a throwaway MIT Kerberos realm on loopback, the test
 // server accepting GSSAPI with its service keytab, and "Integrated Security=SSPI" through
-// FreeTDS with a ticket from the realm. Failures reach the user as the driver's text.
+// FreeTDS with a ticket from the realm, in plain text and inside Dervel's own TLS, where
+// the driver only knows the relay's endpoint and is told the real server's principal.
+// Failures reach the user as the driver's text.
 
 #include "kerberos_acceptor.h"
 #include "kerberosrealm.h"
@@ -9,6 +11,7 @@
 #include "scriptedprompts.h"
 #include "servers/server.h"
 #include "tds_server.h"
+#include "testcertificates.h"
 #include "testserverfixture.h"
 
 #include <QTest>
@@ -29,6 +32,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void connectsWithATicket_data();
     void connectsWithATicket();
     void explicitServerSpn_data();
     void explicitServerSpn();
@@ -37,6 +41,7 @@ private slots:
 private:
     QString integrated(const QString& extra = {}) const;
 
+    TTestCertificates FCerts;
     std::unique_ptr<TKerberosRealm> FRealm;
     std::unique_ptr<TTestServer> FServer;
 };
@@ -48,6 +53,9 @@ void TestKerberos::initTestCase() {
     const QString keytab = FRealm->path(u"sql.keytab"_s);
     FServer = std::make_unique<TTestServer>([&](testserver::TdsServer& s) {
         s.setKerberos(std::make_shared<testserver::KerberosAcceptor>(keytab.toStdString()));
+        s.setEncryption(testserver::EncryptMode::Off,
+                        std::make_shared<testserver::TlsCredentials>(FCerts.cert(u"server"_s),
+                                                                     FCerts.key(u"server"_s)));
         s.instance().addWindowsLogin(kPrincipal.toStdString());
     });
     // FreeTDS asks for MSSQLSvc/<host>:<port> in the default realm; the port is known now.
@@ -70,12 +78,20 @@ QString TestKerberos::integrated(const QString& extra) const {
            extra;
 }
 
+void TestKerberos::connectsWithATicket_data() {
+    QTest::addColumn<QString>("extra");
+    QTest::newRow("plain") << QString();
+    QTest::newRow("encrypted") << u";Use Encryption for Data=Mandatory;CAFile="_s +
+                                      FCerts.path(u"ca.pem"_s);
+}
+
 // As a user connects: the entry's Connect, no login dialog.
 void TestKerberos::connectsWithATicket() {
+    QFETCH(QString, extra);
     TScriptedPrompts prompts;
     TServer server;
     server.Name = u"Realm"_s;
-    server.ConnectionString = integrated();
+    server.ConnectionString = integrated(extra);
     server.Connect();
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.value(0).text));
     QCOMPARE(server.State, stConnected);

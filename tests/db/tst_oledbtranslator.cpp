@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 class TestOleDbTranslator : public QObject {
     Q_OBJECT
 private slots:
@@ -14,6 +16,8 @@ private slots:
     void rejects_data();
     void rejects();
     void credentialsOverrideString();
+    void encryptedConnections_data();
+    void encryptedConnections();
     void quotesOdbcValues_data();
     void quotesOdbcValues();
 };
@@ -71,10 +75,10 @@ void TestOleDbTranslator::translates_data() {
         << "Driver=FreeTDS;Server=db1;Port=1433" + kTail +
                ";UID=sa;PWD=pw;APP=My App;WSID=WS1;PacketSize=8192;Language=russian"
         << 15;
-    QTest::newRow("encryption on")
+    QTest::newRow("encryption on: the server comes from the relay")
         << "Data Source=db1;User ID=sa;Password=pw;Use Encryption for Data=True;Trust Server "
            "Certificate=True"
-        << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa + ";Encryption=require" << 15;
+        << "Driver=FreeTDS" + kTail + sa << 15;
     QTest::newRow("encryption off")
         << "Data Source=db1;User ID=sa;Password=pw;Encrypt=no"
         << "Driver=FreeTDS;Server=db1;Port=1433" + kTail + sa + ";Encryption=request" << 15;
@@ -133,6 +137,87 @@ void TestOleDbTranslator::credentialsOverrideString() {
         TDbCredentials{QStringLiteral("bob"), QStringLiteral("p=w")});
     QCOMPARE(params.connectionString,
              "Driver=FreeTDS;Server=db1;Port=1433" + kTail + ";UID=bob;PWD={p=w};APP=Dervel");
+}
+
+Q_DECLARE_METATYPE(TTlsTarget)
+
+void TestOleDbTranslator::encryptedConnections_data() {
+    QTest::addColumn<QString>("oledb");
+    QTest::addColumn<bool>("encrypted"); // by Dervel's own TLS layer
+    QTest::addColumn<TTlsTarget>("target");
+    QTest::addColumn<QString>("serverName"); // as LOGIN7 carries it
+    QTest::addColumn<bool>("needsSpn");
+
+    auto target = [](const QString& server, const QString& host, int port) {
+        TTlsTarget t;
+        t.server = server;
+        t.host = host;
+        t.port = port;
+        return t;
+    };
+    const TTlsTarget plain;
+    QTest::newRow("Mandatory") << u"Data Source=db1;Use Encryption for Data=Mandatory"_s << true
+                               << target(u"db1"_s, u"db1"_s, 1433) << u"db1"_s << false;
+    TTlsTarget trusted = target(u"db1,1500"_s, u"db1"_s, 1500);
+    trusted.verify = false;
+    QTest::newRow("trusted certificate")
+        << u"Data Source=db1,1500;Encrypt=yes;TrustServerCertificate=true"_s << true << trusted
+        << u"db1"_s << false;
+    TTlsTarget instance = target(u"db1\\INST"_s, u"db1"_s, 0);
+    instance.instance = u"INST"_s;
+    instance.caFile = u"/etc/our-ca.pem"_s;
+    instance.timeoutMs = 5000;
+    QTest::newRow("named instance, own authority, timeout")
+        << u"Data Source=db1\\INST;Use Encryption for Data=True;CAFile=/etc/our-ca.pem;"
+           "Connect Timeout=5"_s
+        << true << instance << u"db1\\INST"_s << false;
+    TTlsTarget strict = target(u"db1"_s, u"db1"_s, 1433);
+    strict.strict = true;
+    QTest::newRow("Strict checks the certificate whatever the string says")
+        << u"Data Source=db1;Use Encryption for Data=Strict;Trust Server Certificate=True"_s << true
+        << strict << u"db1"_s << false;
+    TTlsTarget named = target(u"10.0.0.5"_s, u"10.0.0.5"_s, 1433);
+    named.certificateName = u"db1.example.com"_s;
+    QTest::newRow("Host Name In Certificate")
+        << u"Data Source=10.0.0.5;Encrypt=True;Host Name In Certificate=db1.example.com"_s << true
+        << named << u"10.0.0.5"_s << false;
+    QTest::newRow("MSOLEDBSQL19 by default")
+        << u"Provider=MSOLEDBSQL19;Data Source=db1;Integrated Security=SSPI"_s << true
+        << target(u"db1"_s, u"db1"_s, 1433) << u"db1"_s << true;
+    QTest::newRow("integrated with its own SPN")
+        << u"Data Source=db1;Encrypt=True;Integrated Security=SSPI;Server SPN=MSSQLSvc/x:1"_s
+        << true << target(u"db1"_s, u"db1"_s, 1433) << u"db1"_s << false;
+    QTest::newRow("MSOLEDBSQL19, Optional") << u"Provider=MSOLEDBSQL19;Data Source=db1;Use "
+                                               "Encryption for Data=Optional"_s
+                                            << false << plain << u"db1"_s << false;
+    QTest::newRow("SQLOLEDB says nothing")
+        << u"Provider=SQLOLEDB;Data Source=db1"_s << false << plain << u"db1"_s << false;
+}
+
+void TestOleDbTranslator::encryptedConnections() {
+    QFETCH(QString, oledb);
+    QFETCH(bool, encrypted);
+    QFETCH(TTlsTarget, target);
+    QFETCH(QString, serverName);
+    QFETCH(bool, needsSpn);
+    const TOdbcConnectParams params = TranslateOleDbConnectionString(oledb, std::nullopt);
+    QCOMPARE(params.tls.has_value(), encrypted);
+    if (encrypted) {
+        QCOMPARE(params.tls->server, target.server);
+        QCOMPARE(params.tls->host, target.host);
+        QCOMPARE(params.tls->port, target.port);
+        QCOMPARE(params.tls->instance, target.instance);
+        QCOMPARE(params.tls->strict, target.strict);
+        QCOMPARE(params.tls->verify, target.verify);
+        QCOMPARE(params.tls->caFile, target.caFile);
+        QCOMPARE(params.tls->certificateName, target.certificateName);
+        QCOMPARE(params.tls->timeoutMs, target.timeoutMs);
+        // The driver speaks plain TDS to the relay and is told nothing of the server.
+        QVERIFY(!params.connectionString.contains(u"Server="_s));
+        QVERIFY(!params.connectionString.contains(u"Encryption="_s));
+    }
+    QCOMPARE(params.serverName, serverName);
+    QCOMPARE(params.needsServerSpn, needsSpn);
 }
 
 void TestOleDbTranslator::quotesOdbcValues_data() {

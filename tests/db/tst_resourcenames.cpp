@@ -1,12 +1,30 @@
 // Wait resources named through the real client stack: the statements run against the test
-// server's catalog of its databases, in the database the resource names.
+// server's catalog of its databases, in the database the resource names, on a thread of
+// their own: the caller is told when a name has come, and only so many are kept.
 
 #include "instance.h"
 #include "platform/dbconnection.h"
 #include "testserverfixture.h"
 #include "waitresources/resourcenames.h"
 
+#include <QSignalSpy>
 #include <QTest>
+
+namespace {
+
+// The name as the window sees it: asked for (answered later, never on the caller's thread)
+// unless it is known already.
+QString nameAfterAsking(TResourceNames& names, const QString& resource) {
+    const QString first = names.Name(resource);
+    if (!first.isEmpty())
+        return first;
+    QSignalSpy named(&names, &TResourceNames::named);
+    if (!named.wait(10000))
+        return QStringLiteral("<no answer>");
+    return names.Name(resource);
+}
+
+} // namespace
 
 class TestResourceNames : public QObject {
     Q_OBJECT
@@ -15,6 +33,7 @@ private slots:
     void names_data();
     void names();
     void withoutAConnectionThereIsNoName();
+    void onlySoManyNamesAreKept();
 
 private:
     TTestServer server;
@@ -64,8 +83,14 @@ void TestResourceNames::names() {
     QFETCH(QString, name);
     TResourceNames names;
     names.setConnection(&connection);
+    // Not known yet: asked for, and nothing said until the answer comes.
+    QCOMPARE(names.Name(resource), QString());
+    const bool lockResource = !resource.startsWith(QStringLiteral("APPLICATION"));
+    QSignalSpy named(&names, &TResourceNames::named);
+    QCOMPARE(named.wait(lockResource ? 10000 : 300), lockResource);
     QCOMPARE(names.Name(resource), name);
     QCOMPARE(names.Name(resource), name); // and again, from what it keeps
+    QCOMPARE(named.count(), lockResource ? 1 : 0);
     QVERIFY(connection.connected());
 }
 
@@ -76,10 +101,32 @@ void TestResourceNames::withoutAConnectionThereIsNoName() {
     TDbConnection closed;
     closed.setConnectionString(server.oledb());
     names.setConnection(&closed);
+    QSignalSpy named(&names, &TResourceNames::named);
     QCOMPARE(names.Name(key), QString());
+    QVERIFY(!named.wait(300)); // nothing was asked
     // Once connected it names what it could not name before.
     closed.open();
+    QCOMPARE(nameAfterAsking(names, key), QStringLiteral("Sales.dbo.Orders (PK_Orders)"));
+}
+
+void TestResourceNames::onlySoManyNamesAreKept() {
+    TResourceNames names(2);
+    names.setConnection(&connection);
+    const QString sales = QString::number(this->sales);
+    const QString key = QStringLiteral("KEY: %1:%2 (8194443284a0)").arg(sales).arg(ordersKey);
+    const QString index = QStringLiteral("KEY: %1:%2 (03000d8f0ecc)").arg(sales).arg(customersIx);
+    const QString table = QStringLiteral("OBJECT: %1:%2:0").arg(sales).arg(orders);
+    QCOMPARE(nameAfterAsking(names, key), QStringLiteral("Sales.dbo.Orders (PK_Orders)"));
+    QCOMPARE(nameAfterAsking(names, index),
+             QStringLiteral("Sales.dbo.Customers (IX_Customers_Name)"));
+    QCOMPARE(names.Name(key), QStringLiteral("Sales.dbo.Orders (PK_Orders)")); // wanted again
+    QCOMPARE(nameAfterAsking(names, table), QStringLiteral("Sales.dbo.Orders"));
+    // The one least recently wanted made room: asked for anew, and named again.
     QCOMPARE(names.Name(key), QStringLiteral("Sales.dbo.Orders (PK_Orders)"));
+    QCOMPARE(names.Name(table), QStringLiteral("Sales.dbo.Orders"));
+    QCOMPARE(names.Name(index), QString());
+    QCOMPARE(nameAfterAsking(names, index),
+             QStringLiteral("Sales.dbo.Customers (IX_Customers_Name)"));
 }
 
 QTEST_MAIN(TestResourceNames)

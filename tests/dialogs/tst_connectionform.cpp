@@ -240,8 +240,18 @@ void TestConnectionForm::closing_data() {
         << u"Data Source=h;Password=;User ID=u"_s << TCloseBy::OK << none << 1 << 0 << true;
     QTest::newRow("no password item does not warn")
         << u"Data Source=h;User ID=u"_s << TCloseBy::OK << none << 1 << 0 << true;
-    QTest::newRow("blank before the keyword hides it")
-        << u"Data Source=h; Password=secret"_s << TCloseBy::OK << none << 1 << 0 << true;
+    // The string is read as the driver gets it: a password it would send is one.
+    QTest::newRow("a blank before the keyword warns too")
+        << u"Data Source=h; Password=secret"_s << TCloseBy::OK << no << 1 << 1 << false;
+    QTest::newRow("PWD warns") << u"Data Source=h;PWD = secret"_s << TCloseBy::OK << no << 1 << 1
+                               << false;
+    QTest::newRow("a quoted password with ; warns")
+        << u"Data Source=h;Password=\"a;b\""_s << TCloseBy::OK << no << 1 << 1 << false;
+    QTest::newRow("a password inside another item's quoted value does not warn")
+        << u"Data Source=h;Application Name='x;Password=y'"_s << TCloseBy::OK << none << 1 << 0
+        << true;
+    QTest::newRow("a string the driver cannot read still warns of its password")
+        << u"Data Source=h;Password=\"a;b"_s << TCloseBy::OK << yes << 1 << 1 << true;
     QTest::newRow("Cancel never warns") << pw << TCloseBy::Cancel << none << 1 << 0 << true;
     QTest::newRow("Esc never warns") << pw << TCloseBy::Escape << none << 1 << 0 << true;
     QTest::newRow("close button never warns")
@@ -309,6 +319,10 @@ void TestConnectionForm::keyringOffer_data() {
         << false;
     QTest::newRow("no keyring: the warning only")
         << false << pw << QList<TMsgResult>{yes} << QStringList{kWarning} << true << false;
+    // Nothing could be taken out of a string the driver cannot read.
+    QTest::newRow("a string that does not read: the warning only")
+        << true << u"Data Source=h;Password=\"a;b"_s << QList<TMsgResult>{yes}
+        << QStringList{kWarning} << true << false;
 }
 
 void TestConnectionForm::keyringOffer() {

@@ -197,6 +197,11 @@ void TestDataLinkDialog::encryptionControls() {
     QVERIFY(dialog.chkTrustServerCertificate->isChecked());
     QVERIFY(dialog.connectionString().endsWith(
         u";Use Encryption for Data=Mandatory;Trust Server Certificate=True"_s));
+    // TDS 8.0 always checks the certificate: trusting it is not offered, the authorities are.
+    dialog.cbEncryption->setCurrentIndex(3);
+    QVERIFY(!dialog.chkTrustServerCertificate->isEnabled());
+    QVERIFY(dialog.edCAFile->isEnabled());
+    QVERIFY(dialog.connectionString().contains(u";Use Encryption for Data=Strict"_s));
 }
 
 void TestDataLinkDialog::logonControls() {

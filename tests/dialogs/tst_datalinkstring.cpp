@@ -124,9 +124,12 @@ void TestDataLinkString::parse_data() {
     older.encryption = TDataLinkSettings::TEncryption::Optional;
     QTest::newRow("Encrypt=False, as older providers write it") << u"Encrypt=False"_s << older;
     TDataLinkSettings strict;
-    strict.otherItems = {u"Use Encryption for Data=Strict"_s};
+    strict.encryption = TDataLinkSettings::TEncryption::Strict;
+    QTest::newRow("Strict") << u"Use Encryption for Data=strict"_s << strict;
+    TDataLinkSettings unknown;
+    unknown.otherItems = {u"Use Encryption for Data=Sometimes"_s};
     QTest::newRow("a value the dialog cannot show passes through")
-        << u"Use Encryption for Data=Strict"_s << strict;
+        << u"Use Encryption for Data=Sometimes"_s << unknown;
 
     TDataLinkSettings cyr = login(u"сервер"_s, u"пользователь"_s, u"пароль"_s, true);
     QTest::newRow("Cyrillic values")

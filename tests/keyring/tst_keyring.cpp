@@ -5,8 +5,8 @@
 // case reads the settings file the window wrote for the password.
 
 #include "keyring/keyringactions.h"
-#include "keyring/passwordplacement.h"
 #include "keyringfixture.h"
+#include "servers/passwordplacement.h"
 #include "servers/server.h"
 #include "servers/serverpanel.h"
 
@@ -28,6 +28,8 @@ private slots:
     void editKeepsDeleteForgets();
     void moveAll();
     void moveFocusedFromTheMenu();
+    void moveTakesThePasswordTheDriverGets_data();
+    void moveTakesThePasswordTheDriverGets();
 };
 
 void TestKeyring::initTestCase() {
@@ -219,6 +221,45 @@ void TestKeyring::moveFocusedFromTheMenu() {
     QVERIFY(!f.form().Keyring->actMovePassword->isEnabled());
     f.finish();
     QCOMPARE(SettingsText(f).count(kPassword), 1);
+}
+
+// However the string holds its password, the move takes the one the driver gets, leaves a
+// string that still reads, and the next run connects with the keyring's password alone.
+void TestKeyring::moveTakesThePasswordTheDriverGets_data() {
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("items"); // after "Data Source=…"
+    QTest::newRow("a blank before the keyword")
+        << u"sa"_s << kPassword << u";User ID=sa; Password=Dervel-2026;Connect Timeout=5"_s;
+    QTest::newRow("PWD, blanks around the =")
+        << u"sa"_s << kPassword << u";User ID=sa;PWD = Dervel-2026 ;Connect Timeout=5"_s;
+    QTest::newRow("quoted, with ; and a quote")
+        << u"semi"_s << u"a;b\"c"_s << u";User ID=semi;Password=\"a;b\"\"c\";Connect Timeout=5"_s;
+}
+
+void TestKeyring::moveTakesThePasswordTheDriverGets() {
+    QFETCH(QString, login);
+    QFETCH(QString, password);
+    QFETCH(QString, items);
+    TMainFormFixture f(false);
+    f.server().instance().addLogin(login.toStdString(), password.toStdString());
+    FirstRun(f);
+    const QUuid id = QUuid::createUuid();
+    const QString source = f.server().oledb(QString(), QString()).section(u';', 0, 1);
+    SaveServer(id, u"Moved"_s, source + items, 0);
+    f.start();
+
+    ChooseFromMenu(f, u"Moved"_s, f.form().Keyring->actMovePassword);
+    QTRY_COMPARE(f.prompts().messages.size(), 1);
+    QCOMPARE(Secret(id).Password, password);
+    const QString left = Entry(f, u"Moved"_s)->ConnectionString;
+    QCOMPARE(left, source + u";User ID="_s + login + u";Connect Timeout=5"_s);
+    QVERIFY(!SettingsText(f).contains(password));
+
+    f.restart();
+    DoubleClick(f, u"Moved"_s);
+    QTRY_COMPARE(Entry(f, u"Moved"_s)->State, stConnected);
+    QVERIFY(f.prompts().loginCalls.isEmpty());
 }
 
 QTEST_MAIN(TestKeyring)

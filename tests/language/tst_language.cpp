@@ -32,6 +32,8 @@ private slots:
     void languageCodes();
     void commandLine_data();
     void commandLine();
+    void qtOptionsAreLeftToQt_data();
+    void qtOptionsAreLeftToQt();
 };
 
 void TestLanguage::localeChoosesTheLanguage_data() {
@@ -146,6 +148,43 @@ void TestLanguage::commandLine() {
                                        ? arguments[1]
                                        : QString());
     }
+}
+
+// Qt's own options (session managers restart programs with -session) are QApplication's,
+// with their values: never refused, never read as ours or as a recording to open.
+void TestLanguage::qtOptionsAreLeftToQt_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("recording");
+    QTest::addColumn<int>("language"); // -1: none given
+    const QString p = u"dervel"_s;
+    QTest::newRow("-platform") << QStringList{p, u"-platform"_s, u"offscreen"_s} << QString() << -1;
+    QTest::newRow("-session, as a session manager restarts")
+        << QStringList{p, u"-session"_s, u"10d1f7e3a4000171_1700000000"_s} << QString() << -1;
+    QTest::newRow("--style=, -reverse")
+        << QStringList{p, u"--style=Fusion"_s, u"-reverse"_s} << QString() << -1;
+    QTest::newRow("-display and -name of xcb")
+        << QStringList{p, u"-display"_s, u":1"_s, u"-name"_s, u"dervel"_s} << QString() << -1;
+    QTest::newRow("-stylesheet, then a recording")
+        << QStringList{p, u"-stylesheet"_s, u"my.qss"_s, u"night.dervelrec"_s}
+        << u"night.dervelrec"_s << -1;
+    QTest::newRow("between ours")
+        << QStringList{p,       u"--platform"_s,       u"xcb"_s,         u"--lang"_s,
+                       u"en"_s, u"-qwindowgeometry"_s, u"800x600+0+0"_s, u"-widgetcount"_s}
+        << QString() << int(TLanguage::English);
+    QTest::newRow("a value that looks like an option of ours is Qt's")
+        << QStringList{p, u"-qwindowtitle"_s, u"--help"_s} << QString() << -1;
+    QTest::newRow("-qmljsdebugger=")
+        << QStringList{p, u"-qmljsdebugger=port:1234,block"_s} << QString() << -1;
+}
+
+void TestLanguage::qtOptionsAreLeftToQt() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, recording);
+    QFETCH(int, language);
+    const TCommandLine parsed = ParseCommandLine(arguments);
+    QVERIFY2(parsed.Action == TCommandLine::TAction::Run, qPrintable(parsed.Error));
+    QCOMPARE(parsed.Recording, recording);
+    QCOMPARE(parsed.Language ? int(*parsed.Language) : -1, language);
 }
 
 QTEST_GUILESS_MAIN(TestLanguage)

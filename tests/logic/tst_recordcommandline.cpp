@@ -14,6 +14,8 @@ private slots:
     void commandLines_data();
     void commandLines();
     void untilComesNextTime();
+    void passwordFiles_data();
+    void passwordFiles();
 };
 
 void TestRecordCommandLine::spans_data() {
@@ -111,6 +113,29 @@ void TestRecordCommandLine::untilComesNextTime() {
     QCOMPARE(stop(u"23:30"_s), QDateTime(QDate(2026, 12, 10), QTime(23, 30)).toMSecsSinceEpoch());
     QCOMPARE(stop(u"2026-12-12 03:15"_s),
              QDateTime(QDate(2026, 12, 12), QTime(3, 15)).toMSecsSinceEpoch());
+}
+
+void TestRecordCommandLine::passwordFiles_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file"); // empty: the command line is refused
+    QTest::newRow("a file") << QStringList{u"--password-file"_s, u"/run/credentials/pw"_s}
+                            << u"/run/credentials/pw"_s;
+    QTest::newRow("with =") << QStringList{u"--password-file=pw"_s} << u"pw"_s;
+    QTest::newRow("standard input") << QStringList{u"--password-file"_s, u"-"_s} << u"-"_s;
+    QTest::newRow("no file named") << QStringList{u"--password-file"_s} << QString();
+    QTest::newRow("an empty name") << QStringList{u"--password-file="_s} << QString();
+}
+
+void TestRecordCommandLine::passwordFiles() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    const TRecordCommand c = ParseRecordCommandLine(
+        QStringList{u"dervel-record"_s, u"--connection=Data Source=db;User ID=u"_s, u"--out=x"_s} +
+            arguments,
+        QDateTime::currentDateTime());
+    QCOMPARE(c.Action,
+             file.isEmpty() ? TRecordCommand::TAction::Error : TRecordCommand::TAction::Run);
+    QCOMPARE(c.PasswordFile, file);
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommandLine)

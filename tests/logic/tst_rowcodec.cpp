@@ -1,10 +1,13 @@
 // The bytes of recorded snapshots: full ones and deltas read back to the same rows, a
 // delta holds only what changed, a reused SPID is another row, and damaged bytes are
-// refused rather than misread.
+// refused rather than misread; what the rows take is counted and capped, and so is what
+// the compressed data may inflate to.
 
 #include "recorder/rowcodec.h"
+#include "recorder/snapshotinflate.h"
 
 #include <QTest>
+#include <QtEndian>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -89,6 +92,9 @@ private slots:
     void equalKeysAreKeptApart();
     void damagedBytesAreRefused_data();
     void damagedBytesAreRefused();
+    void theBudgetFollowsTheRows();
+    void inflating_data();
+    void inflating();
 };
 
 void TestRowCodec::everyFieldSurvivesAFullSnapshot() {
@@ -173,12 +179,104 @@ void TestRowCodec::damagedBytesAreRefused_data() {
     beyond.append(QByteArray::fromHex("80808080808080808001"));
     QTest::newRow("a field that does not exist") << beyond;
     QTest::newRow("a varint that never ends") << QByteArray(12, char(0xFF));
+    // A key whose login time is no number: keys could not be ordered.
+    QByteArray nan;
+    nan.append('\0').append('\1').append(char(102)).append('\0');
+    nan.append(QByteArray::fromHex("000000000000F87F")).append('\0').append('\0');
+    QTest::newRow("a login time that is no number") << nan;
 }
 
 void TestRowCodec::damagedBytesAreRefused() {
     QFETCH(QByteArray, bytes);
     TRowState state;
     QVERIFY_THROWS_EXCEPTION(ERecordingFormat, ApplySnapshot(state, bytes));
+}
+
+void TestRowCodec::theBudgetFollowsTheRows() {
+    // Rows come, go and change their texts; whatever the way a state was reached, it
+    // counts as much as the same state read whole.
+    TRecordedRow grown = busyRow();
+    grown.Text = QString(5000, u'x');
+    TRecordedRow shrunk = busyRow();
+    shrunk.Text.clear();
+    shrunk.Rec.Login.clear();
+    const QList<TRowState> states = {KeyRows({row(51), row(52), busyRow()}),
+                                     KeyRows({row(52), grown, row(60), row(61)}),
+                                     KeyRows({shrunk, row(61), row(62, 1)}),
+                                     {},
+                                     KeyRows({busyRow()})};
+    TRowState state;
+    TRowBudget budget;
+    TRowState previous;
+    for (const TRowState& next : states) {
+        ApplySnapshot(state, EncodeSnapshot(previous, next), budget);
+        previous = next;
+        TRowState whole;
+        TRowBudget fresh;
+        ApplySnapshot(whole, EncodeSnapshot({}, next), fresh);
+        QCOMPARE(budget.Used, fresh.Used);
+        QVERIFY(next.empty() == (budget.Used == 0));
+        if (&next == &states[1]) // the grown text counts, two bytes a character
+            QVERIFY(fresh.Used >= qint64(next.size()) * TRowBudget::kRowCost + 2 * 5000);
+        // What the state takes is just within a budget of that much, and a byte less is
+        // refused.
+        TRowState within, beyond;
+        TRowBudget exact{fresh.Used, 0}, short_{fresh.Used - 1, 0};
+        ApplySnapshot(within, EncodeSnapshot({}, next), exact);
+        if (!next.empty()) {
+            try {
+                ApplySnapshot(beyond, EncodeSnapshot({}, next), short_);
+                QFAIL("a state over its budget was read");
+            } catch (const ERecordingFormat& e) {
+                QCOMPARE(e.Why, ERecordingFormat::TWhy::TooLarge);
+            }
+        }
+    }
+}
+
+void TestRowCodec::inflating_data() {
+    enum { ok, damaged, tooLarge };
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArray>("inflated");
+    QByteArray text;
+    for (int i = 0; text.size() < (1 << 20); ++i)
+        text += "select * from t where id = " + QByteArray::number(i) + ";\n";
+    const QByteArray thousand = text.left(1000);
+    const auto declaring = [](QByteArray data, quint32 length) {
+        qToBigEndian(length, data.data());
+        return data;
+    };
+    QTest::newRow("what qCompress wrote") << qCompress(text) << (2 << 20) << int(ok) << text;
+    QTest::newRow("nothing") << qCompress(QByteArray()) << 10 << int(ok) << QByteArray();
+    QTest::newRow("just within the limit") << qCompress(thousand) << 1000 << int(ok) << thousand;
+    QTest::newRow("a byte over the limit")
+        << qCompress(thousand) << 999 << int(tooLarge) << QByteArray();
+    QTest::newRow("a length over the limit, whatever follows")
+        << declaring(qCompress(thousand), 0x7FFFFFFF) << (1 << 20) << int(tooLarge) << QByteArray();
+    QTest::newRow("a stream that goes on past its length")
+        << declaring(qCompress(text), 1000) << (2 << 20) << int(damaged) << QByteArray();
+    QTest::newRow("a stream that ends before its length")
+        << declaring(qCompress(thousand), 1001) << (2 << 20) << int(damaged) << QByteArray();
+    QTest::newRow("cut short") << qCompress(text).left(5000) << (2 << 20) << int(damaged)
+                               << QByteArray();
+    QTest::newRow("no length") << QByteArray("\0\0\1") << 10 << int(damaged) << QByteArray();
+    QTest::newRow("not zlib") << declaring(QByteArray(64, 'x'), 10) << 100 << int(damaged)
+                              << QByteArray();
+}
+
+void TestRowCodec::inflating() {
+    QFETCH(QByteArray, data);
+    QFETCH(int, limit);
+    QFETCH(int, outcome);
+    QFETCH(QByteArray, inflated);
+    try {
+        QCOMPARE(InflateSnapshot(data, limit), inflated);
+        QCOMPARE(outcome, 0);
+    } catch (const ERecordingFormat& e) {
+        QCOMPARE(int(e.Why) + 1, outcome);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestRowCodec)

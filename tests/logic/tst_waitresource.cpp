@@ -13,6 +13,8 @@ private slots:
     void parse_data();
     void parse();
     void statements();
+    void anyDatabaseName_data();
+    void anyDatabaseName();
     void texts();
 };
 
@@ -69,6 +71,29 @@ void TestWaitResource::statements() {
                 .contains(u"from [a]]b].sys.objects o"_s));
     QVERIFY(WaitResourceStatement(*ParseWaitResource(u"PAGE: 7:1:104"_s), u"Inventory"_s)
                 .contains(u"sys.dm_db_page_info(7, 1, 104, 'LIMITED')"_s));
+}
+
+// A database name is text wherever it goes, "%1" and all: the statement for it is the one
+// for any other name, with that name in its place.
+void TestWaitResource::anyDatabaseName_data() {
+    QTest::addColumn<QString>("resource");
+    QTest::addColumn<QString>("database");
+    QTest::newRow("key, %1") << u"KEY: 5:72057594043236352 (ab)"_s << u"a%1b"_s;
+    QTest::newRow("key, %2") << u"KEY: 5:72057594043236352 (ab)"_s << u"%2"_s;
+    QTest::newRow("object, %1 and %2") << u"OBJECT: 9:77:0"_s << u"x%1y%2"_s;
+    QTest::newRow("page, %1 to %4") << u"PAGE: 7:1:104"_s << u"%4%3%2%1"_s;
+    QTest::newRow("row, %L1 and %%") << u"RID: 7:1:104:3"_s << u"%L1 %% 100%"_s;
+}
+
+void TestWaitResource::anyDatabaseName() {
+    QFETCH(QString, resource);
+    QFETCH(QString, database);
+    const TWaitResource r = *ParseWaitResource(resource);
+    QString statement = WaitResourceStatement(r, database);
+    QVERIFY2(statement.contains(u"from ["_s + database + u"].sys.objects o"_s),
+             qPrintable(statement));
+    statement.replace(u"["_s + database + u']', u"[Sales]"_s);
+    QCOMPARE(statement, WaitResourceStatement(r, u"Sales"_s));
 }
 
 void TestWaitResource::texts() {

@@ -2,11 +2,16 @@
 // chain, a session that comes and goes, the server stopped and started again and the
 // recorder killed with SIGKILL and started again; every recorded snapshot is then what
 // the server sent the recorder, the lost times are gaps, and SIGTERM ends it cleanly.
-// Then the command line's failures and their exit statuses.
+// Then the failures and their exit statuses, a login refused at a reconnect, and a wall
+// clock that steps while retention is on.
 
+#include "platform/dbconnection.h"
 #include "platform/registry.h"
 #include "recorder/recordcommandline.h"
-#include "recorder/recordingfile.h"
+#include "recorder/recorder.h"
+#include "recorder/recordingreader.h"
+#include "recorder/recordingwriter.h"
+#include "recorderprocesses.h"
 #include "scripting.h"
 #include "tds_server.h"
 
@@ -123,33 +128,24 @@ private slots:
     void everyRecordedSnapshotIsWhatWasSent();
     void failuresHaveTheirExitStatus_data();
     void failuresHaveTheirExitStatus();
+    void aLoginRefusedLaterEndsTheRecording();
     void aSavedServerByName();
+    void aClockThatStepsKeepsTheHistory_data();
+    void aClockThatStepsKeepsTheHistory();
 
 private:
-    QProcess* recorder(const QStringList& arguments);
-    QString connection(quint16 port) const {
-        return u"Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;Password=Dervel-2026;"
-               u"Connect Timeout=3"_s.arg(port);
+    QProcess* recorder(const QStringList& arguments) { return processes.start(arguments); }
+    QString connection(quint16 port, const QString& password = u"Dervel-2026"_s) const {
+        return TRecorderProcesses::connection(port, password);
     }
 
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<QProcess>> processes;
+    TRecorderProcesses processes{dir.path()};
 };
 
 void TestRecorder::initTestCase() {
     QVERIFY(dir.isValid());
     TRegistry::SetDefaultLocation(dir.filePath(u"dervel"_s));
-}
-
-QProcess* TestRecorder::recorder(const QStringList& arguments) {
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_CONFIG_HOME"_s, dir.path());
-    env.insert(u"LC_ALL"_s, u"ru_RU.UTF-8"_s); // the messages below are the Russian ones
-    process->setProcessEnvironment(env);
-    process->start(QStringLiteral(DERVEL_RECORD_PATH), arguments);
-    processes.push_back(std::move(process));
-    return processes.back().get();
 }
 
 void TestRecorder::everyRecordedSnapshotIsWhatWasSent() {
@@ -268,6 +264,9 @@ void TestRecorder::failuresHaveTheirExitStatus_data() {
     QTest::newRow("a server that does not answer")
         << QStringList{u"--connection"_s, connection(1), u"--out"_s, dir.filePath(u"y"_s)}
         << kRecordExitNoConnection << u"Не удалось подключиться"_s;
+    QTest::newRow("a login the server refuses")
+        << QStringList{u"--connection"_s, u"@wrong-password@"_s, u"--out"_s, dir.filePath(u"z"_s)}
+        << kRecordExitLoginRefused << u"отклонил вход"_s;
     QTest::newRow("a file that is no recording")
         << QStringList{u"--connection"_s, u"@server@"_s, u"--out"_s, text} << kRecordExitFailed
         << u"не является записью Dervel"_s;
@@ -280,6 +279,7 @@ void TestRecorder::failuresHaveTheirExitStatus() {
     TdsServer server;
     const quint16 port = server.start(0);
     arguments.replaceInStrings(u"@server@"_s, connection(port));
+    arguments.replaceInStrings(u"@wrong-password@"_s, connection(port, u"wrong"_s));
     QProcess* p = recorder(arguments);
     QVERIFY(p->waitForFinished(20000));
     QCOMPARE(p->exitStatus(), QProcess::NormalExit);
@@ -289,6 +289,78 @@ void TestRecorder::failuresHaveTheirExitStatus() {
     QFile f(dir.filePath(u"notes.txt"_s));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("not a recording\n"));
+}
+
+void TestRecorder::aLoginRefusedLaterEndsTheRecording() {
+    auto server = std::make_unique<TdsServer>();
+    const quint16 port = server->start(0);
+    const QString out = dir.filePath(u"refused-later.dervelrec"_s);
+    QProcess* p =
+        recorder({u"--connection"_s, connection(port), u"--out"_s, out, u"--period"_s, u"100ms"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(TRecorderProcesses::snapshotsIn(out) >= 2, 20000);
+    // The password was changed while the server was away: every try now counts towards
+    // a lock-out, so there is one.
+    server->stop();
+    server = std::make_unique<TdsServer>();
+    server->setRefuseLogins(true);
+    QCOMPARE(server->start(port), port);
+    QVERIFY(p->waitForFinished(20000));
+    QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p->exitCode(), kRecordExitLoginRefused);
+    const QString errors = QString::fromUtf8(p->readAllStandardError());
+    QVERIFY2(errors.contains(u"отклонил вход"_s), qPrintable(errors));
+    QVERIFY2(errors.contains(u"Login failed for user"_s), qPrintable(errors));
+    QVERIFY(TRecordingReader(out).count() >= 2); // what was recorded stays
+}
+
+void TestRecorder::aClockThatStepsKeepsTheHistory_data() {
+    QTest::addColumn<qint64>("step");
+    QTest::newRow("a year ahead") << 365LL * 86400000;
+    QTest::newRow("an hour back") << -3600000LL;
+}
+
+void TestRecorder::aClockThatStepsKeepsTheHistory() {
+    QFETCH(qint64, step);
+    TdsServer server;
+    const quint16 port = server.start(0);
+    const QString out = dir.filePath(u"clock-%1.dervelrec"_s.arg(QTest::currentDataTag()));
+    TRecordingInfo info;
+    info.Server = u"Тест"_s;
+    TRecordingWriter writer(out, info);
+    writer.FullEvery = 2; // so that retention has something to drop
+    TDbConnection db;
+    db.setConnectionString(connection(port));
+    TRecorderOptions options;
+    options.PeriodMs = 100;
+    options.RetainMs = 3600000; // an hour, kept rolling
+    QStringList said;
+    TRecorder recorder(
+        writer,
+        [&db]() -> TDbConnection& {
+            if (!db.connected())
+                db.open();
+            return db;
+        },
+        [](TDbConnection& lost) { lost.close(); }, options,
+        [&said](const QString& line) { said << line; });
+    // The wall clock steps after the fifth snapshot; the recording stops after the tenth.
+    std::atomic<bool> stop{false};
+    int asked = 0;
+    recorder.Clock = [&] {
+        if (++asked >= 10)
+            stop = true;
+        return QDateTime::currentMSecsSinceEpoch() + (asked > 5 ? step : 0);
+    };
+    recorder.Run(stop);
+    TRecordingReader reader(out);
+    QCOMPARE(reader.count(), writer.snapshotsWritten());
+    QVERIFY(reader.count() >= 9);
+    for (int i = 1; i < reader.count(); ++i) {
+        const qint64 apart = reader.timeAt(i) - reader.timeAt(i - 1);
+        QVERIFY2(apart > 0 && apart < 5000, qPrintable(u"%1 ms apart at %2"_s.arg(apart).arg(i)));
+    }
+    QVERIFY2(said.filter(u"Часы компьютера ушли от времени записи"_s).size() == 1,
+             qPrintable(said.join(u'\n')));
 }
 
 void TestRecorder::aSavedServerByName() {

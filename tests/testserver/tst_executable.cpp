@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -103,6 +104,34 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(p.readAllStandardError().isEmpty());
+    }
+
+    // The README's own example names a folder that does not exist yet.
+    void makeCertsWritesIntoItsFolder_data() {
+        QTest::addColumn<QString>("folder"); // under a fresh temporary folder
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("a folder that exists") << QString() << 0;
+        QTest::newRow("a folder that does not") << QStringLiteral("certs") << 0;
+        QTest::newRow("nor does its parent") << QStringLiteral("a/b/certs") << 0;
+        QTest::newRow("below a plain file: cannot be made") << QStringLiteral("file/certs") << 1;
+    }
+
+    void makeCertsWritesIntoItsFolder() {
+        QFETCH(QString, folder);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("file")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString target = folder.isEmpty() ? dir.path() : dir.filePath(folder);
+        QProcess p;
+        p.start(TESTSERVER_EXE, {"--make-certs", target});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), exitCode);
+        for (const char* name : {"ca.pem", "server.pem", "server-key.pem", "expired.pem"})
+            QCOMPARE(QFile::exists(target + QLatin1Char('/') + QLatin1String(name)), exitCode == 0);
+        if (exitCode != 0)
+            QVERIFY(p.readAllStandardError().contains(target.toUtf8()));
     }
 
     void reportsAPortInUse() {

@@ -48,6 +48,7 @@ struct Instance::Impl {
     std::mutex handlerMutex;
     std::function<void(int)> killHandler;
     std::function<void(int, const std::string&, const BatchOutcome&)> batchObserver;
+    std::function<void(const LoginInfo&)> loginObserver;
     std::optional<std::string> serverName = "DERVEL-SQL";
     std::string version = kDefaultVersion;
     std::uint32_t versionNumber = kDefaultVersionNumber;
@@ -227,7 +228,26 @@ Message Instance::loginFailed(const std::string& user) {
     return m;
 }
 
+void Instance::setLoginObserver(std::function<void(const LoginInfo& info)> observer) {
+    std::lock_guard<std::mutex> lock(d->handlerMutex);
+    d->loginObserver = std::move(observer);
+}
+
+bool Instance::speaksTds8() const {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->azure || (d->versionNumber >> 24) >= 16;
+}
+
 LoginResult Instance::login(const LoginInfo& info) {
+    {
+        std::function<void(const LoginInfo&)> observer;
+        {
+            std::lock_guard<std::mutex> lock(d->handlerMutex);
+            observer = d->loginObserver;
+        }
+        if (observer)
+            observer(info);
+    }
     std::lock_guard<std::mutex> lock(d->mutex);
     LoginResult result;
     const std::string name = info.principal.value_or(info.user);

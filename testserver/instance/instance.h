@@ -21,9 +21,10 @@ namespace testserver {
 struct LoginInfo {
     std::string user;
     std::string password;
-    std::string host;     // HostName of LOGIN7
-    std::string program;  // AppName of LOGIN7
-    std::string database; // Database of LOGIN7; empty means the login's default ("master")
+    std::string host;       // HostName of LOGIN7
+    std::string program;    // AppName of LOGIN7
+    std::string database;   // Database of LOGIN7; empty means the login's default ("master")
+    std::string serverName; // ServerName of LOGIN7: the server as the client names it
     std::string clientInterface = "ODBC";
     std::string clientAddress = "127.0.0.1";
     int clientPort = 0;
@@ -91,6 +92,11 @@ public:
     void setBatchObserver(
         std::function<void(int spid, const std::string& batchUtf8, const BatchOutcome& outcome)>
             observer);
+    // Tests: called with every login as the client sent it, before it is checked.
+    void setLoginObserver(std::function<void(const LoginInfo& info)> observer);
+    // Whether the instance speaks TDS 8.0 (TLS before PRELOGIN): SQL Server 2022 and
+    // later, and Azure SQL Database.
+    bool speaksTds8() const;
     // @@SERVERNAME and the text that LOGINACK and @@VERSION report.
     std::string serverName() const;
     std::string version() const;

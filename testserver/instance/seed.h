@@ -17,6 +17,14 @@ inline constexpr const char* kDefaultVersion =
     "\tDeveloper Edition (64-bit) on Linux (Debian GNU/Linux 12 (bookworm)) <X64>";
 inline constexpr std::uint32_t kDefaultVersionNumber = 0x0F0010E2;
 
+// The same of SQL Server 2022 (16.0.4165), the first release that speaks TDS 8.0.
+inline constexpr const char* kVersion2022 =
+    "Microsoft SQL Server 2022 (RTM-CU16) (KB5048033) - 16.0.4165.4 (X64) \n"
+    "\tNov  6 2024 19:24:49 \n"
+    "\tCopyright (C) 2022 Microsoft Corporation\n"
+    "\tDeveloper Edition (64-bit) on Linux (Debian GNU/Linux 12 (bookworm)) <X64>";
+inline constexpr std::uint32_t kVersionNumber2022 = 0x10001045;
+
 // master, tempdb, model, msdb and three user databases with a few tables each; system
 // sessions 1 to 12.
 void seedInstance(Instance& instance, double startTime);

@@ -66,6 +66,26 @@ bool TdsChannel::startTls(const TlsCredentials& credentials) {
     return true;
 }
 
+bool TdsChannel::startsWithTls() {
+    char first = 0;
+    for (;;) {
+        const ssize_t n = ::recv(fd_, &first, 1, MSG_PEEK);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n == 1 && first == 0x16; // a TLS handshake record
+    }
+}
+
+bool TdsChannel::startStrictTls(const TlsCredentials& credentials) {
+    auto session = std::make_unique<TlsSession>(credentials, fd_);
+    if (!session->handshakeOnSocket()) {
+        broken_ = true;
+        return false;
+    }
+    tls_ = std::move(session);
+    return true;
+}
+
 bool TdsChannel::read(TdsMessage& message) {
     TdsMessageAssembler assembler;
     std::string data;

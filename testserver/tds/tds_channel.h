@@ -27,6 +27,11 @@ public:
     // TLS from the next packet on: the handshake in PRELOGIN packets, then records on the
     // socket. False when the handshake fails.
     bool startTls(const TlsCredentials& credentials);
+    // TDS 8.0: a client whose first bytes are a TLS handshake; TLS from the first byte.
+    // False when the handshake fails.
+    bool startStrictTls(const TlsCredentials& credentials);
+    // Whether the client's first byte opens a TLS handshake rather than a TDS packet.
+    bool startsWithTls();
     // Login-only encryption: TLS ends after the next packet read (the client's LOGIN7).
     void endTlsAfterNextPacket() { endTlsAfterPacket_ = true; }
     bool encrypted() const { return tls_ != nullptr; }

@@ -71,6 +71,17 @@ void TdsConnection::drainSilently() {
 }
 
 void TdsConnection::serve() {
+    if (channel_.startsWithTls()) {
+        // TDS 8.0: only a server that speaks it and has a certificate goes on; any other
+        // reads the ClientHello as a broken packet and hangs up.
+        if (!security_.credentials || !instance_.speaksTds8() ||
+            !channel_.startStrictTls(*security_.credentials))
+            return;
+        strict_ = true;
+        encrypted_ = true;
+    } else if (security_.encryption == EncryptMode::Strict) {
+        return; // "Force Strict Encryption" serves TDS 8.0 clients only
+    }
     TdsMessage message;
     while (!shutdown_ && channel_.read(message)) {
         bool keep = true;
@@ -106,6 +117,9 @@ bool TdsConnection::handlePrelogin(const std::string& payload) {
     const auto request = tds::parsePrelogin(payload);
     if (!request)
         return false;
+    if (strict_) // already inside TLS: the client's ENCRYPTION option means nothing now
+        return channel_.send(tds::kReply,
+                             tds::preloginReply(instance_.versionNumber(), tds::kEncryptReq));
     std::uint8_t answer = encryptionAnswer(security_.encryption, request->encryption);
     if (faults_.downgradeEncryption && security_.credentials)
         answer = tds::kEncryptOff;

@@ -58,6 +58,7 @@ private:
     const ServerSecurity& security_;
     Endpoints endpoints_;
     bool encrypted_ = false; // the whole connection runs in TLS
+    bool strict_ = false;    // TDS 8.0: TLS from the first byte
     TdsChannel channel_;
     RpcPlanner rpc_;
     std::string database_; // for the old value of a database ENVCHANGE

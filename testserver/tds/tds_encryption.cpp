@@ -11,6 +11,8 @@ std::optional<EncryptMode> parseEncryptMode(const std::string& text) {
         return EncryptMode::Required;
     if (text == "unsupported")
         return EncryptMode::Unsupported;
+    if (text == "strict")
+        return EncryptMode::Strict;
     return std::nullopt;
 }
 
@@ -21,6 +23,7 @@ std::uint8_t encryptionAnswer(EncryptMode mode, std::optional<std::uint8_t> clie
     case EncryptMode::On:
         return tds::kEncryptOn;
     case EncryptMode::Required:
+    case EncryptMode::Strict:
         return tds::kEncryptReq;
     case EncryptMode::Off:
         break;

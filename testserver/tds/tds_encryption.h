@@ -19,9 +19,12 @@ enum class EncryptMode {
     On,          // everything
     Required,    // everything ("Force Encryption")
     Unsupported, // no certificate: nothing
+    // "Force Strict Encryption" (SQL Server 2022): TDS 8.0 only, TLS before anything else;
+    // a TDS 7.x client's PRELOGIN ends the connection.
+    Strict,
 };
 
-// "off", "on", "required", "unsupported"; nullopt for anything else.
+// "off", "on", "required", "unsupported", "strict"; nullopt for anything else.
 std::optional<EncryptMode> parseEncryptMode(const std::string& text);
 
 // The ENCRYPTION value of the pre-login reply to a client that sent `client` (nullopt when

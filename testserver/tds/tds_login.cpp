@@ -76,7 +76,8 @@ std::optional<LoginInfo> parseLogin7(const std::string& p) {
     const auto app = field(48);
     const auto clientInterface = field(60);
     const auto database = field(68);
-    if (!host || !user || !password || !app || !clientInterface || !database)
+    const auto serverName = field(52);
+    if (!host || !user || !password || !app || !serverName || !clientInterface || !database)
         return std::nullopt;
     LoginInfo info;
     info.tdsVersion = u32le(p, 4);
@@ -91,6 +92,7 @@ std::optional<LoginInfo> parseLogin7(const std::string& p) {
     if (!clientInterface->empty())
         info.clientInterface = *clientInterface;
     info.database = *database;
+    info.serverName = *serverName;
     // Integrated security (OptionFlags2 fIntSecurity): the token at ibSSPI, cbSSPI bytes,
     // or cbSSPILong when cbSSPI is 0xFFFF.
     if (static_cast<unsigned char>(p[25]) & 0x80) {

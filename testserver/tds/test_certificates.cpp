@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <gnutls/gnutls.h>
 #include <gnutls/x509.h>
@@ -115,6 +116,11 @@ void makeServer(const std::string& folder, const std::string& name, const Certif
 } // namespace
 
 void writeTestCertificates(const std::string& folder) {
+    // "--make-certs /tmp/certs" on a fresh machine: the folder is made as it is named.
+    std::error_code made;
+    std::filesystem::create_directories(folder, made);
+    if (made)
+        throw std::runtime_error(folder + ": " + made.message());
     check(gnutls_global_init(), "GnuTLS");
     const std::time_t now = std::time(nullptr);
     Key caKey;

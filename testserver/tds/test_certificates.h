@@ -12,7 +12,8 @@
 
 namespace testserver {
 
-// Throws std::runtime_error with GnuTLS's reason when a step fails.
+// Makes the folder (and its parents) when missing. Throws std::runtime_error with the
+// reason when a step fails.
 void writeTestCertificates(const std::string& folder);
 
 } // namespace testserver

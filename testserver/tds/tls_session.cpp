@@ -109,6 +109,28 @@ TlsSession::TlsSession(const TlsCredentials& credentials) : d(std::make_unique<I
     gnutls_transport_set_pull_function(d->session, &Impl::packetPull);
 }
 
+TlsSession::TlsSession(const TlsCredentials& credentials, int fd) : d(std::make_unique<Impl>()) {
+    initGnutls();
+    gnutls_init(&d->session, GNUTLS_SERVER);
+    gnutls_priority_set_direct(d->session, "NORMAL", nullptr);
+    gnutls_credentials_set(d->session, GNUTLS_CRD_CERTIFICATE, credentials.handle());
+    gnutls_certificate_server_set_request(d->session, GNUTLS_CERT_IGNORE);
+    static const char tds8[] = "tds/8.0";
+    gnutls_datum_t protocol{reinterpret_cast<unsigned char*>(const_cast<char*>(tds8)),
+                            unsigned(sizeof tds8 - 1)};
+    gnutls_alpn_set_protocols(d->session, &protocol, 1, GNUTLS_ALPN_SERVER_PRECEDENCE);
+    gnutls_transport_set_ptr(d->session, d.get());
+    useSocket(fd);
+}
+
+bool TlsSession::handshakeOnSocket() {
+    int rc;
+    do
+        rc = gnutls_handshake(d->session);
+    while (rc < 0 && !gnutls_error_is_fatal(rc));
+    return rc >= 0;
+}
+
 TlsSession::~TlsSession() {
     gnutls_deinit(d->session);
 }

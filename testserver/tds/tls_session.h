@@ -33,12 +33,17 @@ public:
     using ReadPacket = std::function<bool(std::string&)>;
 
     explicit TlsSession(const TlsCredentials& credentials);
+    // TDS 8.0: TLS as usual (1.2 or 1.3) on the socket before anything else, offering the
+    // protocol "tds/8.0" to a client that asks for one.
+    TlsSession(const TlsCredentials& credentials, int fd);
     ~TlsSession();
     TlsSession(const TlsSession&) = delete;
     TlsSession& operator=(const TlsSession&) = delete;
 
     // Runs the handshake through the packets; false when it fails.
     bool handshake(const SendPacket& send, const ReadPacket& read);
+    // The TDS 8.0 handshake on the socket; false when it fails.
+    bool handshakeOnSocket();
     // After the handshake: TLS records straight on the socket.
     void useSocket(int fd);
     // Like recv and send on the socket: bytes moved, 0 at the peer's close, -1 on error.

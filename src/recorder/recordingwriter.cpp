@@ -1,0 +1,136 @@
+#include "recorder/recordingwriter.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS snapshots(
+  id INTEGER PRIMARY KEY,
+  time INTEGER NOT NULL,
+  full INTEGER NOT NULL,
+  row_count INTEGER NOT NULL,
+  data BLOB NOT NULL);
+CREATE INDEX IF NOT EXISTS snapshots_time ON snapshots(time);
+CREATE TABLE IF NOT EXISTS gaps(start INTEGER NOT NULL, end INTEGER NOT NULL, reason TEXT NOT NULL);
+)sql";
+
+} // namespace
+
+TRecordingWriter::TRecordingWriter(const QString& APath, const TRecordingInfo& AInfo,
+                                   std::unique_ptr<TWriterLock> ALock)
+    : FPath(APath), FLock(ALock ? std::move(ALock) : std::make_unique<TWriterLock>(APath)) {
+    FLock->makePrivate();
+    // Only the holder of the lock may decide that an empty file is new.
+    const bool existed = QFileInfo(APath).size() > 0;
+    FFile = OpenRecordingFile(APath, true);
+    try {
+        if (existed) {
+            // A file that is there must prove to be a recording before anything is written.
+            const TRecordingInfo stored = ReadRecordingInfo(*FFile, APath);
+            if (stored.Server != AInfo.Server)
+                throw ERecordingError(QCoreApplication::translate(
+                                          "Recording", "Файл «%1» — запись другого сервера («%2»).")
+                                          .arg(APath, stored.Server));
+        }
+        FFile->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+        if (existed) {
+            TSqliteStatement last(*FFile, "SELECT max(time) FROM snapshots");
+            if (last.step() && !last.isNull(0))
+                FLastTime = last.integer(0);
+        } else {
+            FFile->exec("BEGIN");
+            FFile->exec(kSchema);
+            TSqliteStatement meta(*FFile, "INSERT INTO meta(key, value) VALUES (?, ?)");
+            const QList<std::pair<QString, QString>> values = {
+                {QStringLiteral("format"), QString::fromLatin1(RecordingFormatName)},
+                {QStringLiteral("format_version"), QString::number(RecordingFormatVersion)},
+                {QStringLiteral("recorder"), AInfo.Recorder},
+                {QStringLiteral("server"), AInfo.Server},
+                {QStringLiteral("connect_descr"), AInfo.ConnectDescr},
+                {QStringLiteral("server_version"), AInfo.ServerVersion},
+                {QStringLiteral("with_text"),
+                 AInfo.WithText ? QStringLiteral("1") : QStringLiteral("0")},
+                {QStringLiteral("created"),
+                 QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
+            for (const auto& [key, value] : values) {
+                meta.bind(1, key).bind(2, value);
+                meta.step();
+                meta.reset();
+            }
+            FFile->exec("COMMIT");
+        }
+        FInsert = std::make_unique<TSqliteStatement>(
+            *FFile, "INSERT INTO snapshots(time, full, row_count, data) VALUES (?, ?, ?, ?)");
+    } catch (const ESqliteError& e) {
+        throw RecordingError(APath, e);
+    }
+}
+
+TRecordingWriter::~TRecordingWriter() = default;
+
+void TRecordingWriter::append(qint64 ATimeMs, const TRecordedRows& ARows) {
+    TRowState current = KeyRows(ARows);
+    const bool full = !FHavePrevious || FSinceFull + 1 >= FullEvery;
+    static const TRowState none;
+    const QByteArray bytes = EncodeSnapshot(full ? none : FPrevious, current);
+    // What no reader would take is not written: the recording would end in a snapshot
+    // that does not read.
+    if (bytes.size() > TRecordingLimits().SnapshotBytes)
+        throw SnapshotError(FPath, FWritten + 1,
+                            ERecordingFormat(ERecordingFormat::TWhy::TooLarge));
+    const QByteArray data = qCompress(bytes);
+    try {
+        FInsert->bind(1, ATimeMs)
+            .bind(2, qint64(full ? 1 : 0))
+            .bind(3, qint64(ARows.size()))
+            .bind(4, data);
+        FInsert->step();
+        FInsert->reset();
+    } catch (const ESqliteError& e) {
+        FInsert->reset();
+        throw RecordingError(FPath, e);
+    }
+    FPrevious = std::move(current);
+    FHavePrevious = true;
+    FSinceFull = full ? 0 : FSinceFull + 1;
+    FLastTime = ATimeMs;
+    ++FWritten;
+}
+
+void TRecordingWriter::addGap(qint64 AStartMs, qint64 AEndMs, const QString& AReason) {
+    try {
+        TSqliteStatement st(*FFile, "INSERT INTO gaps(start, end, reason) VALUES (?, ?, ?)");
+        st.bind(1, AStartMs).bind(2, AEndMs).bind(3, AReason);
+        st.step();
+    } catch (const ESqliteError& e) {
+        throw RecordingError(FPath, e);
+    }
+}
+
+void TRecordingWriter::dropBefore(qint64 ATimeMs) {
+    try {
+        FFile->exec("BEGIN");
+        TSqliteStatement keep(*FFile, "SELECT id, time FROM snapshots WHERE full = 1 AND time <= ? "
+                                      "ORDER BY id DESC LIMIT 1");
+        keep.bind(1, ATimeMs);
+        if (keep.step()) {
+            const qint64 first = keep.integer(0);
+            const qint64 firstTime = keep.integer(1);
+            TSqliteStatement drop(*FFile, "DELETE FROM snapshots WHERE id < ?");
+            drop.bind(1, first);
+            drop.step();
+            // A gap before the first snapshot kept is between nothing and something.
+            TSqliteStatement gaps(*FFile, "DELETE FROM gaps WHERE end <= ?");
+            gaps.bind(1, firstTime);
+            gaps.step();
+        }
+        FFile->exec("COMMIT");
+    } catch (const ESqliteError& e) {
+        sqlite3_exec(FFile->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw RecordingError(FPath, e);
+    }
+}
