@@ -18,8 +18,10 @@ for t in "${targets[@]}"; do
   echo "== $t for ${seconds}s"
   "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 "$work" "fuzz/corpus/$name" \
     2>&1 | grep -E '^(stat::number_of_executed_units|stat::new_units_added|==|SUMMARY)|ERROR' || true
-  # libFuzzer leaves crash-* files behind on a finding; fail on any.
-  if ls crash-* leak-* timeout-* >/dev/null 2>&1; then
-    echo "$t found a failure:" >&2; ls crash-* leak-* timeout-* >&2; exit 1
+  # libFuzzer leaves crash-*, leak-*, timeout-* or oom-* files behind on a finding; fail on
+  # any one of them (ls of several patterns fails when one of them matches nothing).
+  findings=$(compgen -G "crash-*"; compgen -G "leak-*"; compgen -G "timeout-*"; compgen -G "oom-*") || true
+  if [ -n "$findings" ]; then
+    echo "$t found a failure:" >&2; echo "$findings" >&2; exit 1
   fi
 done

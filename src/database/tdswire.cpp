@@ -31,15 +31,20 @@ void putLittleEndian32(QByteArray& b, qsizetype at, quint32 v) {
 constexpr quint8 kTerminator = 0xFF;
 constexpr quint8 kOptionEncryption = 0x01;
 
-// Where the ENCRYPTION option's byte is; -1 when the message has none or is malformed.
+// Where the ENCRYPTION option's byte is; -1 when the message has none or is malformed. An
+// option's data lies after the list of options, never inside it.
 qsizetype encryptionAt(const QByteArray& m) {
-    for (qsizetype at = 0; at < m.size() && quint8(m[at]) != kTerminator; at += 5) {
-        if (at + 5 > m.size())
-            return -1;
+    qsizetype terminator = 0;
+    while (terminator < m.size() && quint8(m[terminator]) != kTerminator)
+        terminator += 5;
+    if (terminator >= m.size())
+        return -1;
+    for (qsizetype at = 0; at < terminator; at += 5) {
         if (quint8(m[at]) != kOptionEncryption)
             continue;
         const qsizetype offset = bigEndian16(m, at + 1);
-        return bigEndian16(m, at + 3) >= 1 && offset < m.size() ? offset : -1;
+        return bigEndian16(m, at + 3) >= 1 && offset > terminator && offset < m.size() ? offset
+                                                                                       : -1;
     }
     return -1;
 }
@@ -53,6 +58,15 @@ constexpr int kExtensionAt = 56;
 constexpr int kOptionFlags3At = 27;
 constexpr quint8 kExtensionFlag = 0x10;
 constexpr std::array<int, 11> kOffsetFields{36, 40, 44, 48, 56, 60, 64, 68, 78, 82, 86};
+
+// The bytes a field's length stands for: characters of UTF-16 for the names, bytes for the
+// extension and the SSPI token.
+qsizetype fieldBytes(const QByteArray& m, int field) {
+    const qsizetype length = littleEndian16(m, field + 2);
+    if (field == 56 || field == 78)
+        return field == 78 && length == 0xFFFF ? qsizetype(littleEndian32(m, 90)) : length;
+    return length * 2;
+}
 
 } // namespace
 
@@ -154,6 +168,13 @@ std::optional<QByteArray> WithLogin7ServerName(const QByteArray& ALogin7, const 
     const qsizetype delta = name.size() - oldBytes;
     const qsizetype end = at + oldBytes; // whatever starts here or later moves by delta
 
+    // No other field may share the name's bytes: a message where one does is no driver's.
+    for (int field : kOffsetFields) {
+        const qsizetype from = littleEndian16(m, field);
+        const qsizetype to = from + fieldBytes(m, field);
+        if (field != kServerNameAt && from < to && from < end && at < to)
+            return std::nullopt;
+    }
     QByteArray out = m.left(at) + name + m.mid(end);
     for (int field : kOffsetFields) {
         if (field == kServerNameAt)

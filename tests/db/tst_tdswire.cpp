@@ -109,6 +109,9 @@ void TestTdsWire::preloginEncryption_data() {
                                << 0;
     QTest::newRow("no ENCRYPTION option") << QByteArray::fromHex("0000060006ff090000000000") << -1;
     QTest::newRow("offset outside the message") << QByteArray::fromHex("0100ff0001ff") << -1;
+    // Found by the fuzzer: a value "inside" the list of options would rewrite the list.
+    QTest::newRow("offset inside the option list")
+        << QByteArray::fromHex("0100000001" "ff" "00") << -1;
     QTest::newRow("cut inside the option list") << QByteArray::fromHex("000005") << -1;
     QTest::newRow("empty") << QByteArray() << -1;
 }
@@ -184,7 +187,10 @@ void TestTdsWire::malformedLogin7() {
     put32(lying, 0, quint32(good.size() + 10)); // the length field says more than there is
     QByteArray outside = good;
     put16(outside, 54, 4000); // the server name runs past the end
-    for (const QByteArray& bad : {good.left(60), lying, outside})
+    QByteArray overlapping = good;
+    overlapping[40] = good[52]; // the user name's bytes are the server name's
+    overlapping[41] = good[53];
+    for (const QByteArray& bad : {good.left(60), lying, outside, overlapping})
         QVERIFY(!tds::WithLogin7ServerName(bad, u"db1"_s));
     QVERIFY(!tds::WithLogin7ServerName(good, QString(129, u'x'))); // longer than LOGIN7 allows
 }
