@@ -156,8 +156,8 @@ StatementOutcome BatchRunner::runKill(const Statement& s) {
                        s.first);
     if (s.number == context_.spid)
         statementError(6104, 16, "Cannot use KILL to kill your own process.", s.first);
-    const auto user = visibleSession(s.number) ? model_.isUserProcess(static_cast<int>(s.number))
-                                               : std::nullopt;
+    const auto user =
+        visibleSession(s.number) ? model_.isUserProcess(static_cast<int>(s.number)) : std::nullopt;
     if (!user)
         statementError(6106, 16, "Process ID " + id + " is not an active process ID.", s.first);
     if (!*user)
@@ -176,8 +176,8 @@ bool BatchRunner::visibleSession(std::int64_t spid) {
 }
 
 StatementOutcome BatchRunner::runInputBuffer(const Statement& s) {
-    const auto user = visibleSession(s.number) ? model_.isUserProcess(static_cast<int>(s.number))
-                                               : std::nullopt;
+    const auto user =
+        visibleSession(s.number) ? model_.isUserProcess(static_cast<int>(s.number)) : std::nullopt;
     if (!user)
         statementError(7955, 16, "Invalid SPID " + std::to_string(s.number) + " specified.",
                        s.first);
