@@ -4,12 +4,12 @@
 
 #include "app/mainform.h"
 #include "benchserver.h"
-#include "grid/monitormodel.h"
-#include "platform/registry.h"
+#include "grid/widgets/monitormodel.h"
 #include "processstats.h"
+#include "registry/registry.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,13 +7,13 @@
 
 #include "app/mainform.h"
 #include "benchserver.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorview.h"
-#include "platform/registry.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorview.h"
 #include "processstats.h"
+#include "registry/registry.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,10 +7,10 @@
 // own there, so that the process's CPU time less the idle main thread's is the sampler's.
 
 #include "benchserver.h"
-#include "platform/dbconnection.h"
-#include "platform/freetdsconfig.h"
-#include "platform/odbcapi.h"
-#include "platform/oledbtranslator.h"
+#include "database/dbconnection.h"
+#include "database/freetdsconfig.h"
+#include "database/odbcapi.h"
+#include "database/oledbtranslator.h"
 #include "sampling/monitor.h"
 #include "test_certificates.h"
 

@@ -1,9 +1,9 @@
 // The settings file is read at every start: any bytes must be refused or read, never
 // crash, and whatever is read must write back to a file that reads the same.
 
-#include "platform/regkey.h"
-#include "platform/regreader.h"
-#include "platform/regwriter.h"
+#include "registry/regkey.h"
+#include "registry/regreader.h"
+#include "registry/regwriter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // the path can send any bytes there; reading them must never crash. LOGIN7 rewriting is
 // held to its promise: when it succeeds, the name reads back.
 
-#include "platform/sqlbrowser.h"
-#include "platform/tdswire.h"
+#include "database/sqlbrowser.h"
+#include "database/tdswire.h"
 
 #include <cstdint>
 #include <cstdlib>

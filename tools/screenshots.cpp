@@ -4,16 +4,16 @@
 //
 // Usage: dervel_screenshots <dervel-testserver> <output folder>
 
-#include "actions/modalrun.h"
-#include "app/fonts.h"
+#include "actions/widgets/modalrun.h"
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorview.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorview.h"
 #include "language/language.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
+#include "resources/fonts.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,18 +3,18 @@
 // set time. Run it in a sanitizer build: any report aborts it. At the end it checks that
 // every snapshot the sampler posted was taken over and that memory did not keep growing.
 
-#include "actions/modalrun.h"
+#include "actions/widgets/modalrun.h"
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorview.h"
-#include "grid/statuspanel.h"
-#include "platform/registry.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorview.h"
+#include "grid/widgets/statuspanel.h"
 #include "processstats.h"
 #include "recording/logfile.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
             f.actKillProcess->trigger();
             break;
         case 11:
-            f.actClearFilterExecute();
+            f.actClearFilter->trigger();
             break;
         }
         // Messages that tell of a failed kill or a gone session are expected; keep the list short.

@@ -1,8 +1,8 @@
 #include "actions/killsession.h"
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
-#include "platform/prompts.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
+#include "prompts/prompts.h"
 #include "sampling/querycomposition.h"
 
 #include <QCoreApplication>

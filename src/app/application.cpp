@@ -1,7 +1,7 @@
 #include "app/application.h"
 
-#include "app/fonts.h"
-#include "app/imagelists.h"
+#include "resources/fonts.h"
+#include "resources/imagelists.h"
 
 #include <QApplication>
 

@@ -1,12 +1,13 @@
 #pragma once
 // The main window: the server panel on the left, the session grid with its tool bar and
 // status bar on the right. It owns the session lists, the lock shared with the sampler
-// and the sampler itself, and composes the sampling query.
+// and the sampler itself, and composes the sampling query. The commands of each part
+// (sessions, the blocking tree, recordings) come with that part; the window wires them.
 
 #include "rates/ratetracker.h"
 #include "sampling/monitor.h"
 #include "sampling/monitorrec.h"
-#include "servers/serverpanelhost.h"
+#include "servers/widgets/serverpanelhost.h"
 #include "settings/savedcols.h"
 #include "waitresources/resourcenames.h"
 
@@ -19,31 +20,36 @@ class QAction;
 class QComboBox;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QStackedLayout;
-class QToolBar;
+class QTimer;
 class QToolButton;
 class QVBoxLayout;
+class TActivityLog;
+class TArrivalPacer;
+class TBlockingCommands;
+class TBlockingPane;
 class TDbConnection;
 class TDervel;
+class TErrorPanel;
+class TKeyringActions;
 class TMonitorModel;
 class TMonitorStatusBar;
 class TMonitorToolBar;
 class TMonitorView;
+class TPanelSwitch;
+class TRecorderCommands;
+class TReplay;
+class TRightsNotice;
+class TGridFilters;
+class TGridMarks;
+class TSamplingCommands;
+class TSelColForm;
 class TServer;
 class TServerPanel;
+class TSessionCommands;
 class TSplitStrip;
-class TKeyringActions;
 class TStatusFilterEdit;
-class TActivityLog;
-class TSelColForm;
 class TStatusPanel;
-class TRightsNotice;
-class TBlockingPane;
-class QTimer;
-class TReplay;
-class TBackgroundRecorder;
-struct TViewHost;
 
 class TMainForm : public QWidget, public TServerPanelHost {
     Q_OBJECT
@@ -59,30 +65,11 @@ public:
     THandOver CurrentHandOver() const { return FHandOver; }
     quint64 SnapshotsShown() const { return FSnapshotsShown; } // arrivals the grid took
 
-    // --- commands ----------------------------------------------------------------------------
-    void actPauseExecute();
-    void actRefreshExecute();
-    void cbPeriodChange();
+    // --- the grid's own commands -----------------------------------------------------------
+    void actPauseExecute(); // the sampling commands' (sampling/widgets/samplingcommands)
     void actSelRecExecute();
     void actUnselectAllExecute();
-    void actClearFilterExecute();
-    QString StatusFilterUpdate();
-    void ClearStatusFilter();
-
-    // --- session actions: ending sessions, the detail windows, the colour legend ----------
-    bool KillProcess(PMonitorRec AMonitorRec, TServer* AServer);
-    void actKillProcessExecute();
-    void actKillSelectedExecute();
-    void actViewExecute();
-    void actViewBlockExecute();
-    void actHelpExecute();
-
-    // --- recordings: replaying one in the grid, recording the watched server -------------
-    // Shows the recording instead of the live server; false (after telling the user) when
-    // the file is no readable recording.
-    bool OpenRecording(const QString& APath);
-    void actOpenRecordingExecute();
-    void actRecordReplayExecute(bool AOn);
+    void actKillSelectedExecute(); // the session commands' (actions/widgets/sessioncommands)
     bool Replaying() const;
 
     // --- TServerPanelHost ----------------------------------------------------------------
@@ -97,7 +84,6 @@ public:
     void LoadDefCols();
     void LoadSettings();
     void SaveSettings();
-    void ReportSettingsDamage();
 
     TServer* SelectedServer() const;
     PMonitorRec FocusedRec() const;
@@ -112,9 +98,10 @@ public:
     int StatusPanelHeight = 0;
     TSavedCols FDefCols;
 
-    // --- controls ----------------------------------------------------------------------------
+    // --- the parts of the window ---------------------------------------------------------
     TServerPanel* ServerPanel;
     TKeyringActions* Keyring;
+    TPanelSwitch* PanelSwitch; // F2: the server panel hidden and shown
     TSplitStrip* SplitPanel;
     TMonitorToolBar* MonitorToolBar;
     QComboBox* cbPeriod;
@@ -131,72 +118,65 @@ public:
     TBlockingPane* BlockingPane;
     TMonitorModel* MonitorModel;
     TMonitorView* MonitorVT;
-    QPlainTextEdit* mmError;
+    TErrorPanel* mmError;
     TMonitorStatusBar* MonitorStatusBar;
     QMenu* MenuMonitor;
     TSelColForm* SelColForm;
     std::unique_ptr<TActivityLog> ActivityLog;
+    TSamplingCommands* Sampling; // refresh, pause, period
+    TGridFilters* Filters;       // the filters above the grid
+    TGridMarks* Marks;           // marked sessions, the grid's menu
+    TSessionCommands* Sessions;  // ending sessions, the detail windows, the legend
+    TBlockingCommands* Blocking; // the blocking tree
+    TReplay* Replay = nullptr;   // a recording shown in the grid
+    TRecorderCommands* Recorder; // the window's recording for replay
 
+    // The window's commands; those of the parts are theirs, named here as the window's.
     QAction* actShowPanel;
     QAction* actRefresh;
     QAction* actClearFilter;
     QAction* actPause;
     QAction* actExit;
+    QAction* actSelRec;
+    QAction* actUnselectAll;
+    QAction* mnSelRec;
     QAction* actKillProcess;
+    QAction* actKillSelected;
     QAction* actView;
     QAction* actViewBlock;
     QAction* actHelp;
-    QAction* actSelRec;
-    QAction* actUnselectAll;
-    QAction* actKillSelected;
-    QAction* mnSelRec;
     QAction* actBlockingTree;
     QAction* actOpenRecording;
     QAction* actRecordReplay;
-    TReplay* Replay = nullptr;
 
 protected:
     void customEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override; // the login filter's keys
-    void closeEvent(QCloseEvent* event) override;               // FormClose
-    void showEvent(QShowEvent* event) override;                 // FormShow
+    void closeEvent(QCloseEvent* event) override; // FormClose
+    void showEvent(QShowEvent* event) override;   // FormShow
 
 private:
-    void createActions();
+    void createParts();
     void createMonitorToolBar();
     void createLayout();
+    void connectGrid();
     void showErrorPanel(bool show);
-    void actShowPanelExecute();
-    void MenuMonitorPopup(const QPoint& pos);
-    void MonitorVTHeaderClick(int column);
-    void StatusPanelShow();
-    void setMarkedCount();
-    void connectSessionActions();
     QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
-    TViewHost SessionViewHost();
-
-    bool LoginFilterLeft() const;
-    void connectBlockingPane();
     // Focuses the grid's first row of the session; false when it has none.
     bool FocusSession(int ASPID);
+    // The grid goes empty for another server, or the same one connected anew.
+    void clearServerView();
+    // The server is left: none chosen, not connected, or a recording instead.
+    void leaveServer();
+    void stopSampler();
+
+    void replayActiveChanged(bool AActive);
+    void showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs);
 
     QStackedLayout* FGridStack = nullptr;
     bool FClosing = false;
-    QString FComposedLogin; // the login filter's text at the last composition
-    THandOver FHandOver{};  // the last hand-over; notices of older ones are dropped
-    // At most one snapshot per frame of the screen: a notice within a frame of the last
-    // snapshot shown waits for the frame's end and then takes the newest buffer.
-    void arrivalNoticed();
-    QElapsedTimer FLastShown;
-    QTimer* FArrivalTimer = nullptr;
+    THandOver FHandOver{};   // the last hand-over; notices of older ones are dropped
+    TArrivalPacer* FArrival; // at most one snapshot per frame of the screen
     quint64 FSnapshotsShown = 0;
     TRateTracker FRates;
     TResourceNames FResourceNames; // of the watched server
-
-    void createReplay(QVBoxLayout* ALayout);
-    void replayActiveChanged(bool AActive);
-    void showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs);
-    void stopRecorder();
-    std::unique_ptr<TBackgroundRecorder> FRecorder; // the window's recording for replay
-    quint64 FRecordings = 0;                        // recordings begun, the last one's number
 };

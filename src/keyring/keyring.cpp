@@ -1,6 +1,6 @@
 #include "keyring/keyring.h"
 
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 #include "settings/settingsstore.h"
 
 #include <QCoreApplication>

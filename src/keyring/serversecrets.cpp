@@ -1,7 +1,7 @@
 #include "keyring/serversecrets.h"
 
 #include "keyring/keyring.h"
-#include "keyring/keyringlogin.h"
+#include "servers/keyringlogin.h"
 #include "servers/passwordplacement.h"
 #include "servers/server.h"
 

@@ -1,7 +1,7 @@
 #include "recorder/backgroundrecorder.h"
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -1,9 +1,9 @@
 #include "recorder/recorder.h"
 
+#include "database/dbconnection.h"
+#include "database/dberror.h"
+#include "database/dbquery.h"
 #include "grid/monitorcolumns.h"
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
-#include "platform/dbquery.h"
 #include "sampling/monitorrecreader.h"
 #include "sampling/querycomposition.h"
 #include "servers/server.h"

@@ -3,7 +3,7 @@
 // is in the process list for every local user to read, so it comes from a file (systemd's
 // credentials among them), standard input, the environment or the keyring instead.
 
-#include "platform/oledbtranslator.h"
+#include "database/oledbtranslator.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "sampling/monitor.h"
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
 #include "sampling/monitorrecreader.h"
 #include "sampling/querycomposition.h"
 
@@ -40,6 +40,29 @@ TDervel::~TDervel() {
     WaitFor();
     ClearRecList(Buffer);
     ClearRecList(FNext);
+}
+
+bool TDervel::TakeSnapshot(THandOver AHandOver, TRecList& ARecords, qint64& ATime,
+                           TSampleStats& AStats) {
+    std::lock_guard lock(FCS);
+    // The buffer may already hold a cut sample of a newer hand-over.
+    if (BufferHandOver != AHandOver)
+        return false;
+    ATime = BufferTime;
+    AStats = BufferStats;
+    const qsizetype n = Buffer.size();
+    for (qsizetype i = n; i < ARecords.size(); ++i)
+        delete ARecords[i];
+    const qsizetype old = ARecords.size();
+    ARecords.resize(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i >= old)
+            ARecords[i] = new TMonitorRec;
+        *ARecords[i] = *Buffer[i];
+    }
+    // The buffer's records are the sampler's again, to read the next sample into.
+    TakeArrival();
+    return true;
 }
 
 void TDervel::WaitFor() {

@@ -2,7 +2,7 @@
 // The sampling thread: runs the session query on one server once per period and hands
 // every snapshot to the main window.
 
-#include "platform/dbquery.h"
+#include "database/dbquery.h"
 #include "sampling/monitorrec.h"
 
 #include <QEvent>
@@ -99,6 +99,11 @@ public:
         BufferHandOver = 0; // what Buffer holds now is no snapshot
         FBufferTaken = true;
     }
+
+    // Main thread: the snapshot in Buffer into ARecords (the records there are reused,
+    // new ones made, the rest freed), and Buffer's records given back (TakeArrival). False,
+    // and nothing taken, when Buffer holds no snapshot of AHandOver. Takes cs itself.
+    bool TakeSnapshot(THandOver AHandOver, TRecList& ARecords, qint64& ATime, TSampleStats& AStats);
 
     void Terminate();
     bool Terminated() const { return FTerminated; }

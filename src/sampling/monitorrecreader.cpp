@@ -1,6 +1,6 @@
 #include "sampling/monitorrecreader.h"
 
-#include "platform/dbquery.h"
+#include "database/dbquery.h"
 
 namespace {
 

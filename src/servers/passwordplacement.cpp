@@ -1,6 +1,6 @@
 #include "servers/passwordplacement.h"
 
-#include "platform/oledbitems.h"
+#include "database/oledbitems.h"
 #include "servers/connectionstring.h"
 
 #include <QStringList>

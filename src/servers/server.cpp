@@ -1,7 +1,7 @@
 #include "servers/server.h"
 
-#include "platform/dberror.h"
-#include "platform/prompts.h"
+#include "database/dberror.h"
+#include "prompts/prompts.h"
 #include "servers/connectionstring.h"
 
 #include <QCoreApplication>

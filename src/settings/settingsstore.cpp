@@ -1,7 +1,7 @@
 #include "settings/settingsstore.h"
 
 #include "grid/monitorcolumns.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "servers/passwordplacement.h"
 #include "servers/server.h"
 

@@ -1,7 +1,7 @@
 #include "waitresources/resourcenames.h"
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
 #include "waitresources/waitresource.h"
 
 #include <QElapsedTimer>

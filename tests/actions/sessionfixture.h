@@ -4,16 +4,16 @@
 // paused after the first snapshot, so that only the commands' own re-arming brings new
 // snapshots.
 
-#include "actions/modalrun.h"
+#include "actions/widgets/modalrun.h"
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorview.h"
-#include "platform/registry.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorview.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "scriptedprompts.h"
 #include "scripting.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 #include "testserverfixture.h"
 
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "actions/helpform.h"
+#include "actions/widgets/helpform.h"
 
 #include <QLabel>
 #include <QPointer>

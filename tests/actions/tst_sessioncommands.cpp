@@ -1,14 +1,14 @@
 // The main window's session commands against the test server: ending the focused
 // session, ending the marked ones, opening the detail windows, the colour legend.
 
-#include "actions/containerform.h"
-#include "actions/helpform.h"
-#include "actions/sqlview.h"
-#include "actions/viewform.h"
+#include "actions/widgets/containerform.h"
+#include "actions/widgets/helpform.h"
+#include "actions/widgets/sqlview.h"
+#include "actions/widgets/viewform.h"
 #include "grid/monitorcolumns.h"
-#include "servers/serverlistview.h"
+#include "servers/widgets/serverlistview.h"
 #include "sessionfixture.h"
-#include "settings/selcolform.h"
+#include "settings/widgets/selcolform.h"
 
 #include <QAction>
 #include <QApplication>

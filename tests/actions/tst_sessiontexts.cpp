@@ -1,6 +1,6 @@
 #include "actions/killsession.h"
 #include "actions/sessiondetail.h"
-#include "platform/dbrecordset.h"
+#include "database/dbrecordset.h"
 
 #include <QTest>
 

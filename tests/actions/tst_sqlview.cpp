@@ -1,5 +1,5 @@
-#include "actions/sqllexer.h"
-#include "actions/sqlview.h"
+#include "actions/widgets/sqllexer.h"
+#include "actions/widgets/sqlview.h"
 
 #include <QKeyEvent>
 #include <QTest>

@@ -1,10 +1,10 @@
 // The session detail window and the two-pane window against the test server.
 
-#include "actions/containerform.h"
-#include "actions/modalrun.h"
-#include "actions/namevaluegrid.h"
-#include "actions/sqlview.h"
-#include "actions/viewform.h"
+#include "actions/widgets/containerform.h"
+#include "actions/widgets/modalrun.h"
+#include "actions/widgets/namevaluegrid.h"
+#include "actions/widgets/sqlview.h"
+#include "actions/widgets/viewform.h"
 #include "scriptedprompts.h"
 #include "scripting.h"
 #include "servers/server.h"

@@ -1,9 +1,9 @@
 #include "mainformfixture.h"
 
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 TMainFormFixture::TMainFormFixture(bool startNow) {
     TRegistry::SetDefaultLocation(FSettings.path());

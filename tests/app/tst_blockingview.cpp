@@ -2,13 +2,13 @@
 // two samples, no rate behind a reused SPID, a sort by a rate, the blocking tree of a
 // three-level chain with a sleeping head, and wait resources named from the catalog.
 
-#include "actions/modalrun.h"
+#include "actions/widgets/modalrun.h"
 #include "app/mainform.h"
-#include "blocking/blockingpane.h"
+#include "blocking/widgets/blockingpane.h"
 #include "grid/celltext.h"
 #include "grid/monitorcolumns.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorview.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorview.h"
 #include "instance.h"
 #include "mainformfixture.h"
 #include "scripting.h"

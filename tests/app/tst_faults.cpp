@@ -3,18 +3,19 @@
 // waiting on a server that stopped answering never holds the window up.
 
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorstatusbar.h"
+#include "grid/widgets/errorpanel.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorstatusbar.h"
 #include "mainformfixture.h"
-#include "platform/registry.h"
 #include "recorder/backgroundrecorder.h"
 #include "recorder/recordingreader.h"
 #include "recording/logfile.h"
+#include "registry/registry.h"
 #include "scripting.h"
 #include "servers/server.h"
-#include "servers/serverlistmodel.h"
-#include "servers/serverlistview.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverlistmodel.h"
+#include "servers/widgets/serverlistview.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QComboBox>

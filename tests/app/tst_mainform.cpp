@@ -2,16 +2,17 @@
 // loopback test server.
 
 #include "app/mainform.h"
-#include "app/splitstrip.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorstatusbar.h"
-#include "grid/monitortoolbar.h"
+#include "grid/widgets/errorpanel.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorstatusbar.h"
+#include "grid/widgets/monitortoolbar.h"
 #include "mainformfixture.h"
 #include "sampling/monitor.h"
 #include "servers/server.h"
-#include "servers/serverlistmodel.h"
-#include "servers/serverlistview.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverlistmodel.h"
+#include "servers/widgets/serverlistview.h"
+#include "servers/widgets/serverpanel.h"
+#include "servers/widgets/splitstrip.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -4,16 +4,16 @@
 #include "app/mainform.h"
 #include "grid/celltext.h"
 #include "grid/monitorcolumns.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorstatusbar.h"
-#include "grid/monitorview.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorstatusbar.h"
+#include "grid/widgets/monitorview.h"
 #include "mainformfixture.h"
-#include "recording/activitylog.h"
 #include "recording/logfile.h"
+#include "recording/widgets/activitylog.h"
 #include "servers/server.h"
-#include "servers/serverlistmodel.h"
-#include "servers/serverlistview.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverlistmodel.h"
+#include "servers/widgets/serverlistview.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QDir>

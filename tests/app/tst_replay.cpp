@@ -4,22 +4,22 @@
 // snapshot that does not read said so; a recording that retention shrinks while it is
 // followed; and the window recording its watched server in the same format.
 
-#include "actions/modalrun.h"
-#include "actions/namevaluegrid.h"
-#include "actions/viewform.h"
+#include "actions/widgets/modalrun.h"
+#include "actions/widgets/namevaluegrid.h"
+#include "actions/widgets/viewform.h"
 #include "app/mainform.h"
 #include "grid/monitorcolumns.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorstatusbar.h"
-#include "grid/monitorview.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorstatusbar.h"
+#include "grid/widgets/monitorview.h"
 #include "mainformfixture.h"
 #include "recorder/recordingreader.h"
 #include "recorder/recordingwriter.h"
 #include "recording/logfile.h"
-#include "replay/replay.h"
-#include "replay/replaybar.h"
-#include "replay/replaytimeline.h"
-#include "servers/serverpanel.h"
+#include "replay/widgets/replay.h"
+#include "replay/widgets/replaybar.h"
+#include "replay/widgets/replaytimeline.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,15 +3,15 @@
 
 #include "app/mainform.h"
 #include "grid/monitorcolumns.h"
-#include "grid/monitorview.h"
+#include "grid/widgets/monitorview.h"
 #include "mainformfixture.h"
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "servers/server.h"
-#include "servers/serverlistmodel.h"
-#include "servers/serverlistview.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverlistmodel.h"
+#include "servers/widgets/serverlistview.h"
+#include "servers/widgets/serverpanel.h"
 #include "settings/savedcols.h"
-#include "settings/selcolform.h"
+#include "settings/widgets/selcolform.h"
 
 #include <QDir>
 #include <QFile>

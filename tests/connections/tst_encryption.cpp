@@ -6,8 +6,8 @@
 // to a server that does, and a server that answers it encrypts the login only is refused
 // before the login is sent.
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
 #include "seed.h"
 #include "tds_server.h"
 #include "testcertificates.h"

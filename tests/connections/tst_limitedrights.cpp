@@ -3,17 +3,18 @@
 // refused), which the window says in a line above the grid; without ALTER ANY CONNECTION a
 // kill is refused with the server's own text.
 
-#include "actions/modalrun.h"
-#include "actions/namevaluegrid.h"
-#include "actions/viewform.h"
+#include "actions/widgets/modalrun.h"
+#include "actions/widgets/namevaluegrid.h"
+#include "actions/widgets/viewform.h"
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitorview.h"
-#include "grid/rightsnotice.h"
+#include "grid/widgets/errorpanel.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitorview.h"
+#include "grid/widgets/rightsnotice.h"
 #include "instance.h"
 #include "mainformfixture.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -7,11 +7,11 @@
 
 #include "downgradeproxy.h"
 #include "mainformfixture.h"
-#include "platform/datalinkdialog.h"
 #include "recorder/recordingreader.h"
 #include "seed.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/datalinkdialog.h"
+#include "servers/widgets/serverpanel.h"
 #include "testcertificates.h"
 
 #include <QAction>

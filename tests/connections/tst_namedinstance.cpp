@@ -4,9 +4,9 @@
 // instance it asked for. Port 1434 is fixed, so this test holds CTest's lock on it and says
 // plainly when another program has it.
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
-#include "platform/sqlbrowser.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
+#include "database/sqlbrowser.h"
 #include "sql_browser.h"
 #include "testcertificates.h"
 #include "testserverfixture.h"

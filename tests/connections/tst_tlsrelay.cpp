@@ -2,9 +2,9 @@
 // process alone: another program that connects first is turned away without a byte of
 // the server's, and once the driver is in, nobody else gets in, this process included.
 
-#include "platform/dbconnection.h"
-#include "platform/oledbtranslator.h"
-#include "platform/tlsrelay.h"
+#include "database/dbconnection.h"
+#include "database/oledbtranslator.h"
+#include "database/tlsrelay.h"
 #include "tds_server.h"
 #include "testcertificates.h"
 #include "testserverfixture.h"

@@ -1,9 +1,9 @@
 // The database layer end to end: our code, unixODBC, the FreeTDS driver, TCP and the
 // loopback test server.
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
-#include "platform/dbquery.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
+#include "database/dbquery.h"
 #include "scripting.h"
 #include "testserverfixture.h"
 

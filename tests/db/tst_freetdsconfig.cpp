@@ -3,9 +3,9 @@
 // link planted for the file) is never used or written through, and a file changed between
 // two connects is written again before the driver reads it.
 
-#include "platform/dbconnection.h"
-#include "platform/dberror.h"
-#include "platform/freetdsconfig.h"
+#include "database/dbconnection.h"
+#include "database/dberror.h"
+#include "database/freetdsconfig.h"
 #include "testcertificates.h"
 #include "testserverfixture.h"
 

@@ -2,7 +2,7 @@
 // quoting must survive both readers: the items' and the keyword look-up that connecting
 // uses for the credentials.
 
-#include "platform/oledbitems.h"
+#include "database/oledbitems.h"
 #include "servers/connectionstring.h"
 
 #include <QTest>

@@ -1,8 +1,8 @@
 // The OLE DB connection string is what users store and see; the driver gets only what
 // this translation makes of it, so every accepted form is pinned here.
 
-#include "platform/dberror.h"
-#include "platform/oledbtranslator.h"
+#include "database/dberror.h"
+#include "database/oledbtranslator.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 // at first showing, the proposed name, the stored-password warning and the size limits.
 
 #include "scriptedprompts.h"
-#include "servers/connectionform.h"
+#include "servers/widgets/connectionform.h"
 
 #include <QLabel>
 #include <QLineEdit>

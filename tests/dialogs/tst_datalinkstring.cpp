@@ -1,7 +1,7 @@
 // The data-link dialog reads any connection string a user may have stored and writes
 // back the one the server entry keeps, so both directions are pinned here.
 
-#include "platform/datalinkstring.h"
+#include "servers/datalinkstring.h"
 
 #include <QTest>
 

@@ -2,8 +2,8 @@
 // index: every index in place, the right picture behind the indices whose colour
 // carries meaning, and the cursors' hot spots.
 
-#include "app/appcursors.h"
-#include "app/imagelists.h"
+#include "resources/appcursors.h"
+#include "resources/imagelists.h"
 
 #include <QBitmap>
 #include <QDirIterator>

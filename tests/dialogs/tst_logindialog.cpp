@@ -1,7 +1,7 @@
 // The login dialog "Авторизация": the keyring box appears only where it is offered,
 // starts as the caller says and reports what the user left in it.
 
-#include "servers/logindialog.h"
+#include "servers/widgets/logindialog.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "keyringfixture.h"
 
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "servers/server.h"
-#include "servers/serverlistmodel.h"
-#include "servers/serverlistview.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverlistmodel.h"
+#include "servers/widgets/serverlistview.h"
+#include "servers/widgets/serverpanel.h"
 #include "settings/settingsstore.h"
 #include "userinput.h"
 

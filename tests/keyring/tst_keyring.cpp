@@ -4,11 +4,11 @@
 // kept through an edit, forgotten with the entry, moved out of the settings file. Each
 // case reads the settings file the window wrote for the password.
 
-#include "keyring/keyringactions.h"
+#include "keyring/widgets/keyringactions.h"
 #include "keyringfixture.h"
 #include "servers/passwordplacement.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QTest>

@@ -5,10 +5,10 @@
 // Secret Service can start (no-secret-service.conf), where the keyring is offered and
 // fails only when it is used.
 
-#include "keyring/keyringactions.h"
+#include "keyring/widgets/keyringactions.h"
 #include "keyringfixture.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
+#include "servers/widgets/serverpanel.h"
 
 #include <QAction>
 #include <QDBusConnection>

@@ -2,19 +2,19 @@
 // twice, under LANG=en_US.UTF-8 and LANG=ru_RU.UTF-8. Russian must read exactly as the
 // program's own texts; English from the translation; Qt's buttons in the same language.
 
-#include "actions/modalrun.h"
-#include "actions/viewform.h"
+#include "actions/widgets/modalrun.h"
+#include "actions/widgets/viewform.h"
 #include "app/mainform.h"
-#include "grid/monitormodel.h"
-#include "grid/monitortoolbar.h"
-#include "grid/monitorview.h"
+#include "app/widgetprompts.h"
+#include "grid/widgets/monitormodel.h"
+#include "grid/widgets/monitortoolbar.h"
+#include "grid/widgets/monitorview.h"
 #include "language/language.h"
 #include "mainformfixture.h"
-#include "platform/widgetprompts.h"
-#include "servers/connectionform.h"
 #include "servers/server.h"
-#include "servers/serverpanel.h"
-#include "settings/selcolform.h"
+#include "servers/widgets/connectionform.h"
+#include "servers/widgets/serverpanel.h"
+#include "settings/widgets/selcolform.h"
 
 #include <QAction>
 #include <QComboBox>

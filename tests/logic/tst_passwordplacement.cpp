@@ -3,8 +3,8 @@
 // quoted values), the rest of the string reading exactly as before, quoted items and all;
 // and only a login whose string names a user without a password asks the keyring.
 
-#include "platform/oledbitems.h"
-#include "platform/oledbtranslator.h"
+#include "database/oledbitems.h"
+#include "database/oledbtranslator.h"
 #include "servers/connectionstring.h"
 #include "servers/passwordplacement.h"
 

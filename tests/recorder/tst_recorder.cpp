@@ -5,13 +5,13 @@
 // Then the failures and their exit statuses, a login refused at a reconnect, and a wall
 // clock that steps while retention is on.
 
-#include "platform/dbconnection.h"
-#include "platform/registry.h"
+#include "database/dbconnection.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recorder.h"
 #include "recorder/recordingreader.h"
 #include "recorder/recordingwriter.h"
 #include "recorderprocesses.h"
+#include "registry/registry.h"
 #include "scripting.h"
 #include "tds_server.h"
 

@@ -2,7 +2,7 @@
 // the test server, snapshots checked field by field, and the timing of hand-overs,
 // pause, failures, period changes and termination.
 
-#include "platform/dbconnection.h"
+#include "database/dbconnection.h"
 #include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
 #include "scripting.h"

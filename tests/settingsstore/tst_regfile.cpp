@@ -1,8 +1,8 @@
 // The store file's text: what the writer produces and what the reader accepts.
 
-#include "platform/regkey.h"
-#include "platform/regreader.h"
-#include "platform/regwriter.h"
+#include "registry/regkey.h"
+#include "registry/regreader.h"
+#include "registry/regwriter.h"
 
 #include <QRandomGenerator>
 #include <QTest>

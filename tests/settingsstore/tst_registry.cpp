@@ -1,7 +1,7 @@
 // The settings store as the settings code sees it: keys, values, the file on
 // disk, damaged files, two instances at once and a store that cannot be written.
 
-#include "platform/registry.h"
+#include "registry/registry.h"
 
 #include <QDir>
 #include <QFile>

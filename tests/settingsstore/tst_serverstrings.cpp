@@ -3,7 +3,7 @@
 // password moved to the keyring is written at once). A window's exit never puts a moved
 // password back, and never overwrites another window's change with a string it left alone.
 
-#include "platform/registry.h"
+#include "registry/registry.h"
 #include "servers/passwordplacement.h"
 #include "servers/server.h"
 #include "settings/savedcols.h"

@@ -2,7 +2,7 @@
 // Prompts for tests: every question is recorded and answered from queues filled in
 // advance. Installed for its lifetime.
 
-#include "platform/prompts.h"
+#include "prompts/prompts.h"
 
 #include <QList>
 #include <QString>

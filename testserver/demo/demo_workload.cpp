@@ -3,13 +3,13 @@
 #include "demo_catalog.h"
 #include "demo_random.h"
 #include "demo_request.h"
+#include "demo_session.h"
 #include "instance.h"
 #include "seed.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <map>
 #include <numbers>
 #include <optional>
@@ -18,30 +18,6 @@
 namespace testserver {
 
 namespace {
-
-constexpr double kSecondsPerDay = 86400.0;
-constexpr double kNever = std::numeric_limits<double>::infinity();
-
-struct DemoSession {
-    int id = 0;
-    std::size_t app = 0;
-    std::string login;
-    std::string host;
-    int databaseId = 1;
-    bool anchored = false;  // stays for good: every application and login is always there
-    double nextBatchAt = 0; // simulated seconds
-    double logoutAt = kNever;
-    double releaseAt = kNever; // a head blocker commits then
-    int openTransactions = 0;
-    std::optional<DemoRequest> request;
-    bool requestShown = false; // its row exists in the instance
-    std::int64_t cpu = 0, reads = 0, writes = 0, logicalReads = 0, rows = 0;
-    std::int64_t elapsedMs = 0;
-    int memory = 2;
-    double lastStart = 0, lastEnd = 0; // instance clock, days
-    bool dirty = false;
-    std::optional<std::string> inputBuffer; // to write this step
-};
 
 struct SystemTask {
     int id;
@@ -67,7 +43,7 @@ struct DemoWorkload::Impl {
     Impl(Instance& i, unsigned seed, int sessions)
         : instance(i), random(0x44656D6F00000000ULL ^ seed), target(std::max(1, sessions)) {}
 
-    double days(double seconds) const { return seconds / kSecondsPerDay; }
+    double days(double seconds) const { return seconds / kDemoSecondsPerDay; }
     const DemoApplication& app(const DemoSession& s) const { return catalog.applications[s.app]; }
 
     void createDatabases() {
@@ -138,58 +114,6 @@ struct DemoWorkload::Impl {
         instance.addRequests(requests);
     }
 
-    ScriptedSession describe(DemoSession& s, bool initial) {
-        const DemoApplication& a = app(s);
-        ScriptedSession out;
-        const bool windows = !a.ntDomain.empty();
-        out.loginName = windows ? a.ntDomain + "\\" + s.login : s.login;
-        if (windows) {
-            out.ntDomain = a.ntDomain;
-            out.ntUserName = s.login;
-        }
-        out.hostName = s.host;
-        out.programName = a.program;
-        out.clientInterfaceName = a.clientInterface;
-        out.hostProcessId = static_cast<int>(random.integer(800, 31000));
-        out.databaseId = s.databaseId;
-        out.transactionIsolationLevel = a.isolationLevel;
-        out.memoryUsage = s.memory;
-        const double loginAgo = initial ? random.between(60, std::min(a.lifeMax, 8 * 3600.0)) : 0;
-        out.loginTime = clock - days(loginAgo);
-        if (initial) {
-            // Part of its life has passed already.
-            if (s.logoutAt < kNever)
-                s.logoutAt = random.between(0, a.lifeMax);
-            // Connected a while ago and ran something since.
-            s.lastEnd = clock - days(random.between(0, std::min(loginAgo, a.idleMax)));
-            s.lastStart = s.lastEnd - days(random.between(0.01, 2));
-            out.lastRequestStartTime = s.lastStart;
-            out.lastRequestEndTime = s.lastEnd;
-            out.inputBuffer = a.batches[random.index(a.batches.size())].text;
-            s.cpu = random.integer(0, 20000);
-            s.reads = random.integer(0, 200000);
-            s.writes = random.integer(0, 5000);
-            s.logicalReads = s.reads * 12 + random.integer(0, 1000);
-            out.cpuTime = static_cast<int>(s.cpu);
-            out.reads = s.reads;
-            out.writes = s.writes;
-            out.logicalReads = s.logicalReads;
-        }
-        const std::size_t host = static_cast<std::size_t>(
-            std::find(a.hosts.begin(), a.hosts.end(), s.host) - a.hosts.begin());
-        out.connection.clientNetAddress =
-            "10.20." + std::to_string(10 + s.app) + "." + std::to_string(21 + host);
-        out.connection.clientTcpPort = static_cast<int>(random.integer(49152, 65535));
-        out.connection.localNetAddress = "10.20.0.5";
-        out.connection.localTcpPort = 1433;
-        out.connection.authScheme = !windows                  ? "SQL"
-                                    : a.ntDomain == "CONTOSO" ? "KERBEROS"
-                                                              : "NTLM";
-        out.connection.netPacketSize =
-            a.clientInterface == ".Net SqlClient Data Provider" ? 8000 : 4096;
-        return out;
-    }
-
     // A new session of `appIndex`; `slot` picks login and host in turn for the anchors.
     DemoSession newSession(std::size_t appIndex, std::optional<std::size_t> slot) {
         const DemoApplication& a = catalog.applications[appIndex];
@@ -233,7 +157,7 @@ struct DemoWorkload::Impl {
         }
         std::vector<ScriptedSession> rows;
         for (auto& s : made)
-            rows.push_back(describe(s, true));
+            rows.push_back(describeSession(s, app(s), true, clock, random));
         const std::vector<int> ids = instance.addSessions(rows);
         std::size_t jobs = 0;
         for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -306,7 +230,7 @@ struct DemoWorkload::Impl {
         for (auto& [id, s] : sessions)
             if (s.releaseAt <= time) {
                 // The head blocker's user finally commits.
-                s.releaseAt = kNever;
+                s.releaseAt = kDemoNever;
                 s.openTransactions = 0;
                 s.lastStart = clock - days(0.02);
                 s.lastEnd = clock;
@@ -363,7 +287,7 @@ struct DemoWorkload::Impl {
         head.lastStart = head.lastEnd - days(random.between(0.05, 0.5));
         head.inputBuffer = ran.text;
         head.releaseAt = time + random.between(25, 45);
-        head.nextBatchAt = kNever;
+        head.nextBatchAt = kDemoNever;
         head.dirty = true;
 
         const std::string resource = lockResource(head.databaseId);
@@ -449,7 +373,7 @@ struct DemoWorkload::Impl {
             arriving.push_back(newSession(pickApplication(), std::nullopt));
         for (auto& s : arriving) {
             s.nextBatchAt = time + random.between(0.2, 3);
-            changes.newSessions.push_back(describe(s, false));
+            changes.newSessions.push_back(describeSession(s, app(s), false, clock, random));
         }
         pending = std::move(arriving);
     }
@@ -467,21 +391,7 @@ struct DemoWorkload::Impl {
     void collect() {
         for (auto& [id, s] : sessions) {
             if (s.dirty) {
-                ColumnOverrides c = {{"status", std::string(s.request ? "running" : "sleeping")},
-                                     {"open_transaction_count", std::int64_t{s.openTransactions}},
-                                     {"cpu_time", s.cpu},
-                                     {"reads", s.reads},
-                                     {"writes", s.writes},
-                                     {"logical_reads", s.logicalReads},
-                                     {"row_count", s.rows},
-                                     {"total_elapsed_time", s.elapsedMs},
-                                     {"total_scheduled_time", s.cpu},
-                                     {"memory_usage", std::int64_t{s.memory}}};
-                if (s.lastStart > 0)
-                    c["last_request_start_time"] = s.lastStart;
-                if (s.lastEnd > 0 && !s.request)
-                    c["last_request_end_time"] = s.lastEnd;
-                changes.sessionUpdates.push_back({id, std::move(c)});
+                changes.sessionUpdates.push_back({id, sessionColumns(s)});
                 s.dirty = false;
             }
             if (s.inputBuffer) {

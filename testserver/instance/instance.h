@@ -4,8 +4,12 @@
 //
 // Contract with the wire protocol (tds_server.*): the protocol layer calls only the
 // members in the first block below; everything else is for tests and the demo.
-// Every member is thread-safe: each TDS connection runs on its own thread.
+// Every member is thread-safe: each TDS connection runs on its own thread. This class
+// is that lock and the glue: sessions and requests (Sessions), databases and their
+// tables (Databases), logins and permissions (Logins), a session's own batches
+// (SessionActivity, BatchRunner) and scripted rounds (applyChanges) live apart.
 
+#include "logins.h"
 #include "scripting.h"
 #include "values.h"
 
@@ -16,45 +20,6 @@
 #include <vector>
 
 namespace testserver {
-
-// What LOGIN7 and the socket tell about a new connection.
-struct LoginInfo {
-    std::string user;
-    std::string password;
-    std::string host;       // HostName of LOGIN7
-    std::string program;    // AppName of LOGIN7
-    std::string database;   // Database of LOGIN7; empty means the login's default ("master")
-    std::string serverName; // ServerName of LOGIN7: the server as the client names it
-    std::string clientInterface = "ODBC";
-    std::string clientAddress = "127.0.0.1";
-    int clientPort = 0;
-    std::string serverAddress = "127.0.0.1";
-    int serverPort = 0;
-    int hostProcessId = 0; // ClientPID of LOGIN7
-    int packetSize = 4096; // as negotiated
-    std::uint32_t tdsVersion = 0x74000004;
-    bool encrypted = false; // the whole connection in TLS, not only the login
-    // Set for integrated security: the client's Kerberos principal, already authenticated
-    // (user and password are then empty).
-    std::optional<std::string> principal;
-    // The login packet's SSPI data (the client's GSSAPI token); the wire layer turns it
-    // into `principal`.
-    std::string sspi;
-};
-
-// The server permissions a login has, of those the instance models.
-struct LoginRights {
-    bool viewServerState = true;    // VIEW SERVER STATE
-    bool alterAnyConnection = true; // ALTER ANY CONNECTION, which KILL needs
-};
-
-struct LoginResult {
-    bool ok = false;
-    int spid = 0;                 // the new session's id when ok
-    std::string database;         // the session's database when ok
-    Message error;                // 18456 / class 14 "Login failed for user '<name>'." when not ok
-    std::optional<Message> cause; // sent before `error`, e.g. 4060 for an unknown database
-};
 
 class Instance {
 public:
@@ -126,10 +91,7 @@ public:
     // std::invalid_argument for an unknown database.
     void addTable(const ScriptedTable& table);
     // The tables of a database: object id and the hobt ids of its indexes.
-    struct LockTarget {
-        int objectId = 0;
-        std::vector<std::int64_t> hobtIds;
-    };
+    using LockTarget = testserver::LockTarget;
     std::vector<LockTarget> lockTargets(int databaseId) const;
     void addRequests(const std::vector<ScriptedRequest>& requests);
     // Sets columns of existing rows by their SQL Server names.

@@ -60,6 +60,19 @@ public:
     // The first column of the first row, or nothing when there is no row.
     std::optional<Value> scalar(const std::string& sql, const std::vector<Value>& args);
 
+    // Runs `body` in one transaction, so that a sampling query sees all of it or none;
+    // an exception rolls it back and goes on.
+    template <typename F> void transaction(F body) {
+        db_.exec("BEGIN");
+        try {
+            body();
+        } catch (...) {
+            db_.exec("ROLLBACK");
+            throw;
+        }
+        db_.exec("COMMIT");
+    }
+
 private:
     void createSchema();
 

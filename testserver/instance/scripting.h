@@ -41,6 +41,12 @@ struct ScriptedTable {
     std::vector<ScriptedIndex> indexes;
 };
 
+// A table of a database as a lock names it: its object id and the hobt ids of its indexes.
+struct LockTarget {
+    int objectId = 0;
+    std::vector<std::int64_t> hobtIds;
+};
+
 struct ScriptedConnection {
     std::optional<double> connectTime; // default: the session's login time
     std::string netTransport = "TCP";

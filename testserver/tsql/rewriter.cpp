@@ -1,14 +1,11 @@
 #include "rewriter.h"
 
 #include "builtin_functions.h"
+#include "operators.h"
 #include "sql_error.h"
+#include "terms.h"
 #include "type_rules.h"
-#include "utf.h"
-
-#include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cstdio>
+#include "visible_source.h"
 
 namespace testserver {
 
@@ -61,57 +58,7 @@ std::string Rewriter::rewriteSource(const TableSource& source, NameScope& scope,
         functionFilter = b.sqlAlias + "." + sqlIdentifier(object->argumentColumn) + " = " + arg.sql;
     }
     scope.add(b);
-    return restrictedSource(*object, source) + " AS " + b.sqlAlias;
-}
-
-// The database a per-database view is read in: the one of a three-part name, else the
-// session's.
-std::string Rewriter::databaseOf(const TableSource& source) const {
-    const auto& n = source.name;
-    if (n.size() < 3 || n[n.size() - 3].empty())
-        return std::to_string(context_.databaseId);
-    std::string name = n[n.size() - 3];
-    std::string quotedName;
-    for (char ch : name)
-        quotedName += ch == '\'' ? std::string("''") : std::string(1, ch);
-    return "(SELECT database_id FROM databases WHERE name = '" + quotedName + "' COLLATE NOCASE)";
-}
-
-// Without VIEW SERVER STATE a login sees only its own session in the session and request
-// views, and may not read the connections at all, as in SQL Server.
-std::string Rewriter::restrictedSource(const CatalogObject& object,
-                                       const TableSource& source) const {
-    const std::string table = sqlIdentifier(object.table);
-    const bool sessionView = &object == &catalog_.sessions() || &object == &catalog_.requests();
-    std::vector<std::string> conditions;
-    if (!context_.viewServerState) {
-        if (&object == &catalog_.connections())
-            throw SqlError(300, 14,
-                           "VIEW SERVER STATE permission was denied on object 'server', "
-                           "database 'master'.",
-                           source.token.line);
-        if (sessionView)
-            conditions.push_back("session_id = " + std::to_string(context_.spid));
-    }
-    if (context_.azureDatabase) {
-        const std::string current = std::to_string(context_.databaseId);
-        if (&object == &catalog_.databases())
-            conditions.push_back("database_id IN (1, " + current + ")");
-        else if (sessionView)
-            conditions.push_back("database_id = " + current);
-        else if (&object == &catalog_.connections())
-            conditions.push_back("session_id IN (SELECT session_id FROM sessions WHERE "
-                                 "database_id = " +
-                                 current + ")");
-    }
-    if (object.perDatabase)
-        conditions.push_back("db = " + databaseOf(source));
-    if (conditions.empty())
-        return table;
-    std::string where;
-    for (const auto& c : conditions)
-        where += (where.empty() ? " WHERE " : " AND ") + c;
-    return "(SELECT * FROM " + table + where + ")";
+    return visibleSource(catalog_, context_, *object, source) + " AS " + b.sqlAlias;
 }
 
 RewrittenSelect Rewriter::rewriteSelect(const SelectStmt& select, const NameScope* outer,
@@ -269,11 +216,11 @@ std::string Rewriter::subquery(const SelectStmt& select, const NameScope& scope,
 TypedSql Rewriter::expr(const Expr& e, const NameScope& scope) {
     switch (e.kind) {
     case ExprKind::Literal:
-        return literal(e);
+        return literalSql(e);
     case ExprKind::Column:
         return scope.resolve(e);
     case ExprKind::Variable:
-        return variable(e);
+        return variableSql(e, context_);
     case ExprKind::Function:
         return function(e, scope);
     case ExprKind::Binary:
@@ -302,126 +249,10 @@ TypedSql Rewriter::expr(const Expr& e, const NameScope& scope) {
     throw SqlError(102, 15, "Incorrect syntax near '" + e.token.text + "'.", e.token.line);
 }
 
-TypedSql Rewriter::literal(const Expr& e) {
-    const Token& t = e.token;
-    TypedSql out;
-    out.nullable = false;
-    switch (t.kind) {
-    case TokenKind::Integer: {
-        std::int64_t v = 0;
-        const auto r = std::from_chars(t.value.data(), t.value.data() + t.value.size(), v);
-        out.sql = t.value;
-        out.integerLiteral = true;
-        if (r.ec != std::errc()) {
-            out.type = SqlType::Float; // beyond bigint SQL Server makes it numeric
-            out.sql += ".0";
-        } else {
-            out.type = (v <= 2147483647) ? SqlType::Int : SqlType::BigInt;
-        }
-        return out;
-    }
-    case TokenKind::Decimal:
-    case TokenKind::Float: {
-        std::string v = t.value;
-        if (v.front() == '.')
-            v.insert(v.begin(), '0');
-        const auto dot = v.find('.');
-        if (dot != std::string::npos && (dot + 1 == v.size() || !std::isdigit(v[dot + 1])))
-            v.insert(dot + 1, "0");
-        out.sql = v;
-        out.type = SqlType::Float;
-        return out;
-    }
-    case TokenKind::String:
-    case TokenKind::NString: {
-        // A literal without N is varchar in the database's code page.
-        const std::string value =
-            t.kind == TokenKind::String ? utf::throughCp1252(t.value) : t.value;
-        out = textLiteral(value);
-        if (out.length > 4000)
-            out.length = 0;
-        out.stringLiteral = value;
-        return out;
-    }
-    case TokenKind::Binary: {
-        std::string hex = t.value;
-        if (hex.size() % 2)
-            hex.insert(hex.begin(), '0');
-        out.sql = "X'" + hex + "'";
-        out.type = SqlType::VarBinary;
-        out.length = std::max<int>(1, static_cast<int>(hex.size() / 2));
-        return out;
-    }
-    default:
-        out.sql = "NULL";
-        out.nullLiteral = true;
-        out.nullable = true;
-        out.type = SqlType::Int;
-        return out;
-    }
-}
-
-TypedSql Rewriter::variable(const Expr& e) {
-    const std::string name = lowerCase(e.token.value);
-    if (name == "@@spid")
-        return typedSql(std::to_string(context_.spid), SqlType::SmallInt, false);
-    if (name == "@@servername") // nullable: an instance without a name gives NULL
-        return typedSql(context_.serverName ? sqlString(*context_.serverName) : "NULL",
-                        SqlType::NVarChar, true, 128);
-    if (name == "@@version")
-        return typedSql(sqlString(context_.version), SqlType::NVarChar, false, 300);
-    if (name == "@@language")
-        return typedSql(sqlString("us_english"), SqlType::NVarChar, false, 128);
-    if (name == "@@rowcount")
-        return typedSql(std::to_string(context_.previousRowCount), SqlType::Int, false);
-    if (name == "@@trancount" || name == "@@error" || name == "@@nestlevel" || name == "@@procid")
-        return typedSql("0", SqlType::Int, false);
-    if (name == "@@max_connections")
-        return typedSql("32767", SqlType::Int, false);
-    throw SqlError(137, 15, "Must declare the scalar variable \"" + e.token.value + "\".",
-                   e.token.line);
-}
-
 TypedSql Rewriter::binary(const Expr& e, const NameScope& scope) {
     TypedSql l = expr(*e.args[0], scope);
     TypedSql r = expr(*e.args[1], scope);
-    const bool lText = types::isString(l.type) || l.nullLiteral;
-    const bool rText = types::isString(r.type) || r.nullLiteral;
-    if (e.op == "+" && lText && rText && !(l.nullLiteral && r.nullLiteral)) {
-        // String '+' is concatenation; NULL + 'x' stays NULL, as SQLite's || does.
-        const bool national = l.type == SqlType::NVarChar || r.type == SqlType::NVarChar;
-        TypedSql t;
-        t.type = national ? SqlType::NVarChar : SqlType::VarChar;
-        t.sql = "(" + l.sql + " || " + r.sql + ")";
-        const int ll = l.nullLiteral ? 1 : l.length;
-        const int rl = r.nullLiteral ? 1 : r.length;
-        t.length = (ll == 0 || rl == 0) ? 0 : std::min(ll + rl, types::maxLength(t.type));
-        t.nullable = l.nullable || r.nullable;
-        return t;
-    }
-    if (!l.nullLiteral && (types::isNumeric(l.type) || l.type == SqlType::DateTime))
-        coerceLiteral(r, l.type);
-    if (!r.nullLiteral && (types::isNumeric(r.type) || r.type == SqlType::DateTime))
-        coerceLiteral(l, r.type);
-    TypedSql t;
-    if (l.nullLiteral)
-        t.type = r.type;
-    else if (r.nullLiteral)
-        t.type = l.type;
-    else
-        t.type = types::higher(l.type, r.type);
-    if (t.type == SqlType::Bit && (e.op == "+" || e.op == "-" || e.op == "*" || e.op == "/"))
-        t.type = SqlType::Int;
-    t.sql = "(" + l.sql + " " + e.op + " " + r.sql + ")";
-    // SQLite gives NULL for x/0; SQL Server ends the statement with 8134.
-    const bool constantDivisor =
-        (r.integerLiteral || e.args[1]->token.kind == TokenKind::Decimal) &&
-        r.sql.find_first_not_of("0.") != std::string::npos;
-    if ((e.op == "/" || e.op == "%") && !constantDivisor)
-        t.sql = "(CASE WHEN " + r.sql + " = 0 THEN ts_error(8134) ELSE " + t.sql + " END)";
-    t.nullable = l.nullable || r.nullable;
-    t.length = std::max(l.length, r.length);
-    return t;
+    return binarySql(e, std::move(l), std::move(r));
 }
 
 TypedSql Rewriter::caseExpr(const Expr& e, const NameScope& scope) {
@@ -443,7 +274,7 @@ TypedSql Rewriter::caseExpr(const Expr& e, const NameScope& scope) {
     if (e.elseExpr)
         results.push_back(expr(*e.elseExpr, scope));
     else
-        results.push_back(literal(Expr{})); // a missing ELSE is ELSE NULL
+        results.push_back(literalSql(Expr{})); // a missing ELSE is ELSE NULL
     std::vector<TypedSql*> branches;
     for (auto& r : results)
         branches.push_back(&r);
@@ -457,26 +288,13 @@ TypedSql Rewriter::caseExpr(const Expr& e, const NameScope& scope) {
     return t;
 }
 
-std::string Rewriter::comparison(const TypedSql& left, const std::string& op, TypedSql right) {
-    TypedSql l = left;
-    if (!l.nullLiteral)
-        coerceLiteral(right, l.type);
-    if (!right.nullLiteral)
-        coerceLiteral(l, right.type);
-    std::string lhs = l.sql;
-    // SQL Server's default collation is case-insensitive.
-    if (types::isString(l.type) && (types::isString(right.type) || right.nullLiteral))
-        lhs += " COLLATE NOCASE";
-    return "(" + lhs + " " + op + " " + right.sql + ")";
-}
-
 std::string Rewriter::condition(const Expr& e, const NameScope& scope) {
     switch (e.kind) {
     case ExprKind::Binary:
         if (e.op == "and" || e.op == "or")
             return "(" + condition(*e.args[0], scope) + (e.op == "and" ? " AND " : " OR ") +
                    condition(*e.args[1], scope) + ")";
-        return comparison(expr(*e.args[0], scope), e.op, expr(*e.args[1], scope));
+        return comparisonSql(expr(*e.args[0], scope), e.op, expr(*e.args[1], scope));
     case ExprKind::Unary:
         if (e.op == "not")
             return "(NOT " + condition(*e.args[0], scope) + ")";

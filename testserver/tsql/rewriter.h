@@ -31,17 +31,12 @@ private:
     RewrittenSelect rewriteSelect(const SelectStmt& select, const NameScope* outer, bool forExists);
     std::string rewriteSource(const TableSource& source, NameScope& scope,
                               std::string& functionFilter);
-    std::string restrictedSource(const CatalogObject& object, const TableSource& source) const;
-    std::string databaseOf(const TableSource& source) const;
     TypedSql expr(const Expr& e, const NameScope& scope);
     TypedSql column(const Expr& e, const NameScope& scope);
-    TypedSql variable(const Expr& e);
-    TypedSql literal(const Expr& e);
     TypedSql function(const Expr& e, const NameScope& scope);
     TypedSql binary(const Expr& e, const NameScope& scope);
     TypedSql caseExpr(const Expr& e, const NameScope& scope);
     std::string condition(const Expr& e, const NameScope& scope);
-    std::string comparison(const TypedSql& left, const std::string& op, TypedSql right);
     std::string subquery(const SelectStmt& select, const NameScope& scope, bool forExists,
                          TypedSql* firstColumn);
 

@@ -1,6 +1,0 @@
-#include "platform/dropdowncombobox.h"
-
-void TDropDownComboBox::showPopup() {
-    emit dropDown();
-    QComboBox::showPopup();
-}

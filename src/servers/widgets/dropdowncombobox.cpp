@@ -1,0 +1,6 @@
+#include "servers/widgets/dropdowncombobox.h"
+
+void TDropDownComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}
