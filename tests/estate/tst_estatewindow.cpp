@@ -193,6 +193,13 @@ void TestEstateWindow::estateOfFourServers() {
     // the fourth (not ticked) is not.
     user.click(form.Estate->View()->viewport(), estateRow(form, QStringLiteral("Chain")).center());
     QTRY_COMPARE(form.ServerPanel->SelectedServer(), entry(form, QStringLiteral("Chain")));
+    // Watched by the grid now, its figures come from the grid's rows, waits included
+    // though the grid does not show the wait column.
+    chain.instance().updateRequest(second, 0, {{"wait_time", "50000"}});
+    form.actRefresh->trigger();
+    QTRY_COMPARE(cell(form, QStringLiteral("Chain"), TEstateModel::LongestWait),
+                 QStringLiteral("50.0"));
+    QCOMPARE(cell(form, QStringLiteral("Chain"), TEstateModel::Blocked), QStringLiteral("2"));
     user.rightClick(form.Estate->View()->viewport(),
                     estateRow(form, QStringLiteral("Chain")).center());
     QTRY_VERIFY(menu->isVisible());

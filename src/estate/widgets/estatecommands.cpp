@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMenu>
+#include <QTimer>
 
 const QList<std::pair<int, const char*>>& TEstateCommands::Periods() {
     static const QList<std::pair<int, const char*>> periods{
@@ -32,7 +33,10 @@ TEstateCommands::TEstateCommands(TServerPanel& APanel, QObject* parent)
       PeriodMenu(new QMenu(tr("Обновлять сводку"))), FPanel(APanel),
       FSampler(new TEstateSampler(this)), FModel(new TEstateModel(APanel.model(), this)),
       FView(new TEstateView(FModel, APanel.view())), FConnector(new TEstateConnector(APanel, this)),
-      FPeriods(new QActionGroup(this)) {
+      FPeriods(new QActionGroup(this)), FRedraw(new QTimer(this)) {
+    FRedraw->setSingleShot(true);
+    FRedraw->setInterval(250);
+    connect(FRedraw, &QTimer::timeout, FModel, &TEstateModel::refreshAll);
     actConnectAll->setObjectName(QStringLiteral("actConnectAll"));
     actConnectAtStart->setObjectName(QStringLiteral("actConnectAtStart"));
     actConnectAtStart->setCheckable(true);
@@ -135,7 +139,8 @@ void TEstateCommands::summaryArrived(const QUuid& AId, const TServerSummary& ASu
         FPanel.TuneActions();
         return;
     }
-    FModel->refresh(s);
+    if (!FRedraw->isActive())
+        FRedraw->start();
 }
 
 void TEstateCommands::ShowSnapshot(TServer* AServer, const TRecList& ARows) {

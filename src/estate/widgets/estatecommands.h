@@ -58,4 +58,6 @@ private:
     TEstateView* FView;
     TEstateConnector* FConnector;
     QActionGroup* FPeriods;
+    // Summaries of many servers arrive apart; the list is drawn again for them together.
+    class QTimer* FRedraw;
 };

@@ -120,6 +120,11 @@ void TEstateModel::refresh(const TServer* AServer) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
+void TEstateModel::refreshAll() {
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+}
+
 QVariant TEstateModel::data(const QModelIndex& index, int role) const {
     const TServer* s = index.isValid() ? server(index.row()) : nullptr;
     if (!s)

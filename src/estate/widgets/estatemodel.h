@@ -29,6 +29,7 @@ public:
     TServer* server(int row) const;
     // The entry's figures or state changed: its whole row is drawn again.
     void refresh(const TServer* AServer);
+    void refreshAll(); // every row's figures, in one change
 
 private:
     TServerListModel* FList;

@@ -31,6 +31,8 @@ TEstateView::TEstateView(TEstateModel* AModel, TServerListView* AList, QWidget* 
     setSortingEnabled(true);
     header()->setSortIndicator(-1, Qt::AscendingOrder);
     header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(24); // the figures are short; the style's minimum is not
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->setSectionResizeMode(TEstateModel::Name, QHeaderView::Stretch);
     for (int c = TEstateModel::Sessions; c < TEstateModel::ColumnCount; ++c)
         header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
