@@ -56,7 +56,9 @@ const char* const kUsage =
     "                        running, runnable and suspended, and every minute or so a\n"
     "                        blocking chain forms and dissolves\n"
     "  --seed N              the same N gives the same demo (default 1)\n"
-    "  --sessions N          about N user sessions (default 200; 1 to 30000)\n";
+    "  --sessions N          about N user sessions (default 200; 1 to 30000)\n"
+    "  --hold-chains N       with --demo: the first blocking chain forms at once and every\n"
+    "                        head holds its chain N seconds (1 to 86400)\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -78,6 +80,7 @@ struct Options {
     bool demo = false;
     std::optional<long> seed;
     std::optional<long> sessions;
+    std::optional<long> holdChains;
     std::optional<testserver::EncryptMode> encrypt;
     std::string cert, key, keytab, instanceName, makeCerts;
     bool browser = false;
@@ -138,6 +141,10 @@ int main(int argc, char** argv) {
             instance->addLogin(name, password, rights);
         } else if (arg == "--windows-login") {
             instance->addWindowsLogin(value);
+        } else if (arg == "--hold-chains") {
+            o.holdChains = number(value, 1, 86400);
+            if (!o.holdChains)
+                return usage();
         } else if (arg == "--seed" || arg == "--sessions") {
             const auto v =
                 arg == "--seed" ? number(value, 0, 4294967295L) : number(value, 1, 30000);
@@ -173,7 +180,7 @@ int main(int argc, char** argv) {
         }
     }
     const bool certificate = !o.cert.empty() || !o.key.empty();
-    if (o.port < 0 || (!o.demo && (o.seed || o.sessions)) ||
+    if (o.port < 0 || (!o.demo && (o.seed || o.sessions || o.holdChains)) ||
         (certificate && (o.cert.empty() || o.key.empty())) || (o.browser && o.instanceName.empty()))
         return usage();
     const auto encrypt = o.encrypt.value_or(certificate ? testserver::EncryptMode::Off
@@ -199,7 +206,8 @@ int main(int argc, char** argv) {
     if (o.demo) {
         workload = std::make_unique<testserver::DemoWorkload>(
             *instance, static_cast<unsigned>(o.seed.value_or(1)),
-            static_cast<int>(o.sessions.value_or(200)));
+            static_cast<int>(o.sessions.value_or(200)),
+            static_cast<double>(o.holdChains.value_or(0)));
         runner = std::make_unique<testserver::DemoRunner>(*workload);
     }
     testserver::TdsServer server(instance);

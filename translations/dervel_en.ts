@@ -930,6 +930,56 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TEstateCommands</name>
+    <message>
+        <source>Подключить все</source>
+        <translation>Connect all</translation>
+    </message>
+    <message>
+        <source>Подключать при запуске</source>
+        <translation>Connect at start</translation>
+    </message>
+    <message>
+        <source>Обновлять сводку</source>
+        <translation>Refresh the summary</translation>
+    </message>
+</context>
+<context>
+    <name>TEstateModel</name>
+    <message>
+        <source>Сводка не получена: %1</source>
+        <translation>No summary: %1</translation>
+    </message>
+    <message>
+        <source>Сводка получена %1 с назад за %2 мс</source>
+        <translation>Summary from %1 s ago, took %2 ms</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Сеансы</source>
+        <translation>Sessions</translation>
+    </message>
+    <message>
+        <source>Запросы</source>
+        <translation>Requests</translation>
+    </message>
+    <message>
+        <source>Ждут</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>Ожидание, с</source>
+        <translation>Longest wait, s</translation>
+    </message>
+    <message>
+        <source>ЦП, мс/с</source>
+        <translation>CPU, ms/s</translation>
+    </message>
+</context>
+<context>
     <name>TGridFilters</name>
     <message>
         <source>Очистить</source>

@@ -16,6 +16,10 @@ TGridQuery ComposeGridQuery(const QStringList& ATemplate, const QList<bool>& ASh
             queried[column] = true;
     // A kill checks that the session still has the login it had, shown or not.
     queried[LoginColumn] = true;
+    // The estate's figures of the watched server are read from these rows: who runs, who
+    // waits for whom, and how long.
+    for (int column : {StatusColumn, BlockingColumn, WaitTimeColumn})
+        queried[column] = true;
     // A sort by a rate is the window's own: the query keeps its default order.
     const bool byRate = IsRateColumn(sortColumn);
     const TComposedQuery q =

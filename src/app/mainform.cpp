@@ -5,6 +5,7 @@
 #include "blocking/widgets/blockingcommands.h"
 #include "blocking/widgets/blockingpane.h"
 #include "database/dbconnection.h"
+#include "estate/widgets/estatecommands.h"
 #include "grid/monitorcolumns.h"
 #include "grid/rowcolor.h"
 #include "grid/statusbartext.h"
@@ -47,21 +48,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QFont tahoma() {
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(8);
-    return f;
-}
-
-} // namespace
-
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Dervel"));
     setWindowIcon(ApplicationIcon());
-    setFont(tahoma());
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPointSize(8);
+    setFont(tahoma);
     Dervel = new TDervel(this, CS);
     FArrival = new TArrivalPacer(
         [this] {
@@ -82,6 +75,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     resize(1501, 892);
     move(50, 50);
     LoadSettings();
+    Estate->ConnectAtStart();
 }
 
 TMainForm::~TMainForm() {
@@ -92,6 +86,7 @@ TMainForm::~TMainForm() {
 
 void TMainForm::stopSampler() {
     Recorder->Stop();
+    Estate->Stop();
     if (!Dervel)
         return;
     Dervel->Terminate();
@@ -128,6 +123,7 @@ void TMainForm::createParts() {
     addAction(actExit);
     connect(actExit, &QAction::triggered, this, &QWidget::close);
     ServerPanel = new TServerPanel(*this, this);
+    Estate = new TEstateCommands(*ServerPanel, this);
     Keyring = new TKeyringActions(*ServerPanel, QStringLiteral("Dervel"), this);
     connect(Keyring, &TKeyringActions::ConnectionStringChanged, this,
             &TMainForm::SaveServerConnectionString);
@@ -494,6 +490,7 @@ void TMainForm::OnDataArrive() {
     if (tbRecord->isChecked())
         ActivityLog->LogToFile();
     Blocking->ShowSnapshot(RecList);
+    Estate->ShowSnapshot(SelectedServer(), RecList);
 }
 
 void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
@@ -505,6 +502,7 @@ void TMainForm::OnDataError(const QString& message, TDbConnection* connection) {
         server->State = stError;
     ServerPanel->RedrawServer(server);
     mmError->ShowFailure(message);
+    Estate->ShowFailure(server, message);
     showErrorPanel(true);
     MonitorToolBar->setEnabled(false);
     TuneActions();

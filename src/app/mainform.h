@@ -31,6 +31,7 @@ class TBlockingPane;
 class TDbConnection;
 class TDervel;
 class TErrorPanel;
+class TEstateCommands;
 class TKeyringActions;
 class TMonitorModel;
 class TMonitorStatusBar;
@@ -101,6 +102,7 @@ public:
     // --- the parts of the window ---------------------------------------------------------
     TServerPanel* ServerPanel;
     TKeyringActions* Keyring;
+    TEstateCommands* Estate;   // every connected server's summary in the widened panel
     TPanelSwitch* PanelSwitch; // F2: the server panel hidden and shown
     TSplitStrip* SplitPanel;
     TMonitorToolBar* MonitorToolBar;

@@ -88,10 +88,21 @@ void TDbConnection::close() {
 
 TDbRecordset TDbConnection::execute(const QString& sql) {
     std::lock_guard lock(FCommandLock);
+    return executeLocked(sql, FQueryTimeoutSec);
+}
+
+std::optional<TDbRecordset> TDbConnection::tryExecute(const QString& sql, int timeoutSec) {
+    std::unique_lock lock(FCommandLock, std::try_to_lock);
+    if (!lock.owns_lock())
+        return std::nullopt;
+    return executeLocked(sql, timeoutSec);
+}
+
+TDbRecordset TDbConnection::executeLocked(const QString& sql, int timeoutSec) {
     if (!FDbc)
         throw EDbError(QStringLiteral("The connection is not open."));
     TOdbcCursor cursor(FDbc);
-    cursor.execute(sql, FQueryTimeoutSec);
+    cursor.execute(sql, timeoutSec);
     std::vector<QString> names;
     for (int i = 0; i < cursor.columnCount(); ++i)
         names.push_back(cursor.columnName(i));

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class TDbQuery;
 class TTlsRelay;
@@ -47,6 +48,9 @@ public:
     // Runs a plain command (no parameters) and returns its first row-returning result,
     // read in full; later statements of the batch run too and their errors are raised.
     TDbRecordset execute(const QString& sql);
+    // The same with a timeout of its own; none (nullopt) when another statement holds the
+    // connection just now: for light readers that would rather skip a turn than queue up.
+    std::optional<TDbRecordset> tryExecute(const QString& sql, int timeoutSec);
 
     // Queries attached to this connection; a disconnect waits for none to be left.
     int dataSetCount() const { return FDataSetCount.load(); }
@@ -77,6 +81,7 @@ public:
 private:
     friend class TDbQuery;
     void openWith(const std::optional<TDbCredentials>& credentials);
+    TDbRecordset executeLocked(const QString& sql, int timeoutSec); // holds FCommandLock
 
     QString FConnectionString;
     void* FDbc = nullptr;

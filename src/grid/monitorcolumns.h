@@ -35,6 +35,8 @@ inline constexpr int FirstRateColumn = 37;
 inline constexpr int RateColumnCount = 4;
 inline constexpr int MonitorColumnCount = QueryColumnCount + RateColumnCount;
 inline constexpr int LoginColumn = 1;
+inline constexpr int StatusColumn = 2;
+inline constexpr int WaitTimeColumn = 26;
 inline constexpr int BlockingColumn = 13; // the rates come after it in the built-in layout
 
 inline constexpr bool IsRateColumn(int AColumn) {

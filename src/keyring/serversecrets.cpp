@@ -29,6 +29,20 @@ void TServerSecrets::Connect(TServer* AServer, std::function<void()> ADone) {
                   });
 }
 
+void TServerSecrets::ReadPassword(TServer* AServer, std::function<void(const QString&)> AReply) {
+    if (!KeyringMayHoldPassword(AServer->ConnectionString) || !FKeyring.Usable()) {
+        AReply(QString());
+        return;
+    }
+    FBusy.insert(AServer);
+    FKeyring.Read(AServer->ServerID,
+                  [this, AServer, reply = std::move(AReply)](const TKeyringReply& answer) {
+                      FBusy.remove(AServer);
+                      reply(answer.Password);
+                      emit Settled(AServer);
+                  });
+}
+
 void TServerSecrets::ConnectWith(TServer* AServer, const QString& AStoredPassword) {
     TKeyringLogin login;
     login.StoredPassword = AStoredPassword;

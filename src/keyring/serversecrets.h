@@ -23,6 +23,10 @@ public:
     // first and the connect happens when it answers; ADone runs after the connect, at
     // once when the keyring was not asked.
     void Connect(TServer* AServer, std::function<void()> ADone);
+    // The password the keyring holds for the entry (empty when none, or when the keyring
+    // cannot hold one for it), for a connect made elsewhere; the entry counts as Busy
+    // until AReply has run.
+    void ReadPassword(TServer* AServer, std::function<void(const QString&)> AReply);
     // Puts the password of the entry's connection string into the keyring and, once
     // it is there, takes it out of the string. ADone(true) when it moved; an entry
     // without a password moves nothing.

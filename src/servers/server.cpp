@@ -27,10 +27,24 @@ TLoginRights QueryLoginRights(TDbConnection& AConnection) {
     return rights;
 }
 
-void TServer::CheckRights() {
-    const TLoginRights rights = QueryLoginRights(Connection);
-    ViewServerState = rights.ViewServerState;
-    Login = rights.Login;
+TServer::TDescription TServer::Describe(TDbConnection& AConnection) {
+    TDescription d;
+    TDbRecordset rs = AConnection.execute(kConnectStatement);
+    d.ConnectDescr = rs.field(1).asString();
+    d.Version = rs.field(2).asString();
+    for (; !rs.eof(); rs.moveNext())
+        d.DBList.append(rs.field(0).asString());
+    d.Rights = QueryLoginRights(AConnection);
+    return d;
+}
+
+void TServer::TakeDescription(const TDescription& ADescription) {
+    State = stConnected;
+    ConnectDescr = ADescription.ConnectDescr;
+    Version = ADescription.Version;
+    DBList = ADescription.DBList;
+    ViewServerState = ADescription.Rights.ViewServerState;
+    Login = ADescription.Rights.Login;
 }
 
 TServer::TServer() : ServerID(QUuid::createUuid()) {}
@@ -85,18 +99,7 @@ void TServer::Connect(TKeyringLogin* AKeyring) {
         if (!Connection.connected())
             return; // the login dialog was cancelled: nothing changes
         State = stConnected;
-        // Read into locals: a failed statement must leave the last good description,
-        // version and database list in place.
-        TDbRecordset rs = Connection.execute(kConnectStatement);
-        const QString descr = rs.field(1).asString();
-        const QString version = rs.field(2).asString();
-        QStringList databases;
-        for (; !rs.eof(); rs.moveNext())
-            databases.append(rs.field(0).asString());
-        ConnectDescr = descr;
-        Version = version;
-        DBList = databases;
-        CheckRights();
+        TakeDescription(Describe(Connection));
         // Kept only now that the login has worked.
         if (keep && AKeyring)
             AKeyring->Remember = true;

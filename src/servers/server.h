@@ -3,6 +3,7 @@
 // from it and what the server said about itself at the last successful connect.
 
 #include "database/dbconnection.h"
+#include "estate/serversummary.h"
 #include "servers/keyringlogin.h"
 
 #include <QStringList>
@@ -64,8 +65,27 @@ public:
     // copy meanwhile (a password moved to the keyring); the save at exit compares.
     std::optional<QString> SavedConnectionString;
 
+    // The estate's last word on the server: figures, or why they could not be had.
+    TServerSummary Summary;
+    // Connected again at start when it was connected at the last exit ("Подключать при
+    // запуске"); off unless the user ticks it.
+    bool ConnectAtStart = false;
+    bool ConnectedAtExit = false; // as read at start
+    // A connect runs off the window's thread: the entry is not to be touched meanwhile.
+    bool Connecting = false;
+
+    // What a connect reads from the server, apart from opening it: any thread may read it
+    // on a connection nobody else uses; the entry takes it on the window's thread.
+    struct TDescription {
+        QString ConnectDescr;
+        QString Version;
+        QStringList DBList;
+        TLoginRights Rights;
+    };
+    static TDescription Describe(TDbConnection& AConnection); // throws EDbError
+    void TakeDescription(const TDescription& ADescription);   // and becomes stConnected
+
 private:
     void Fail(const QString& message);
     bool OpenWithStoredPassword(const QString& user, const QString& password);
-    void CheckRights();
 };

@@ -22,6 +22,12 @@ QUuid guidFromText(const QString& name) {
     return QUuid::fromString(name);
 }
 
+std::optional<int> readInteger(TRegistry& reg, const QString& name) {
+    if (!reg.ValueExists(name))
+        return std::nullopt;
+    return reg.ReadInteger(name);
+}
+
 void readServers(TRegistry& reg, TLoadedSettings& out) {
     if (reg.OpenKey(kServers, false)) {
         const QStringList names = reg.GetKeyNames();
@@ -37,16 +43,14 @@ void readServers(TRegistry& reg, TLoadedSettings& out) {
             added.ServerID = guidFromText(name);
             added.Version = reg.ReadString(QStringLiteral("Version"));
             added.Order = reg.ReadInteger(QStringLiteral("Order"));
+            if (const auto at = readInteger(reg, QStringLiteral("ConnectAtStart")))
+                added.ConnectAtStart = *at != 0;
+            if (const auto was = readInteger(reg, QStringLiteral("ConnectedAtExit")))
+                added.ConnectedAtExit = *was != 0;
             reg.CloseKey();
         }
     }
     out.SortServers = true;
-}
-
-std::optional<int> readInteger(TRegistry& reg, const QString& name) {
-    if (!reg.ValueExists(name))
-        return std::nullopt;
-    return reg.ReadInteger(name);
 }
 
 // Values a version without the rates neither writes nor reads: whatever is wrong with
@@ -102,6 +106,8 @@ TLoadedSettings ReadSettings(TRegistry& reg, int columnCount) {
         w.SortColumn = readInteger(reg, QStringLiteral("SortColumn"));
         w.SortDirection = readInteger(reg, QStringLiteral("SortDirection"));
         readRateLayout(reg, w);
+        w.EstatePeriodMs = readInteger(reg, QStringLiteral("EstatePeriod"));
+        w.ServerPanelWidth = readInteger(reg, QStringLiteral("ServerPanelWidth"));
         QByteArray bytes(SavedColSize * columnCount, '\0');
         const int read = reg.ReadBinaryData(QStringLiteral("Columns"), bytes.data(),
                                             static_cast<int>(bytes.size()));
@@ -120,7 +126,7 @@ TLoadedSettings ReadSettings(TRegistry& reg, int columnCount) {
 
 void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNormal, int width,
                    int height, bool hideSys, int sortColumn, int sortDirection,
-                   const TSavedCols& columns) {
+                   const TSavedCols& columns, const TEstateSettings& estate) {
     for (int i = 0; i < servers.size(); ++i) {
         TServer* s = servers[i];
         s->Order = i;
@@ -139,6 +145,11 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         s->SavedConnectionString = written;
         reg.WriteString(QStringLiteral("Version"), s->Version);
         reg.WriteInteger(QStringLiteral("Order"), s->Order);
+        if (s->ConnectAtStart || reg.ValueExists(QStringLiteral("ConnectAtStart"))) {
+            reg.WriteInteger(QStringLiteral("ConnectAtStart"), s->ConnectAtStart ? 1 : 0);
+            reg.WriteInteger(QStringLiteral("ConnectedAtExit"),
+                             s->ConnectAtStart && s->State == stConnected ? 1 : 0);
+        }
         reg.CloseKey();
     }
     if (!reg.OpenKey(kRoot, true))
@@ -148,6 +159,11 @@ void WriteSettings(TRegistry& reg, const QList<TServer*>& servers, bool windowNo
         reg.WriteInteger(QStringLiteral("Height"), height);
     }
     reg.WriteInteger(QStringLiteral("HideSys"), hideSys ? 1 : 0);
+    for (const auto& [name, value] :
+         {std::pair{QStringLiteral("EstatePeriod"), estate.PeriodMs},
+          std::pair{QStringLiteral("ServerPanelWidth"), estate.PanelWidth}})
+        if (value > 0 || reg.ValueExists(name))
+            reg.WriteInteger(name, value);
     // A version without the rates reads a rate sort as the default order.
     const bool byRate = IsRateColumn(sortColumn);
     const int querySortColumn = byRate ? 0 : sortColumn;

@@ -19,6 +19,8 @@ struct TStoredServer {
     QUuid ServerID; // null until read
     QString Version;
     int Order = 0;
+    bool ConnectAtStart = false;  // "ConnectAtStart": connect at start if it was at exit
+    bool ConnectedAtExit = false; // "ConnectedAtExit", kept only for such entries
 };
 
 struct TStoredWindow {
@@ -36,6 +38,15 @@ struct TStoredWindow {
     // have changed since, as an older version changes them.
     std::optional<int> RateSortColumn;
     bool RateSortDescending = false;
+    std::optional<int> EstatePeriodMs;   // "EstatePeriod", the estate summary's period
+    std::optional<int> ServerPanelWidth; // "ServerPanelWidth", the widened server panel
+};
+
+// The estate's values, written only where they differ from the built-in ones or were
+// written before, so that a user who never touches them keeps the file as it was.
+struct TEstateSettings {
+    int PeriodMs = 0;   // 0: the built-in period
+    int PanelWidth = 0; // 0: the panel's original width
 };
 
 struct TLoadedSettings {
@@ -69,7 +80,7 @@ QString ConnectionStringToSave(const QString& AOurs, const std::optional<QString
 // failure.
 void WriteSettings(TRegistry& registry, const QList<TServer*>& servers, bool windowNormal,
                    int width, int height, bool hideSys, int sortColumn, int sortDirection,
-                   const TSavedCols& columns);
+                   const TSavedCols& columns, const TEstateSettings& estate = {});
 
 // The "Language" value ("ru", "en"), read before the first window; empty when it is
 // missing or cannot be read (the locale decides then). Never throws.

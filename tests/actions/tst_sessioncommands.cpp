@@ -5,6 +5,7 @@
 #include "actions/widgets/helpform.h"
 #include "actions/widgets/sqlview.h"
 #include "actions/widgets/viewform.h"
+#include "estate/serversummary.h"
 #include "grid/monitorcolumns.h"
 #include "servers/widgets/serverlistview.h"
 #include "sessionfixture.h"
@@ -236,7 +237,10 @@ void TestSessionCommands::killMarkedWithoutServerDoesNothing() {
 
     QVERIFY(f.instance().hasSession(83));
     QVERIFY(f.Prompts.messages.isEmpty());
-    QCOMPARE(f.lastBatchOfTheForm(), before);
+    // No statement of the kill's; the estate may have summarized the server meanwhile, as
+    // the grid no longer shows it.
+    const QString after = f.lastBatchOfTheForm();
+    QVERIFY2(after == before || after == SummaryQueryText(), qPrintable(after));
 }
 
 void TestSessionCommands::viewOpensTheFocusedSession() {

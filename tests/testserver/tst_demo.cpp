@@ -72,13 +72,13 @@ struct DemoRun {
     std::unique_ptr<DemoWorkload> demo;
     int observer = 0;
 
-    DemoRun(unsigned seed, int sessions) {
+    DemoRun(unsigned seed, int sessions, double chainHold = 0) {
         instance.setClock([this] { return clock; });
         ScriptedSession s;
         s.withConnection = false;
         s.programName = "observer";
         observer = instance.addSession(s);
-        demo = std::make_unique<DemoWorkload>(instance, seed, sessions);
+        demo = std::make_unique<DemoWorkload>(instance, seed, sessions, chainHold);
     }
 
     void step(double seconds) {
@@ -461,6 +461,22 @@ private slots:
             for (const auto& row : s)
                 QVERIFY(number(row[Blocking]) != head);
         }
+    }
+
+    // An estate's server in trouble: its chain forms at once and is still there, waiting
+    // longer and longer, ten minutes on; without the hold chains come and go.
+    void heldChains() {
+        DemoRun held(5, 150, 900);
+        held.step(1.0);
+        QVERIFY(!chainDepths(held.snapshot()).empty());
+        const std::string longestWait =
+            "select max(wait_time) from sys.dm_exec_requests where blocking_session_id > 0";
+        for (int t = 0; t < 600; ++t)
+            held.step(1.0);
+        QVERIFY(!chainDepths(held.snapshot()).empty());
+        const auto waited = held.rows(longestWait);
+        QVERIFY(!waited.empty());
+        QVERIFY2(number(waited[0][0]) > 300000, qPrintable(text(waited[0][0])));
     }
 
     void scales_data() {

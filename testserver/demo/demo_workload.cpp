@@ -35,6 +35,7 @@ struct DemoWorkload::Impl {
     double time = 0;  // simulated seconds
     double clock = 0; // the instance's clock this step, days
     double nextChainAt = 0;
+    double chainHold = 0; // seconds a head holds its chain; 0: 25 to 45
     std::map<int, DemoSession> sessions;
     std::vector<SystemTask> systemTasks;
     std::vector<std::vector<int>> appDatabases; // database ids per application
@@ -286,7 +287,7 @@ struct DemoWorkload::Impl {
         head.lastEnd = clock - days(random.between(1, 4));
         head.lastStart = head.lastEnd - days(random.between(0.05, 0.5));
         head.inputBuffer = ran.text;
-        head.releaseAt = time + random.between(25, 45);
+        head.releaseAt = time + (chainHold > 0 ? chainHold : random.between(25, 45));
         head.nextBatchAt = kDemoNever;
         head.dirty = true;
 
@@ -422,13 +423,14 @@ struct DemoWorkload::Impl {
     }
 };
 
-DemoWorkload::DemoWorkload(Instance& instance, unsigned seed, int sessions)
+DemoWorkload::DemoWorkload(Instance& instance, unsigned seed, int sessions, double chainHold)
     : d(std::make_unique<Impl>(instance, seed, sessions)) {
     d->clock = instance.now();
     d->createDatabases();
     d->createSystemSessions();
     d->createUserSessions();
-    d->nextChainAt = d->random.between(8, 25);
+    d->chainHold = chainHold;
+    d->nextChainAt = chainHold > 0 ? 0.5 : d->random.between(8, 25);
 }
 
 DemoWorkload::~DemoWorkload() = default;

@@ -18,8 +18,10 @@ class Instance;
 
 class DemoWorkload {
 public:
-    // Scripts about `sessions` user sessions into the instance at once.
-    DemoWorkload(Instance& instance, unsigned seed, int sessions = 200);
+    // Scripts about `sessions` user sessions into the instance at once. With `chainHold`
+    // seconds, the first chain forms at once and every head holds its chain that long:
+    // a server of an estate that is in trouble for the whole demonstration.
+    DemoWorkload(Instance& instance, unsigned seed, int sessions = 200, double chainHold = 0);
     ~DemoWorkload();
     DemoWorkload(const DemoWorkload&) = delete;
     DemoWorkload& operator=(const DemoWorkload&) = delete;

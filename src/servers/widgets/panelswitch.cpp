@@ -6,6 +6,7 @@
 #include "servers/widgets/splitstrip.h"
 
 #include <QAction>
+#include <algorithm>
 
 TPanelSwitch::TPanelSwitch(TServerPanel* APanel, QWidget* AWindow)
     : QObject(AWindow),
@@ -16,6 +17,18 @@ TPanelSwitch::TPanelSwitch(TServerPanel* APanel, QWidget* AWindow)
     AWindow->addAction(actShowPanel);
     connect(actShowPanel, &QAction::triggered, this, [this] { actShowPanelExecute(); });
     connect(Strip, &TSplitStrip::clicked, this, [this] { actShowPanelExecute(); });
+    // Widening shows the estate's figures beside the names; a closed panel stays closed.
+    connect(Strip, &TSplitStrip::dragged, this, [this](int distance) {
+        if (!FPanel->isVisible())
+            return;
+        if (!FDragging) {
+            FDragging = true;
+            FWidthAtPress = FPanel->width();
+        }
+        const int most = std::max(TServerPanel::kOriginalWidth, FPanel->window()->width() / 2);
+        FPanel->setPanelWidth(std::min(most, FWidthAtPress + distance));
+    });
+    connect(Strip, &TSplitStrip::dragFinished, this, [this] { FDragging = false; });
     showState(true);
 }
 

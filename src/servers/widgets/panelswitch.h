@@ -1,6 +1,6 @@
 #pragma once
 // The server panel hidden and shown again: F2, or a click on the strip at its right edge,
-// whose cursor points the way the panel will go.
+// whose cursor points the way the panel will go; a drag on the strip widens the panel.
 
 #include <QObject>
 
@@ -24,4 +24,6 @@ private:
     void showState(bool AOpen);
 
     TServerPanel* FPanel;
+    bool FDragging = false;
+    int FWidthAtPress = 0;
 };

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QThread>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -138,12 +139,54 @@ void TServerPanel::TuneActions() {
     const TServer* s = SelectedServer();
     const bool connected = s && s->State == stConnected;
     // An entry whose password the keyring is handling waits for it.
-    const bool free = s && !connected && !(FSecrets && FSecrets->Busy(s));
+    const bool free = s && !connected && !s->Connecting && !(FSecrets && FSecrets->Busy(s));
     actDeleteConnection->setEnabled(free);
     actEditConnection->setEnabled(free);
     actConnect->setEnabled(free);
     actDisconnect->setEnabled(connected);
     MainStatusBarInfo();
+    emit entriesChanged();
+}
+
+void TServerPanel::ServerConnected(TServer* server) {
+    RedrawServer(server);
+    if (server == SelectedServer())
+        FHost.Monitoring(true);
+    FHost.TuneActions();
+}
+
+void TServerPanel::setPanelWidth(int AWidth) {
+    setFixedWidth(std::max(kOriginalWidth, AWidth));
+}
+
+void TServerPanel::setWideView(QWidget* AView) {
+    FWideView = AView;
+    AView->setParent(this);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(2, AView, 1);
+    AView->setVisible(width() > kOriginalWidth);
+    ServerVT->setVisible(width() <= kOriginalWidth);
+}
+
+void TServerPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!FWideView)
+        return;
+    const bool wideNow = width() > kOriginalWidth;
+    if (wideNow == FWideView->isVisible())
+        return;
+    // The keyboard focus goes with the list that is shown.
+    const bool hadFocus = (wideNow ? ServerVT : FWideView)->hasFocus();
+    FWideView->setVisible(wideNow);
+    ServerVT->setVisible(!wideNow);
+    if (hadFocus)
+        (wideNow ? FWideView : static_cast<QWidget*>(ServerVT))->setFocus();
+}
+
+void TServerPanel::setEstatePeriod(int AMilliseconds) {
+    if (AMilliseconds == FEstatePeriodMs)
+        return;
+    FEstatePeriodMs = AMilliseconds;
+    emit estatePeriodChanged(AMilliseconds);
 }
 
 void TServerPanel::MainStatusBarInfo() {
@@ -216,7 +259,8 @@ void TServerPanel::actDeleteConnectionExecute() {
 
 void TServerPanel::actConnectExecute() {
     TServer* server = SelectedServer();
-    if (!server || server->State == stConnected || (FSecrets && FSecrets->Busy(server)))
+    if (!server || server->State == stConnected || server->Connecting ||
+        (FSecrets && FSecrets->Busy(server)))
         return;
     ConnectServer(server);
 }

@@ -36,6 +36,22 @@ public:
     void MainStatusBarInfo();
     void RedrawServer(const TServer* server);
 
+    // An entry connected by others than the panel's own commands (several at once, off the
+    // window's thread): redrawn, and watched when it is the focused one.
+    void ServerConnected(TServer* server);
+    TServerSecrets* secrets() const { return FSecrets; }
+
+    // The panel's width: the original one shows the list as it always was; wider, the
+    // wide view (when one is set) takes the list's place.
+    static constexpr int kOriginalWidth = 163;
+    void setPanelWidth(int AWidth);
+    void setWideView(QWidget* AView);
+    bool wide() const { return FWideView && FWideView->isVisible(); }
+
+    // The estate summary's period, as the settings keep it.
+    int estatePeriod() const { return FEstatePeriodMs; }
+    void setEstatePeriod(int AMilliseconds);
+
     void actAddConnectionExecute();
     void actEditConnectionExecute();
     void actDeleteConnectionExecute();
@@ -57,6 +73,14 @@ public:
     TMainStatusBar* MainStatusBar;
     QMenu* MenuServer;
 
+signals:
+    // Entries or their states may have changed: after every command and focus change.
+    void entriesChanged();
+    void estatePeriodChanged(int AMilliseconds);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void ServerVTChange();
     // Connects the entry (through the keyring where there is one), then redraws it,
@@ -69,4 +93,6 @@ private:
     TServerPanelHost& FHost;
     TServerListModel* FModel;
     TServerSecrets* FSecrets = nullptr;
+    QWidget* FWideView = nullptr;
+    int FEstatePeriodMs = 5000;
 };

@@ -1,5 +1,6 @@
 #include "settings/widgets/windowsettings.h"
 
+#include "estate/estatesampler.h"
 #include "grid/monitorcolumns.h"
 #include "grid/widgets/monitorview.h"
 #include "prompts/prompts.h"
@@ -33,6 +34,16 @@ void applyWindow(const TStoredWindow& w, const TWindowParts& p) {
         p.Grid->LoadCols(MergeSavedCols(*w.Columns, w.RateColumns));
 }
 
+// Only what differs from the built-in values is written.
+TEstateSettings estateSettings(const TServerPanel& APanel) {
+    TEstateSettings e;
+    if (APanel.estatePeriod() != TEstateSampler::kDefaultPeriodMs)
+        e.PeriodMs = APanel.estatePeriod();
+    if (APanel.width() > TServerPanel::kOriginalWidth)
+        e.PanelWidth = APanel.width();
+    return e;
+}
+
 } // namespace
 
 void ReportSettingsDamage() {
@@ -54,10 +65,16 @@ void LoadWindowSettings(const TWindowParts& AParts) {
         server->Version = stored.Version;
         server->Order = stored.Order;
         server->SavedConnectionString = stored.ConnectionString;
+        server->ConnectAtStart = stored.ConnectAtStart;
+        server->ConnectedAtExit = stored.ConnectedAtExit;
     }
     if (loaded.SortServers)
         AParts.Servers->model()->sortByOrder();
     applyWindow(loaded.Window, AParts);
+    if (loaded.Window.EstatePeriodMs && *loaded.Window.EstatePeriodMs > 0)
+        AParts.Servers->setEstatePeriod(*loaded.Window.EstatePeriodMs);
+    if (loaded.Window.ServerPanelWidth && *loaded.Window.ServerPanelWidth > 0)
+        AParts.Servers->setPanelWidth(*loaded.Window.ServerPanelWidth);
     if (!loaded.Error.isEmpty())
         ShowError(
             QCoreApplication::translate("WindowSettings", "Ошибка при загрузке настроек:\r\n") +
@@ -74,7 +91,8 @@ void SaveWindowSettings(const TWindowParts& AParts) {
         TRegistry registry;
         WriteSettings(registry, servers, normal, AParts.Window->width(), AParts.Window->height(),
                       AParts.HideSys->isChecked(), AParts.Grid->sortColumn(),
-                      AParts.Grid->sortDescending() ? 1 : 0, AParts.Grid->SaveCols());
+                      AParts.Grid->sortDescending() ? 1 : 0, AParts.Grid->SaveCols(),
+                      estateSettings(*AParts.Servers));
     } catch (const ERegistryException& e) {
         ReportSettingsDamage();
         ShowError(
