@@ -3,10 +3,10 @@
 // Targets: at most 20 MB an hour; at most 5 % of one core.
 
 #include "benchserver.h"
-#include "demo_workload.h"
-#include "instance.h"
 #include "database/dbconnection.h"
 #include "database/freetdsconfig.h"
+#include "demo_workload.h"
+#include "instance.h"
 #include "recorder/recorder.h"
 #include "tds_server.h"
 

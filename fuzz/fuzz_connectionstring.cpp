@@ -1,11 +1,11 @@
 // Connection strings come from users and from stored settings: every reader of them
 // must take any text without crashing, and what the app writes must read back the same.
 
-#include "servers/datalinkstring.h"
 #include "database/dberror.h"
 #include "database/oledbitems.h"
 #include "database/oledbtranslator.h"
 #include "servers/connectionstring.h"
+#include "servers/datalinkstring.h"
 #include "servers/passwordplacement.h"
 
 #include <cstdint>

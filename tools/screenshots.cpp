@@ -5,12 +5,12 @@
 // Usage: dervel_screenshots <dervel-testserver> <output folder>
 
 #include "actions/widgets/modalrun.h"
-#include "resources/fonts.h"
 #include "app/mainform.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorview.h"
 #include "language/language.h"
 #include "registry/registry.h"
+#include "resources/fonts.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
 #include "servers/widgets/serverpanel.h"

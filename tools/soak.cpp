@@ -8,9 +8,9 @@
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorview.h"
 #include "grid/widgets/statuspanel.h"
-#include "registry/registry.h"
 #include "processstats.h"
 #include "recording/logfile.h"
+#include "registry/registry.h"
 #include "sampling/monitor.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
             f.actKillProcess->trigger();
             break;
         case 11:
-            f.actClearFilterExecute();
+            f.actClearFilter->trigger();
             break;
         }
         // Messages that tell of a failed kill or a gone session are expected; keep the list short.

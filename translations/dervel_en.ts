@@ -721,6 +721,17 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TBlockingCommands</name>
+    <message>
+        <source>Дерево блокировок</source>
+        <translation>Blocking tree</translation>
+    </message>
+    <message>
+        <source>Дерево блокировок: кто кого держит (Ctrl+T)</source>
+        <translation>Blocking tree: who holds whom (Ctrl+T)</translation>
+    </message>
+</context>
+<context>
     <name>TBlockingPane</name>
     <message>
         <source>Цепочек блокировок нет.</source>
@@ -908,6 +919,67 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TErrorPanel</name>
+    <message>
+        <source>Невозможно получить данные.</source>
+        <translation>Cannot get the data.</translation>
+    </message>
+    <message>
+        <source>Сообщение от провайдера:</source>
+        <translation>The provider says:</translation>
+    </message>
+</context>
+<context>
+    <name>TGridFilters</name>
+    <message>
+        <source>Очистить</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Очистить все фильтры</source>
+        <translation>Clear all filters</translation>
+    </message>
+</context>
+<context>
+    <name>TGridMarks</name>
+    <message>
+        <source>Пометить</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>Снять все пометки</source>
+        <translation>Clear all marks</translation>
+    </message>
+    <message>
+        <source>Просмотр	Enter</source>
+        <translation>Details	Enter</translation>
+    </message>
+    <message>
+        <source>Просмотр с блокирующим	Ctrl+Enter</source>
+        <translation>Details with the blocker	Ctrl+Enter</translation>
+    </message>
+    <message>
+        <source>Пометить	Space</source>
+        <translation>Mark	Space</translation>
+    </message>
+    <message>
+        <source>Снять все пометки	Shift+Space</source>
+        <translation>Clear all marks	Shift+Space</translation>
+    </message>
+    <message>
+        <source>Завершить процесс	Del</source>
+        <translation>Kill process	Del</translation>
+    </message>
+    <message>
+        <source>Завершить отмеченные	Ctrl+Del</source>
+        <translation>Kill marked	Ctrl+Del</translation>
+    </message>
+    <message>
+        <source>Снять пометку	Space</source>
+        <translation>Unmark	Space</translation>
+    </message>
+</context>
+<context>
     <name>THelpForm</name>
     <message>
         <source>Running</source>
@@ -995,152 +1067,12 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
 <context>
     <name>TMainForm</name>
     <message>
-        <source>Скрыть панель подключений (F2)</source>
-        <translation>Hide the server panel (F2)</translation>
-    </message>
-    <message>
-        <source>Ошибка при загрузке настроек:<byte value="xd"/>
-</source>
-        <translation>Cannot load the settings:<byte value="xd"/>
-</translation>
-    </message>
-    <message>
-        <source>Ошибка при сохранении настроек:<byte value="xd"/>
-</source>
-        <translation>Cannot save the settings:<byte value="xd"/>
-</translation>
-    </message>
-    <message>
-        <source>Скрыть/показать панель подключений</source>
-        <translation>Hide/show the server panel</translation>
-    </message>
-    <message>
-        <source>Обновить</source>
-        <translation>Refresh</translation>
-    </message>
-    <message>
-        <source>Обновить данные</source>
-        <translation>Refresh now</translation>
-    </message>
-    <message>
-        <source>Очистить</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>Очистить все фильтры</source>
-        <translation>Clear all filters</translation>
-    </message>
-    <message>
-        <source>Пауза</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
         <source>Закрыть</source>
         <translation>Exit</translation>
     </message>
     <message>
         <source>Закрыть программу</source>
         <translation>Exit Dervel</translation>
-    </message>
-    <message>
-        <source>Завершить процесс</source>
-        <translation>Kill process</translation>
-    </message>
-    <message>
-        <source>Просмотр</source>
-        <translation>Details</translation>
-    </message>
-    <message>
-        <source>Просмотр блокирующего процесса</source>
-        <translation>Details with the blocker</translation>
-    </message>
-    <message>
-        <source>Помощь</source>
-        <translation>Legend</translation>
-    </message>
-    <message>
-        <source>Пометить</source>
-        <translation>Mark</translation>
-    </message>
-    <message>
-        <source>Снять все пометки</source>
-        <translation>Clear all marks</translation>
-    </message>
-    <message>
-        <source>Завершить отмеченные</source>
-        <translation>Kill marked</translation>
-    </message>
-    <message>
-        <source>Просмотр	Enter</source>
-        <translation>Details	Enter</translation>
-    </message>
-    <message>
-        <source>Просмотр с блокирующим	Ctrl+Enter</source>
-        <translation>Details with the blocker	Ctrl+Enter</translation>
-    </message>
-    <message>
-        <source>Пометить	Space</source>
-        <translation>Mark	Space</translation>
-    </message>
-    <message>
-        <source>Снять все пометки	Shift+Space</source>
-        <translation>Clear all marks	Shift+Space</translation>
-    </message>
-    <message>
-        <source>Завершить процесс	Del</source>
-        <translation>Kill process	Del</translation>
-    </message>
-    <message>
-        <source>Завершить отмеченные	Ctrl+Del</source>
-        <translation>Kill marked	Ctrl+Del</translation>
-    </message>
-    <message>
-        <source>Невозможно получить данные.</source>
-        <translation>Cannot get the data.</translation>
-    </message>
-    <message>
-        <source>Сообщение от провайдера:</source>
-        <translation>The provider says:</translation>
-    </message>
-    <message>
-        <source>Показать панель подключений (F2)</source>
-        <translation>Show the server panel (F2)</translation>
-    </message>
-    <message>
-        <source>Снять пометку	Space</source>
-        <translation>Unmark	Space</translation>
-    </message>
-    <message>
-        <source>Дерево блокировок</source>
-        <translation>Blocking tree</translation>
-    </message>
-    <message>
-        <source>Дерево блокировок: кто кого держит (Ctrl+T)</source>
-        <translation>Blocking tree: who holds whom (Ctrl+T)</translation>
-    </message>
-    <message>
-        <source>Открыть запись</source>
-        <translation>Open recording</translation>
-    </message>
-    <message>
-        <source>Открыть запись для просмотра (Ctrl+O)</source>
-        <translation>Open a recording for replay (Ctrl+O)</translation>
-    </message>
-    <message>
-        <source>Запись для воспроизведения</source>
-        <translation>Record for replay</translation>
-    </message>
-    <message>
-        <source>Записывать сеансы сервера для воспроизведения</source>
-        <translation>Record the server&apos;s sessions for replay</translation>
-    </message>
-    <message>
-        <source>Записи Dervel (*.dervelrec);;Все файлы (*)</source>
-        <translation>Dervel recordings (*.dervelrec);;All files (*)</translation>
-    </message>
-    <message>
-        <source>Идёт запись для воспроизведения: %1</source>
-        <translation>Recording for replay: %1</translation>
     </message>
 </context>
 <context>
@@ -1251,10 +1183,52 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TPanelSwitch</name>
+    <message>
+        <source>Скрыть/показать панель подключений</source>
+        <translation>Hide/show the server panel</translation>
+    </message>
+    <message>
+        <source>Скрыть панель подключений (F2)</source>
+        <translation>Hide the server panel (F2)</translation>
+    </message>
+    <message>
+        <source>Показать панель подключений (F2)</source>
+        <translation>Show the server panel (F2)</translation>
+    </message>
+</context>
+<context>
+    <name>TRecorderCommands</name>
+    <message>
+        <source>Запись для воспроизведения</source>
+        <translation>Record for replay</translation>
+    </message>
+    <message>
+        <source>Записывать сеансы сервера для воспроизведения</source>
+        <translation>Record the server&apos;s sessions for replay</translation>
+    </message>
+    <message>
+        <source>Идёт запись для воспроизведения: %1</source>
+        <translation>Recording for replay: %1</translation>
+    </message>
+</context>
+<context>
     <name>TReplay</name>
     <message>
         <source>В записи «%1» нет ни одного снимка.</source>
         <translation>The recording &quot;%1&quot; holds no snapshots.</translation>
+    </message>
+    <message>
+        <source>Открыть запись</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>Открыть запись для просмотра (Ctrl+O)</source>
+        <translation>Open a recording for replay (Ctrl+O)</translation>
+    </message>
+    <message>
+        <source>Записи Dervel (*.dervelrec);;Все файлы (*)</source>
+        <translation>Dervel recordings (*.dervelrec);;All files (*)</translation>
     </message>
 </context>
 <context>
@@ -1312,6 +1286,21 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>У входа %1 нет права VIEW SERVER STATE: видны только его собственные сеансы.</source>
         <translation>The login %1 lacks VIEW SERVER STATE: only its own sessions can be seen.</translation>
+    </message>
+</context>
+<context>
+    <name>TSamplingCommands</name>
+    <message>
+        <source>Обновить</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Обновить данные</source>
+        <translation>Refresh now</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
     </message>
 </context>
 <context>
@@ -1409,6 +1398,29 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Не удалось прервать соединение. Превышено время ожидания.</source>
         <translation>Cannot close the connection: timed out.</translation>
+    </message>
+</context>
+<context>
+    <name>TSessionCommands</name>
+    <message>
+        <source>Завершить процесс</source>
+        <translation>Kill process</translation>
+    </message>
+    <message>
+        <source>Завершить отмеченные</source>
+        <translation>Kill marked</translation>
+    </message>
+    <message>
+        <source>Просмотр</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Просмотр блокирующего процесса</source>
+        <translation>Details with the blocker</translation>
+    </message>
+    <message>
+        <source>Помощь</source>
+        <translation>Legend</translation>
     </message>
 </context>
 <context>
@@ -1538,6 +1550,21 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>«%1» закрыл соединение, не ответив на PRELOGIN. Так поступает сервер, который принимает только TDS 8.0: для него нужно Use Encryption for Data=Strict.</source>
         <translation>&quot;%1&quot; closed the connection without answering PRELOGIN. A server that accepts TDS 8.0 only does that: it needs Use Encryption for Data=Strict.</translation>
+    </message>
+</context>
+<context>
+    <name>WindowSettings</name>
+    <message>
+        <source>Ошибка при загрузке настроек:<byte value="xd"/>
+</source>
+        <translation>Cannot load the settings:<byte value="xd"/>
+</translation>
+    </message>
+    <message>
+        <source>Ошибка при сохранении настроек:<byte value="xd"/>
+</source>
+        <translation>Cannot save the settings:<byte value="xd"/>
+</translation>
     </message>
 </context>
 </TS>

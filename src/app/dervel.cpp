@@ -3,11 +3,12 @@
 #include "app/application.h"
 #include "app/commandline.h"
 #include "app/mainform.h"
-#include "language/language.h"
-#include "database/freetdsconfig.h"
-#include "registry/registry.h"
 #include "app/widgetprompts.h"
+#include "database/freetdsconfig.h"
+#include "language/language.h"
 #include "recorder/backgroundrecorder.h"
+#include "registry/registry.h"
+#include "replay/widgets/replay.h"
 #include "servers/widgets/serverpanel.h"
 #include "settings/settingsstore.h"
 
@@ -85,7 +86,7 @@ int main(int argc, char* argv[]) {
         if (!commandLine.Server.isEmpty())
             mainForm.ServerPanel->ConnectEntry(commandLine.Server);
         if (!commandLine.Recording.isEmpty())
-            mainForm.OpenRecording(commandLine.Recording);
+            mainForm.Replay->Open(commandLine.Recording);
         result = QApplication::exec();
     }
     // A recorder the window stopped may still be writing its last snapshot; it gets a

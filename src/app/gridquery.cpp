@@ -18,7 +18,7 @@ TGridQuery ComposeGridQuery(const QStringList& ATemplate, const QList<bool>& ASh
     queried[LoginColumn] = true;
     // A sort by a rate is the window's own: the query keeps its default order.
     const bool byRate = IsRateColumn(sortColumn);
-    const TComposedQuery q = ComposeQuery(ATemplate, queried, byRate ? 0 : sortColumn,
-                                          !byRate && ADescending, AFilters);
+    const TComposedQuery q =
+        ComposeQuery(ATemplate, queried, byRate ? 0 : sortColumn, !byRate && ADescending, AFilters);
     return {q.Text, byRate ? sortColumn : q.SortColumn};
 }

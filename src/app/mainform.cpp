@@ -1,7 +1,7 @@
 #include "app/mainform.h"
 
-#include "app/gridquery.h"
 #include "actions/widgets/sessioncommands.h"
+#include "app/gridquery.h"
 #include "blocking/widgets/blockingcommands.h"
 #include "blocking/widgets/blockingpane.h"
 #include "database/dbconnection.h"
@@ -33,6 +33,7 @@
 #include "servers/server.h"
 #include "servers/widgets/panelswitch.h"
 #include "servers/widgets/serverpanel.h"
+#include "servers/widgets/splitstrip.h"
 #include "settings/widgets/selcolform.h"
 #include "settings/widgets/windowsettings.h"
 
@@ -130,11 +131,12 @@ void TMainForm::createParts() {
     Keyring = new TKeyringActions(*ServerPanel, QStringLiteral("Dervel"), this);
     connect(Keyring, &TKeyringActions::ConnectionStringChanged, this,
             &TMainForm::SaveServerConnectionString);
-    Sampling = new TSamplingCommands([this] { return Dervel; }, [this] { Monitoring(false); },
-                                     this);
+    Sampling =
+        new TSamplingCommands([this] { return Dervel; }, [this] { Monitoring(false); }, this);
     actRefresh = Sampling->actRefresh;
     actPause = Sampling->actPause;
-    Filters = new TGridFilters(StatusFilter, [this] { Monitoring(false); }, this);
+    Filters = new TGridFilters(
+        StatusFilter, [this] { Monitoring(false); }, this);
     actClearFilter = Filters->actClearFilter;
     Marks = new TGridMarks(
         SelList, [this] { return FocusedRec(); }, [this] { UpdateGridActions(); }, this);
@@ -173,11 +175,11 @@ void TMainForm::createParts() {
 
     BlockingPane = new TBlockingPane; // the layout takes it below the grid
     BlockingPane->hide();
-    Blocking = new TBlockingCommands(
-        BlockingPane, FResourceNames,
-        {[this] { return RecList; }, [this](int spid) { return FocusSession(spid); },
-         [this] { Monitoring(false); }, actView, actKillProcess},
-        this);
+    Blocking = new TBlockingCommands(BlockingPane, FResourceNames,
+                                     {[this] { return RecList; },
+                                      [this](int spid) { return FocusSession(spid); },
+                                      [this] { Monitoring(false); }, actView, actKillProcess},
+                                     this);
     actBlockingTree = Blocking->actBlockingTree;
 
     Recorder = new TRecorderCommands(
@@ -273,13 +275,12 @@ void TMainForm::connectGrid() {
         MonitorVT, [this] { Monitoring(false); }, [this] { LoadDefCols(); }, this);
     connect(MonitorVT, &TMonitorView::headerRightClicked, this,
             [this](int column) { SelColForm->FormShow(tbRecord->isChecked(), column); });
-    connect(MonitorVT, &TMonitorView::headerClicked, this,
-            [this](int column) {
-                if (column >= 0) {
-                    MonitorVT->sortByHeader(column);
-                    Monitoring(false);
-                }
-            });
+    connect(MonitorVT, &TMonitorView::headerClicked, this, [this](int column) {
+        if (column >= 0) {
+            MonitorVT->sortByHeader(column);
+            Monitoring(false);
+        }
+    });
     connect(MonitorVT, &TMonitorView::deletePressed, actKillProcess, &QAction::trigger);
     connect(MonitorVT, &TMonitorView::enterPressed, actView, &QAction::trigger);
     connect(MonitorVT, &TMonitorView::doubleClicked, actView, &QAction::trigger);
@@ -403,9 +404,10 @@ void TMainForm::Monitoring(bool ReloadDBList) {
         return;
     }
     if (ReloadDBList) {
-        leaveServer(); // another server, or the same one connected anew
+        // The database chosen on the server left is kept where the next one has it too.
         const std::optional<int> keep =
             DBReselectIndex(cbDBList->currentIndex(), cbDBList->currentText(), server->DBList);
+        clearServerView(); // another server, or the same one connected anew
         cbDBList->addItems(DBFilterItems(server->DBList));
         cbDBList->setCurrentIndex(keep.value_or(0));
         MonitorStatusBar->setPanelText(0, server->ConnectDescr);
@@ -416,8 +418,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
     for (int i = 0; i < MonitorColumnCount; ++i)
         shown << !MonitorVT->horizontalHeader()->isSectionHidden(i);
     const TGridQuery q = ComposeGridQuery(Dervel->QueryTemplate, shown, MonitorVT->sortColumn(),
-                                          MonitorVT->sortDescending(),
-                                          actBlockingTree->isChecked(),
+                                          MonitorVT->sortDescending(), actBlockingTree->isChecked(),
                                           Filters->filters(server->ViewServerState));
     if (q.SortColumn != MonitorVT->sortColumn())
         MonitorVT->setSort(q.SortColumn, MonitorVT->sortDescending());
@@ -426,7 +427,7 @@ void TMainForm::Monitoring(bool ReloadDBList) {
     MonitorToolBar->setEnabled(true);
 }
 
-void TMainForm::leaveServer() {
+void TMainForm::clearServerView() {
     cbDBList->clear();
     MonitorModel->setRowCount(0);
     // Marks name sessions of a connection that is gone; a reconnect may bring the same
@@ -434,11 +435,15 @@ void TMainForm::leaveServer() {
     actUnselectAllExecute();
     FRates.Reset();
     Recorder->Stop();
-    FHandOver = Dervel->StartMonitoring(QString(), nullptr);
     ActivityLog->StartRecord(false, QString());
+    Blocking->ShowSnapshot({});
+}
+
+void TMainForm::leaveServer() {
+    clearServerView();
+    FHandOver = Dervel->StartMonitoring(QString(), nullptr);
     RightsNotice->showFor(false, true, QString());
     FResourceNames.setConnection(nullptr);
-    Blocking->ShowSnapshot({});
 }
 
 void TMainForm::OnDataArrive() {

@@ -151,8 +151,8 @@ public:
 
 protected:
     void customEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;               // FormClose
-    void showEvent(QShowEvent* event) override;                 // FormShow
+    void closeEvent(QCloseEvent* event) override; // FormClose
+    void showEvent(QShowEvent* event) override;   // FormShow
 
 private:
     void createParts();
@@ -163,7 +163,9 @@ private:
     QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
     // Focuses the grid's first row of the session; false when it has none.
     bool FocusSession(int ASPID);
-    // The grid goes empty: no server, another one, or a recording instead.
+    // The grid goes empty for another server, or the same one connected anew.
+    void clearServerView();
+    // The server is left: none chosen, not connected, or a recording instead.
     void leaveServer();
     void stopSampler();
 
@@ -172,7 +174,7 @@ private:
 
     QStackedLayout* FGridStack = nullptr;
     bool FClosing = false;
-    THandOver FHandOver{};  // the last hand-over; notices of older ones are dropped
+    THandOver FHandOver{};   // the last hand-over; notices of older ones are dropped
     TArrivalPacer* FArrival; // at most one snapshot per frame of the screen
     quint64 FSnapshotsShown = 0;
     TRateTracker FRates;

@@ -1,7 +1,7 @@
 #include "app/widgetprompts.h"
 
-#include "servers/widgets/datalinkdialog.h"
 #include "servers/widgets/connectionform.h"
+#include "servers/widgets/datalinkdialog.h"
 #include "servers/widgets/logindialog.h"
 
 #include <QApplication>

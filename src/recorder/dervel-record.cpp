@@ -1,14 +1,14 @@
 // dervel-record: records one SQL Server's sessions to a recording file, without a window.
 
-#include "keyring/keyring.h"
-#include "language/language.h"
 #include "database/dbconnection.h"
 #include "database/dberror.h"
 #include "database/freetdsconfig.h"
-#include "registry/registry.h"
+#include "keyring/keyring.h"
+#include "language/language.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recorder.h"
 #include "recorder/recordlogin.h"
+#include "registry/registry.h"
 #include "servers/connectionstring.h"
 #include "servers/passwordplacement.h"
 #include "settings/settingsstore.h"

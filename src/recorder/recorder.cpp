@@ -1,9 +1,9 @@
 #include "recorder/recorder.h"
 
-#include "grid/monitorcolumns.h"
 #include "database/dbconnection.h"
 #include "database/dberror.h"
 #include "database/dbquery.h"
+#include "grid/monitorcolumns.h"
 #include "sampling/monitorrecreader.h"
 #include "sampling/querycomposition.h"
 #include "servers/server.h"

@@ -103,8 +103,7 @@ public:
     // Main thread: the snapshot in Buffer into ARecords (the records there are reused,
     // new ones made, the rest freed), and Buffer's records given back (TakeArrival). False,
     // and nothing taken, when Buffer holds no snapshot of AHandOver. Takes cs itself.
-    bool TakeSnapshot(THandOver AHandOver, TRecList& ARecords, qint64& ATime,
-                      TSampleStats& AStats);
+    bool TakeSnapshot(THandOver AHandOver, TRecList& ARecords, qint64& ATime, TSampleStats& AStats);
 
     void Terminate();
     bool Terminated() const { return FTerminated; }

@@ -2,8 +2,8 @@
 // One entry of the server list: a name, an OLE DB connection string, the connection made
 // from it and what the server said about itself at the last successful connect.
 
-#include "servers/keyringlogin.h"
 #include "database/dbconnection.h"
+#include "servers/keyringlogin.h"
 
 #include <QStringList>
 #include <QUuid>

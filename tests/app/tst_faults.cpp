@@ -3,13 +3,14 @@
 // waiting on a server that stopped answering never holds the window up.
 
 #include "app/mainform.h"
+#include "grid/widgets/errorpanel.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorstatusbar.h"
 #include "mainformfixture.h"
-#include "registry/registry.h"
 #include "recorder/backgroundrecorder.h"
 #include "recorder/recordingreader.h"
 #include "recording/logfile.h"
+#include "registry/registry.h"
 #include "scripting.h"
 #include "servers/server.h"
 #include "servers/widgets/serverlistmodel.h"

@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 #include "blocking/widgets/blockingpane.h"
 #include "grid/monitorcolumns.h"
+#include "grid/widgets/errorpanel.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorstatusbar.h"
 #include "grid/widgets/monitortoolbar.h"

@@ -2,7 +2,7 @@
 // loopback test server.
 
 #include "app/mainform.h"
-#include "servers/widgets/splitstrip.h"
+#include "grid/widgets/errorpanel.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorstatusbar.h"
 #include "grid/widgets/monitortoolbar.h"
@@ -12,6 +12,7 @@
 #include "servers/widgets/serverlistmodel.h"
 #include "servers/widgets/serverlistview.h"
 #include "servers/widgets/serverpanel.h"
+#include "servers/widgets/splitstrip.h"
 
 #include <QAction>
 #include <QComboBox>

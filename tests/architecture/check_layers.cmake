@@ -13,12 +13,13 @@ set(rank 0)
 foreach(row IN LISTS rows)
   string(REGEX MATCH "^\\| [^|]+ \\| `([^`]+)` \\| ([A-Za-z]+) \\|" _ "${row}")
   set(folder "${CMAKE_MATCH_1}")
+  set(kind "${CMAKE_MATCH_2}") # before the next MATCHES overwrites it
   if(NOT folder MATCHES "^testserver")
     set(folder "src/${folder}")
   endif()
   math(EXPR rank "${rank} + 1")
   set(rank_${folder} ${rank})
-  set(kind_${folder} "${CMAKE_MATCH_2}")
+  set(kind_${folder} "${kind}")
 endforeach()
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}"

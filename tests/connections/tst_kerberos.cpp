@@ -4,10 +4,10 @@
 // the driver only knows the relay's endpoint and is told the real server's principal.
 // Failures reach the user as the driver's text.
 
-#include "kerberos_acceptor.h"
-#include "kerberosrealm.h"
 #include "database/dbconnection.h"
 #include "database/dberror.h"
+#include "kerberos_acceptor.h"
+#include "kerberosrealm.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
 #include "tds_server.h"

@@ -7,6 +7,7 @@
 #include "actions/widgets/namevaluegrid.h"
 #include "actions/widgets/viewform.h"
 #include "app/mainform.h"
+#include "grid/widgets/errorpanel.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorview.h"
 #include "grid/widgets/rightsnotice.h"

@@ -7,10 +7,10 @@
 
 #include "downgradeproxy.h"
 #include "mainformfixture.h"
-#include "servers/widgets/datalinkdialog.h"
 #include "recorder/recordingreader.h"
 #include "seed.h"
 #include "servers/server.h"
+#include "servers/widgets/datalinkdialog.h"
 #include "servers/widgets/serverpanel.h"
 #include "testcertificates.h"
 

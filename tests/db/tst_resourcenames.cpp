@@ -2,8 +2,8 @@
 // server's catalog of its databases, in the database the resource names, on a thread of
 // their own: the caller is told when a name has come, and only so many are kept.
 
-#include "instance.h"
 #include "database/dbconnection.h"
+#include "instance.h"
 #include "testserverfixture.h"
 #include "waitresources/resourcenames.h"
 

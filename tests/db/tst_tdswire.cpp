@@ -110,8 +110,10 @@ void TestTdsWire::preloginEncryption_data() {
     QTest::newRow("no ENCRYPTION option") << QByteArray::fromHex("0000060006ff090000000000") << -1;
     QTest::newRow("offset outside the message") << QByteArray::fromHex("0100ff0001ff") << -1;
     // Found by the fuzzer: a value "inside" the list of options would rewrite the list.
-    QTest::newRow("offset inside the option list")
-        << QByteArray::fromHex("0100000001" "ff" "00") << -1;
+    QTest::newRow("offset inside the option list") << QByteArray::fromHex("0100000001"
+                                                                          "ff"
+                                                                          "00")
+                                                   << -1;
     QTest::newRow("cut inside the option list") << QByteArray::fromHex("000005") << -1;
     QTest::newRow("empty") << QByteArray() << -1;
 }

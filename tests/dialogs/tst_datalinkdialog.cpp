@@ -1,11 +1,11 @@
 // Our data-link dialog: filled from a connection string, gives back the string of its
 // fields, and asks the server for its databases and for a test connection.
 
-#include "servers/widgets/datalinkdialog.h"
-#include "database/dberror.h"
-#include "servers/widgets/dropdowncombobox.h"
 #include "app/widgetprompts.h"
+#include "database/dberror.h"
 #include "scriptedprompts.h"
+#include "servers/widgets/datalinkdialog.h"
+#include "servers/widgets/dropdowncombobox.h"
 
 #include <QApplication>
 #include <QCheckBox>

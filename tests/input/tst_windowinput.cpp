@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/mainform.h"
+#include "grid/widgets/errorpanel.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorstatusbar.h"
 #include "grid/widgets/monitortoolbar.h"

@@ -5,10 +5,10 @@
 
 #include "keyring/keyring.h"
 #include "keyringfixture.h"
-#include "registry/registry.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recordingreader.h"
 #include "recorderprocesses.h"
+#include "registry/registry.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -6,12 +6,12 @@
 // clock that steps while retention is on.
 
 #include "database/dbconnection.h"
-#include "registry/registry.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recorder.h"
 #include "recorder/recordingreader.h"
 #include "recorder/recordingwriter.h"
 #include "recorderprocesses.h"
+#include "registry/registry.h"
 #include "scripting.h"
 #include "tds_server.h"
 

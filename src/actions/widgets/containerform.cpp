@@ -1,7 +1,7 @@
 #include "actions/widgets/containerform.h"
 
-#include "actions/widgets/modalrun.h"
 #include "actions/sessiondetail.h"
+#include "actions/widgets/modalrun.h"
 #include "actions/widgets/viewform.h"
 #include "prompts/prompts.h"
 

@@ -14,8 +14,8 @@ TSessionCommands::TSessionCommands(THost AHost, QWidget* AWindow)
     : QObject(AWindow),
       actKillProcess(MakeMonitorAction(this, "actKillProcess", tr("Завершить процесс"),
                                        tr("Завершить процесс"), 8)),
-      actKillSelected(MakeMonitorAction(this, "actKillSelected", tr("Завершить отмеченные"), {},
-                                        -1)),
+      actKillSelected(
+          MakeMonitorAction(this, "actKillSelected", tr("Завершить отмеченные"), {}, -1)),
       actView(MakeMonitorAction(this, "actView", tr("Просмотр"), tr("Просмотр"), 10)),
       actViewBlock(MakeMonitorAction(this, "actViewBlock", tr("Просмотр блокирующего процесса"),
                                      tr("Просмотр блокирующего процесса"), 11)),

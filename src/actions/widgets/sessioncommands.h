@@ -19,14 +19,14 @@ class TSessionCommands : public QObject {
     Q_OBJECT
 public:
     struct THost {
-        std::function<PMonitorRec()> Focused;         // the grid's focused record, or null
-        std::function<QList<PMonitorRec>()> Rows;     // the grid's records, top to bottom
-        std::function<const QList<int>&()> Marked;    // the marked sessions' SPIDs
-        std::function<TServer*()> Server;             // the watched entry, or null
-        std::function<bool()> Replaying;              // a recording is on show
+        std::function<PMonitorRec()> Focused;      // the grid's focused record, or null
+        std::function<QList<PMonitorRec>()> Rows;  // the grid's records, top to bottom
+        std::function<const QList<int>&()> Marked; // the marked sessions' SPIDs
+        std::function<TServer*()> Server;          // the watched entry, or null
+        std::function<bool()> Replaying;           // a recording is on show
         // While replaying: what was recorded of the sessions, for the detail windows.
         std::function<std::optional<TViewHost::TRecorded>()> Recorded;
-        std::function<void()> Recompose;              // the query again, at once
+        std::function<void()> Recompose; // the query again, at once
     };
 
     // AWindow owns the detail windows and the legend.

@@ -1,8 +1,8 @@
 #include "actions/widgets/viewform.h"
 
+#include "actions/sessiondetail.h"
 #include "actions/widgets/modalrun.h"
 #include "actions/widgets/namevaluegrid.h"
-#include "actions/sessiondetail.h"
 #include "actions/widgets/sqlview.h"
 #include "servers/server.h"
 

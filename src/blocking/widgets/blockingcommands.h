@@ -17,15 +17,14 @@ class TBlockingCommands : public QObject {
     Q_OBJECT
 public:
     struct THost {
-        std::function<QList<PMonitorRec>()> Rows; // the grid's records, as on show
+        std::function<QList<PMonitorRec>()> Rows;    // the grid's records, as on show
         std::function<bool(int ASPID)> FocusSession; // false when the grid has no such row
-        std::function<void()> Recompose; // the tree's columns join or leave the query
-        QAction* View = nullptr;  // the grid's detail window, for the focused session
-        QAction* Kill = nullptr;  // and its kill
+        std::function<void()> Recompose;             // the tree's columns join or leave the query
+        QAction* View = nullptr; // the grid's detail window, for the focused session
+        QAction* Kill = nullptr; // and its kill
     };
     // The pane takes names of wait resources from ANames, which says when more have come.
-    TBlockingCommands(TBlockingPane* APane, TResourceNames& ANames, THost AHost,
-                      QWidget* AWindow);
+    TBlockingCommands(TBlockingPane* APane, TResourceNames& ANames, THost AHost, QWidget* AWindow);
 
     QAction* const actBlockingTree;
 

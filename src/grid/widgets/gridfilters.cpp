@@ -16,10 +16,9 @@
 
 TGridFilters::TGridFilters(QString& AStatusFilter, std::function<void()> ARecompose,
                            QWidget* AWindow)
-    : QObject(AWindow),
-      actClearFilter(MakeMonitorAction(this, "actClearFilter", tr("Очистить"),
-                                       tr("Очистить все фильтры"), 4,
-                                       QKeySequence(Qt::CTRL | Qt::Key_Y))),
+    : QObject(AWindow), actClearFilter(MakeMonitorAction(this, "actClearFilter", tr("Очистить"),
+                                                         tr("Очистить все фильтры"), 4,
+                                                         QKeySequence(Qt::CTRL | Qt::Key_Y))),
       FStatusFilter(AStatusFilter), FRecompose(std::move(ARecompose)), FWindow(AWindow) {
     AWindow->addAction(actClearFilter);
     connect(actClearFilter, &QAction::triggered, this, [this] { actClearFilterExecute(); });
@@ -44,9 +43,12 @@ void TGridFilters::attach(TMonitorToolBar* ABar, QWidget* AGrid) {
 }
 
 TQueryFilters TGridFilters::filters(bool AViewServerState) const {
-    return {FBar->cbDBList->currentIndex(), FBar->cbDBList->currentText(),
-            FStatusFilter,                  FBar->edLogin->text(),
-            FBar->tbHideSys->isChecked(),   FBar->tbShowBlocked->isChecked(),
+    return {FBar->cbDBList->currentIndex(),
+            FBar->cbDBList->currentText(),
+            FStatusFilter,
+            FBar->edLogin->text(),
+            FBar->tbHideSys->isChecked(),
+            FBar->tbShowBlocked->isChecked(),
             AViewServerState};
 }
 

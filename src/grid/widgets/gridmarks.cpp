@@ -11,8 +11,7 @@
 
 TGridMarks::TGridMarks(QList<int>& AMarked, std::function<PMonitorRec()> AFocused,
                        std::function<void()> AChanged, QWidget* AWindow)
-    : QObject(AWindow),
-      actSelRec(MakeMonitorAction(this, "actSelRec", tr("Пометить"), {}, -1)),
+    : QObject(AWindow), actSelRec(MakeMonitorAction(this, "actSelRec", tr("Пометить"), {}, -1)),
       actUnselectAll(MakeMonitorAction(this, "actUnselectAll", tr("Снять все пометки"), {}, -1)),
       FMarked(AMarked), FFocused(std::move(AFocused)), FChanged(std::move(AChanged)),
       FWindow(AWindow) {
@@ -21,8 +20,7 @@ TGridMarks::TGridMarks(QList<int>& AMarked, std::function<PMonitorRec()> AFocuse
 }
 
 void TGridMarks::attach(TMonitorView* AGrid, TMonitorStatusBar* AStatusBar, QAction* AView,
-                        QAction* AViewBlock, QAction* AKill, QAction* AKillMarked,
-                        QAction* ATree) {
+                        QAction* AViewBlock, QAction* AKill, QAction* AKillMarked, QAction* ATree) {
     FGrid = AGrid;
     FStatusBar = AStatusBar;
     FMenu = new QMenu(FWindow);

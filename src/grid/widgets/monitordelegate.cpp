@@ -1,8 +1,8 @@
 #include "grid/widgets/monitordelegate.h"
 
-#include "resources/imagelists.h"
-#include "grid/widgets/monitormodel.h"
 #include "grid/rowcolor.h"
+#include "grid/widgets/monitormodel.h"
+#include "resources/imagelists.h"
 
 #include <QHeaderView>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "grid/widgets/monitortoolbar.h"
 
-#include "resources/imagelists.h"
 #include "grid/widgets/statusfilteredit.h"
+#include "resources/imagelists.h"
 
 #include <QAction>
 #include <QComboBox>

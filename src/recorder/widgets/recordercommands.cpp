@@ -4,6 +4,7 @@
 #include "prompts/prompts.h"
 #include "recorder/backgroundrecorder.h"
 #include "recording/logfile.h"
+#include "recording/logformat.h"
 #include "resources/monitoraction.h"
 #include "servers/server.h"
 
@@ -14,8 +15,7 @@
 TRecorderCommands::TRecorderCommands(THost AHost, QWidget* AWindow)
     : QObject(AWindow),
       actRecordReplay(MakeMonitorAction(this, "actRecordReplay", tr("Запись для воспроизведения"),
-                                        tr("Записывать сеансы сервера для воспроизведения"),
-                                        18)),
+                                        tr("Записывать сеансы сервера для воспроизведения"), 18)),
       FHost(std::move(AHost)) {
     actRecordReplay->setCheckable(true);
     connect(actRecordReplay, &QAction::triggered, this,

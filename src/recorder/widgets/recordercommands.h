@@ -17,10 +17,10 @@ class TRecorderCommands : public QObject {
     Q_OBJECT
 public:
     struct THost {
-        std::function<TServer*()> Server;   // the watched entry, or null
-        std::function<bool()> Replaying;    // a recording is on show: nothing to record
-        std::function<int()> PeriodMs;      // the window's period
-        std::function<void()> Changed;      // the recording began or ended
+        std::function<TServer*()> Server; // the watched entry, or null
+        std::function<bool()> Replaying;  // a recording is on show: nothing to record
+        std::function<int()> PeriodMs;    // the window's period
+        std::function<void()> Changed;    // the recording began or ended
     };
     TRecorderCommands(THost AHost, QWidget* AWindow);
     ~TRecorderCommands() override;

@@ -3,9 +3,9 @@
 #include "prompts/prompts.h"
 #include "recording/logfile.h"
 #include "replay/recordeddetail.h"
-#include "resources/monitoraction.h"
-#include "replay/widgets/replaybar.h"
 #include "replay/replayfilter.h"
+#include "replay/widgets/replaybar.h"
+#include "resources/monitoraction.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 
 #include "database/dbconnection.h"
 #include "database/dberror.h"
-#include "servers/widgets/dropdowncombobox.h"
 #include "database/oledbtranslator.h"
 #include "prompts/prompts.h"
+#include "servers/widgets/dropdowncombobox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "servers/widgets/mainstatusbar.h"
 
-#include "resources/imagelists.h"
 #include "grid/statusbartext.h"
+#include "resources/imagelists.h"
 
 #include <QPainter>
 

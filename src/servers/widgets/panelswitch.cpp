@@ -9,8 +9,7 @@
 
 TPanelSwitch::TPanelSwitch(TServerPanel* APanel, QWidget* AWindow)
     : QObject(AWindow),
-      actShowPanel(MakeMonitorAction(this, "actShowPanel",
-                                     tr("Скрыть/показать панель подключений"),
+      actShowPanel(MakeMonitorAction(this, "actShowPanel", tr("Скрыть/показать панель подключений"),
                                      tr("Скрыть/показать панель подключений"), -1,
                                      QKeySequence(Qt::Key_F2))),
       Strip(new TSplitStrip(AWindow)), FPanel(APanel) {

@@ -1,10 +1,10 @@
 #include "servers/widgets/serverpanel.h"
 
-#include "resources/imagelists.h"
 #include "grid/statusbartext.h"
 #include "keyring/keyring.h"
 #include "keyring/serversecrets.h"
 #include "prompts/prompts.h"
+#include "resources/imagelists.h"
 #include "servers/widgets/mainstatusbar.h"
 #include "servers/widgets/serverlistmodel.h"
 #include "servers/widgets/serverlistview.h"

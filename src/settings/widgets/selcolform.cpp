@@ -1,9 +1,9 @@
 #include "settings/widgets/selcolform.h"
 
-#include "resources/imagelists.h"
 #include "grid/monitorcolumns.h"
 #include "grid/widgets/monitorview.h"
 #include "prompts/prompts.h"
+#include "resources/imagelists.h"
 
 #include <QCursor>
 #include <QHeaderView>

@@ -1,5 +1,6 @@
 #include "settings/widgets/windowsettings.h"
 
+#include "grid/monitorcolumns.h"
 #include "grid/widgets/monitorview.h"
 #include "prompts/prompts.h"
 #include "registry/registry.h"
@@ -58,7 +59,9 @@ void LoadWindowSettings(const TWindowParts& AParts) {
         AParts.Servers->model()->sortByOrder();
     applyWindow(loaded.Window, AParts);
     if (!loaded.Error.isEmpty())
-        ShowError(QCoreApplication::translate("WindowSettings", "Ошибка при загрузке настроек:\r\n") + loaded.Error);
+        ShowError(
+            QCoreApplication::translate("WindowSettings", "Ошибка при загрузке настроек:\r\n") +
+            loaded.Error);
 }
 
 void SaveWindowSettings(const TWindowParts& AParts) {
@@ -74,7 +77,9 @@ void SaveWindowSettings(const TWindowParts& AParts) {
                       AParts.Grid->sortDescending() ? 1 : 0, AParts.Grid->SaveCols());
     } catch (const ERegistryException& e) {
         ReportSettingsDamage();
-        ShowError(QCoreApplication::translate("WindowSettings", "Ошибка при сохранении настроек:\r\n") + e.Message());
+        ShowError(
+            QCoreApplication::translate("WindowSettings", "Ошибка при сохранении настроек:\r\n") +
+            e.Message());
         return;
     }
     ReportSettingsDamage();
@@ -85,7 +90,9 @@ void SaveServerConnectionString(TServer& AServer) {
         TRegistry registry;
         WriteServerConnectionString(registry, AServer);
     } catch (const ERegistryException& e) {
-        ShowError(QCoreApplication::translate("WindowSettings", "Ошибка при сохранении настроек:\r\n") + e.Message());
+        ShowError(
+            QCoreApplication::translate("WindowSettings", "Ошибка при сохранении настроек:\r\n") +
+            e.Message());
     }
     ReportSettingsDamage();
 }
