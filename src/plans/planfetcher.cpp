@@ -9,12 +9,12 @@ TPlanFetcher::~TPlanFetcher() {
         FThread.join();
 }
 
-bool TPlanFetcher::Read(TDbConnection* AConnection, int ASPID, int ARequestID) {
+bool TPlanFetcher::Read(std::shared_ptr<TDbConnection> AConnection, int ASPID, int ARequestID) {
     if (!AConnection || FBusy.exchange(true))
         return false;
     if (FThread.joinable())
         FThread.join(); // the last read's, which has posted its answer already
-    FThread = std::thread([this, AConnection, ASPID, ARequestID] {
+    FThread = std::thread([this, AConnection = std::move(AConnection), ASPID, ARequestID] {
         TPlanRead read;
         {
             // A disconnect waits for this read as for a query.

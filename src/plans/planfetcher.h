@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 class TPlanFetcher : public QObject {
@@ -17,8 +18,9 @@ public:
     // Waits for a read under way: the connection it uses may go right after.
     ~TPlanFetcher() override;
 
-    // Starts reading; false, and nothing starts, while a read is under way.
-    bool Read(TDbConnection* AConnection, int ASPID, int ARequestID);
+    // Starts reading; false, and nothing starts, while a read is under way. The read
+    // shares the connection, so that the server entry may go meanwhile.
+    bool Read(std::shared_ptr<TDbConnection> AConnection, int ASPID, int ARequestID);
     bool Busy() const { return FBusy.load(); }
 
 signals:

@@ -51,7 +51,7 @@ class TestPlanReader : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TTestServer> FServer;
-    std::unique_ptr<TDbConnection> FConnection;
+    std::shared_ptr<TDbConnection> FConnection;
 
     testserver::Instance& instance() { return FServer->instance(); }
 
@@ -73,7 +73,7 @@ class TestPlanReader : public QObject {
 private slots:
     void init() {
         FServer = std::make_unique<TTestServer>();
-        FConnection = std::make_unique<TDbConnection>();
+        FConnection = std::make_shared<TDbConnection>();
         FConnection->setConnectionString(FServer->oledb());
         FConnection->open();
     }
@@ -186,16 +186,16 @@ private slots:
         QSignalSpy done(&fetcher, &TPlanFetcher::Done);
         // The sampler's lock held: the read waits for it, as it would for a sample.
         std::unique_lock sampling(FConnection->commandLock());
-        QVERIFY(fetcher.Read(FConnection.get(), 60, 0));
+        QVERIFY(fetcher.Read(FConnection, 60, 0));
         QVERIFY(fetcher.Busy());
-        QVERIFY(!fetcher.Read(FConnection.get(), 60, 0));
+        QVERIFY(!fetcher.Read(FConnection, 60, 0));
         QCOMPARE(done.count(), 0);
         sampling.unlock();
         QTRY_COMPARE(done.count(), 1);
         QVERIFY(!fetcher.Busy());
         QCOMPARE(done.at(0).at(0).value<TPlanRead>().Source, TPlanSource::Live);
         // Once answered, the next read may start.
-        QVERIFY(fetcher.Read(FConnection.get(), 60, 0));
+        QVERIFY(fetcher.Read(FConnection, 60, 0));
         QTRY_COMPARE(done.count(), 2);
     }
 };

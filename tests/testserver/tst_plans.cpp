@@ -3,6 +3,9 @@
 // xml type's depth limit (6335), the permission they need; and the showplan documents the
 // server writes, checked against the published schema.
 
+#include "demo_catalog.h"
+#include "demo_plans.h"
+#include "demo_workload.h"
 #include "engine_fixture.h"
 #include "showplan.h"
 
@@ -178,6 +181,67 @@ private slots:
         lint.start("xmllint", {"--noout", "--schema", SHOWPLAN_XSD, file.fileName()});
         QVERIFY2(lint.waitForFinished(60000), "xmllint (package libxml2-utils) did not run");
         QVERIFY2(lint.exitCode() == 0, lint.readAllStandardError().constData());
+    }
+
+    // Every statement the demo runs, compiled and halfway through: one xmllint for all.
+    void demoPlansMatchThePublishedSchema() {
+        QTemporaryDir dir;
+        QStringList files;
+        int withOperators = 0;
+        for (const DemoApplication& app : demoCatalog().applications)
+            for (const auto* list : {&app.batches, &app.headBatches, &app.lockingBatches})
+                for (const DemoBatch& batch : *list)
+                    for (const DemoStatement& st : batch.statements)
+                        for (const std::optional<double> done : {std::optional<double>(), {0.5}}) {
+                            const PlanStatement p = demoPlan(st, app.databases[0], done);
+                            withOperators += p.root.has_value();
+                            QFile file(dir.filePath(QString("%1.sqlplan").arg(files.size())));
+                            QVERIFY(file.open(QIODevice::WriteOnly));
+                            file.write(QByteArray::fromStdString(showplanXml({p}, kVersion)));
+                            files << file.fileName();
+                        }
+        QVERIFY(withOperators > files.size() / 2);
+        QProcess lint;
+        lint.start("xmllint", QStringList{"--noout", "--schema", SHOWPLAN_XSD} + files);
+        QVERIFY2(lint.waitForFinished(120000), "xmllint (package libxml2-utils) did not run");
+        QVERIFY2(lint.exitCode() == 0, lint.readAllStandardError().constData());
+    }
+
+    // The demo's running requests have their live plans, whose counters grow, and their
+    // statements' cached plans.
+    void theDemoServesPlans() {
+        Instance demo;
+        DemoWorkload workload(demo, 7, 60);
+        for (int i = 0; i < 20; ++i)
+            workload.step(0.5);
+        LoginInfo info;
+        info.user = "sa";
+        info.password = "Dervel-2026";
+        const int me = demo.login(info).spid;
+        const auto run = [&](const std::string& sql) {
+            return demo.execute(me, sql).statements.front();
+        };
+        const auto live = run("select R.session_id, P.query_plan from sys.dm_exec_requests R "
+                              "cross apply sys.dm_exec_query_statistics_xml(R.session_id) P "
+                              "where R.session_id > 50");
+        QVERIFY2(live.result, qPrintable(message(live)));
+        QVERIFY(!live.result->rows.empty());
+        const auto spid = std::get<std::int64_t>(live.result->rows[0][0]);
+        const std::string before = std::get<std::string>(live.result->rows[0][1]);
+        QVERIFY(QString::fromStdString(before).contains("RunTimeCountersPerThread"));
+        const auto cached = run("select P.query_plan from sys.dm_exec_requests R cross apply "
+                                "sys.dm_exec_text_query_plan(R.plan_handle, "
+                                "R.statement_start_offset, R.statement_end_offset) P "
+                                "where R.session_id > 50");
+        QVERIFY2(cached.result && !cached.result->rows.empty(), qPrintable(message(cached)));
+        QVERIFY(!QString::fromStdString(std::get<std::string>(cached.result->rows[0][0]))
+                     .contains("RunTimeCountersPerThread"));
+        workload.step(1.5);
+        const auto after = run("select query_plan from sys.dm_exec_query_statistics_xml(" +
+                               std::to_string(spid) + ")");
+        QVERIFY(after.result);
+        if (!after.result->rows.empty()) // the request may have ended meanwhile
+            QVERIFY(std::get<std::string>(after.result->rows[0][0]) != before);
     }
 
     void subtreeCostsAddUpToTheStatementCost() {
