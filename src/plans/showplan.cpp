@@ -39,30 +39,31 @@ public:
 
     void start(const QXmlStreamReader& r) {
         const QStringView name = r.name();
-        const QStringView parent = FElements.isEmpty() ? QStringView() : FElements.back();
-        const QStringView grandparent =
-            FElements.size() < 2 ? QStringView() : FElements[FElements.size() - 2];
-        FElements.append(name.toString());
+        const TElement parent = FElements.isEmpty() ? TElement::Other : FElements.back();
+        const TElement grandparent =
+            FElements.size() < 2 ? TElement::Other : FElements[FElements.size() - 2];
+        FElements.append(kindOf(name));
         const QXmlStreamAttributes a = r.attributes();
         if (name.startsWith(u"Stmt")) {
             statement(a);
         } else if (name == u"RelOp") {
             relOp(a);
-        } else if (name == u"Object" && grandparent == u"RelOp" && !FOpen.isEmpty()) {
+        } else if (name == u"Object" && grandparent == TElement::RelOp && !FOpen.isEmpty()) {
             object(a);
-        } else if (parent == u"RelOp" && name == u"IndexScan" && isTrue(a.value("Lookup"_L1))) {
+        } else if (parent == TElement::RelOp && name == u"IndexScan" &&
+                   isTrue(a.value("Lookup"_L1))) {
             node().PhysicalOp = QStringLiteral("Key Lookup");
         } else if (name == u"RunTimeCountersPerThread" && !FOpen.isEmpty()) {
             counters(a);
         } else if (name == u"Warnings") {
-            FWarnings = parent == u"RelOp" && !FOpen.isEmpty() ? &node().Warnings
-                        : parent == u"QueryPlan" && !FStatements.isEmpty()
+            FWarnings = parent == TElement::RelOp && !FOpen.isEmpty() ? &node().Warnings
+                        : parent == TElement::QueryPlan && !FStatements.isEmpty()
                             ? &FPlan.Statements[FStatements.back()].Warnings
                             : nullptr;
             if (FWarnings && isTrue(a.value("NoJoinPredicate"_L1)))
                 FWarnings->append(
                     {TPlanWarning::NoJoinPredicate, QStringLiteral("NoJoinPredicate")});
-        } else if (parent == u"Warnings" && FWarnings) {
+        } else if (parent == TElement::Warnings && FWarnings) {
             warning(name, a);
         } else if (name == u"MissingIndexGroup" && !FStatements.isEmpty()) {
             FPlan.Statements[FStatements.back()].MissingIndexes.append(
@@ -74,7 +75,7 @@ public:
                     .join(u'.');
         } else if (name == u"ColumnGroup") {
             FUsage = a.value("Usage"_L1).toString();
-        } else if (name == u"Column" && parent == u"ColumnGroup" && missing()) {
+        } else if (name == u"Column" && parent == TElement::ColumnGroup && missing()) {
             const QString column = unbracketed(a.value("Name"_L1));
             (FUsage == u"EQUALITY"     ? missing()->Equality
              : FUsage == u"INEQUALITY" ? missing()->Inequality
@@ -124,8 +125,7 @@ private:
         n.EstimateExecutions =
             1 + number(a, "EstimateRebinds"_L1) + number(a, "EstimateRewinds"_L1);
         n.SubtreeCost = number(a, "EstimatedTotalSubtreeCost"_L1);
-        for (const QXmlStreamAttribute& attribute : a)
-            n.Properties.append({attribute.name().toString(), attribute.value().toString()});
+        n.Attributes = a;
         const int index = FPlan.Nodes.size();
         if (n.Parent >= 0)
             FPlan.Nodes[n.Parent].Children.append(index);
@@ -144,7 +144,6 @@ private:
             if (a.hasAttribute(part))
                 parts << unbracketed(a.value(part));
         n.Object = parts.join(u'.');
-        n.Properties.append({QStringLiteral("Object"), n.Object});
     }
 
     void counters(const QXmlStreamAttributes& a) {
@@ -154,19 +153,19 @@ private:
         n.ActualEndOfScans += a.value("ActualEndOfScans"_L1).toLongLong();
         // A counter summed over the threads: the tooltip shows the operator's totals.
         for (const QXmlStreamAttribute& attribute : a) {
-            const QString name = attribute.name().toString();
+            const QStringView name = attribute.name();
             if (!name.startsWith(u"Actual") || name == u"ActualExecutionMode" ||
                 name == u"ActualJoinType")
                 continue;
             const qint64 value = attribute.value().toLongLong();
             bool found = false;
-            for (auto& p : n.Properties)
+            for (auto& p : n.Counters)
                 if (p.first == name) {
-                    p.second = QString::number(p.second.toLongLong() + value);
+                    p.second += value;
                     found = true;
                 }
             if (!found)
-                n.Properties.append({name, QString::number(value)});
+                n.Counters.append({name.toString(), value});
         }
     }
 
@@ -191,8 +190,18 @@ private:
         }
     }
 
+    // The elements whose children mean something particular.
+    enum class TElement { RelOp, QueryPlan, Warnings, ColumnGroup, Other };
+    static TElement kindOf(QStringView AName) {
+        return AName == u"RelOp"         ? TElement::RelOp
+               : AName == u"QueryPlan"   ? TElement::QueryPlan
+               : AName == u"Warnings"    ? TElement::Warnings
+               : AName == u"ColumnGroup" ? TElement::ColumnGroup
+                                         : TElement::Other;
+    }
+
     TShowPlan& FPlan;
-    QStringList FElements;
+    QList<TElement> FElements;
     QList<int> FOpen;       // the operators open around the reader, innermost last
     QList<int> FStatements; // likewise the statements
     QList<TPlanWarning>* FWarnings = nullptr;
@@ -212,6 +221,17 @@ void finish(TShowPlan& APlan) {
 }
 
 } // namespace
+
+TPlanProperties PlanNodeProperties(const TPlanNode& ANode) {
+    TPlanProperties properties;
+    for (const QXmlStreamAttribute& a : ANode.Attributes)
+        properties.append({a.name().toString(), a.value().toString()});
+    if (!ANode.Object.isEmpty())
+        properties.append({QStringLiteral("Object"), ANode.Object});
+    for (const auto& [name, value] : ANode.Counters)
+        properties.append({name, QString::number(value)});
+    return properties;
+}
 
 TShowPlan ParseShowPlan(const QString& AXml) {
     TShowPlan plan;

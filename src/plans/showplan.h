@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamAttributes>
 #include <optional>
 
 struct TPlanWarning {
@@ -44,8 +45,11 @@ struct TPlanNode {
     qint64 ActualEndOfScans = 0;
 
     QList<TPlanWarning> Warnings;
-    // The operator's attributes and counters in document order, for its tooltip.
-    TPlanProperties Properties;
+    // For its tooltip: the operator's attributes as the server wrote them (kept as read:
+    // a plan of thousands of operators is not worth turning into strings up front), and
+    // its counters summed over the threads.
+    QXmlStreamAttributes Attributes;
+    QList<QPair<QString, qint64>> Counters;
 
     double EstimatedRowsAllExecutions() const { return EstimateRows * EstimateExecutions; }
 };
@@ -73,6 +77,9 @@ struct TShowPlan {
     QList<TPlanNode> Nodes; // each node after its parent
     QString Error;          // why the text could not be read; empty when it could
 };
+
+// The operator's attributes, its object and its counters, in that order.
+TPlanProperties PlanNodeProperties(const TPlanNode& ANode);
 
 // Reads showplan XML. A text that is no well-formed XML, or no plan, gives Error and
 // whatever was read before the fault.

@@ -183,7 +183,7 @@ private slots:
         QVERIFY(Finished(scan));
         QVERIFY(!Finished(plan.Nodes.at(4)));
         const auto property = [&](const QString& name) {
-            for (const auto& p : scan.Properties)
+            for (const auto& p : PlanNodeProperties(scan))
                 if (p.first == name)
                     return p.second;
             return QString();

@@ -97,7 +97,7 @@ TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent), FFetcher(new TPlanFetch
     layout->addWidget(PlanTree, 1);
     layout->addWidget(lbPlanMessage, 1);
 
-    connect(FFetcher, &TPlanFetcher::Done, this, [this](const TPlanRead& r) { showRead(r); });
+    connect(FFetcher, &TPlanFetcher::Done, this, [this](const TPlanRead& r) { ShowRead(r); });
     showMessage(QString(), false);
 }
 
@@ -126,7 +126,7 @@ void TPlanPage::showMessage(const QString& AText, bool AError) {
     lbPlanMessage->show();
 }
 
-void TPlanPage::showRead(const TPlanRead& ARead) {
+void TPlanPage::ShowRead(const TPlanRead& ARead) {
     switch (ARead.Outcome) {
     case TPlanRead::Plan:
         showPlan(ARead);

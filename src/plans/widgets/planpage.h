@@ -28,6 +28,8 @@ public:
     // A recorded session: recordings keep no plans.
     void ShowRecorded();
     bool Reading() const;
+    // Shows what a read brought: the plan, or what the page says instead.
+    void ShowRead(const TPlanRead& ARead);
     const QString& Xml() const { return FXml; }
 
     QLabel* lbPlanSource;
@@ -43,7 +45,6 @@ public:
     void tbCopyXmlClick();
 
 private:
-    void showRead(const TPlanRead& ARead);
     // The page holds only this text (the server's words in red).
     void showMessage(const QString& AText, bool AError);
     void showPlan(const TPlanRead& ARead);

@@ -129,7 +129,7 @@ QString TPlanTreeModel::text(int ANode, int AColumn) const {
 QString TPlanTreeModel::toolTip(int ANode) const {
     const TPlanNode& n = FPlan.Nodes[ANode];
     QString html = u"<b>"_s + text(ANode, colOperator).toHtmlEscaped() + u"</b><table>"_s;
-    for (const auto& [name, value] : n.Properties)
+    for (const auto& [name, value] : PlanNodeProperties(n))
         html += u"<tr><td>"_s + name.toHtmlEscaped() + u"</td><td>"_s + value.toHtmlEscaped() +
                 u"</td></tr>"_s;
     html += u"</table>"_s;
