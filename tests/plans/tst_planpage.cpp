@@ -214,6 +214,31 @@ private slots:
         QVERIFY(!FPage->PlanTree->isVisible());
     }
 
+    void aRecordedSessionHasNoPlan() {
+        QPointer<QDialog> opened;
+        SetModalRunner([&](QDialog* d) {
+            opened = d;
+            d->show();
+        });
+        TMonitorRec rec;
+        rec.SPID = 60;
+        rec.Login = u"sa"_s;
+        TViewHost host;
+        host.Recorded = TViewHost::TRecorded{u"Prod"_s, u"03:00:00"_s,
+                                             [](const TMonitorRec&) { return TSessionDetail{}; }};
+        OpenSessionView(nullptr, nullptr, &rec, host);
+        SetModalRunner({});
+        auto* view = qobject_cast<TViewForm*>(opened.data());
+        QVERIFY(view);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QTabBar* tabs = view->PageControl->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+        QCOMPARE(view->PlanPage->lbPlanMessage->text(),
+                 u"Записи не хранят планов: для записанного сеанса плана нет."_s);
+        QVERIFY(!view->PlanPage->Reading());
+        delete view;
+    }
+
     // The real window on the demo: Enter on a running session, a click on the plan's
     // tab; then a session whose request ends before its plan is asked for.
     void theWindowOnTheDemo() {
