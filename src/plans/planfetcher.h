@@ -15,7 +15,7 @@ class TPlanFetcher : public QObject {
     Q_OBJECT
 public:
     explicit TPlanFetcher(QObject* parent = nullptr);
-    // Waits for a read under way: the connection it uses may go right after.
+    // Waits for a read under way, which answers to this object.
     ~TPlanFetcher() override;
 
     // Starts reading; false, and nothing starts, while a read is under way. The read
