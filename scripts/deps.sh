@@ -9,6 +9,8 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             libkrb5-dev krb5-kdc krb5-admin-server krb5-user
             clang libclang-rt-14-dev
             xvfb xauth x11-utils
+            # xmllint: the plans' tests check documents against the showplan schema.
+            libxml2-utils
             qt6-l10n-tools qt6-translations-l10n
             # The keyring: QtKeychain, which loads libsecret at run time; its tests
             # start a D-Bus session of their own with gnome-keyring-daemon in it.

@@ -309,6 +309,17 @@ Passwords stay in the connection string or are asked for at connect.</translatio
     </message>
 </context>
 <context>
+    <name>Plans</name>
+    <message>
+        <source>Это не план запроса: %1.</source>
+        <translation>This is not a query plan: %1.</translation>
+    </message>
+    <message>
+        <source>План пуст.</source>
+        <translation>The plan is empty.</translation>
+    </message>
+</context>
+<context>
     <name>Prompts</name>
     <message>
         <source>Ошибка</source>
@@ -1248,6 +1259,128 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TPlanPage</name>
+    <message>
+        <source>равенство: %1</source>
+        <translation>equality: %1</translation>
+    </message>
+    <message>
+        <source>неравенство: %1</source>
+        <translation>inequality: %1</translation>
+    </message>
+    <message>
+        <source>включить: %1</source>
+        <translation>include: %1</translation>
+    </message>
+    <message>
+        <source>Недостающий индекс (выигрыш %1 %): %2 — %3</source>
+        <translation>Missing index (impact %1 %): %2 — %3</translation>
+    </message>
+    <message>
+        <source>Сохранить как .sqlplan…</source>
+        <translation>Save as .sqlplan…</translation>
+    </message>
+    <message>
+        <source>Копировать XML</source>
+        <translation>Copy XML</translation>
+    </message>
+    <message>
+        <source>Чтение плана…</source>
+        <translation>Reading the plan…</translation>
+    </message>
+    <message>
+        <source>Записи не хранят планов: для записанного сеанса плана нет.</source>
+        <translation>Recordings keep no plans: there is no plan for a recorded session.</translation>
+    </message>
+    <message>
+        <source>Запрос уже завершился: плана нет.</source>
+        <translation>The request has already ended: there is no plan.</translation>
+    </message>
+    <message>
+        <source>У запроса нет плана: сервер не хранит его в кэше.</source>
+        <translation>The request has no plan: the server does not keep it in its cache.</translation>
+    </message>
+    <message>
+        <source>План не удалось прочесть: %1</source>
+        <translation>The plan could not be read: %1</translation>
+    </message>
+    <message>
+        <source>Текущий план не прочитан, показан план из кэша: %1</source>
+        <translation>The live plan could not be read, the cached plan is shown: %1</translation>
+    </message>
+    <message>
+        <source>Предупреждение: %1</source>
+        <translation>Warning: %1</translation>
+    </message>
+    <message>
+        <source>В плане нет операторов.</source>
+        <translation>The plan has no operators.</translation>
+    </message>
+    <message>
+        <source>Текущий план со счётчиками (sys.dm_exec_query_statistics_xml)</source>
+        <translation>Live plan with counters (sys.dm_exec_query_statistics_xml)</translation>
+    </message>
+    <message>
+        <source>План из кэша (sys.dm_exec_text_query_plan)</source>
+        <translation>Cached plan (sys.dm_exec_text_query_plan)</translation>
+    </message>
+    <message>
+        <source>Сохранить план</source>
+        <translation>Save the plan</translation>
+    </message>
+    <message>
+        <source>Планы выполнения (*.sqlplan);;Все файлы (*)</source>
+        <translation>Execution plans (*.sqlplan);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить план в «%1»: %2</source>
+        <translation>Could not save the plan to “%1”: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TPlanTreeModel</name>
+    <message>
+        <source>сброс в tempdb</source>
+        <translation>spill to tempdb</translation>
+    </message>
+    <message>
+        <source>нет условия соединения</source>
+        <translation>no join predicate</translation>
+    </message>
+    <message>
+        <source>неявное преобразование</source>
+        <translation>implicit conversion</translation>
+    </message>
+    <message>
+        <source>Оператор</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>Объект</source>
+        <translation>Object</translation>
+    </message>
+    <message>
+        <source>Строк по оценке</source>
+        <translation>Estimated rows</translation>
+    </message>
+    <message>
+        <source>Строк на деле</source>
+        <translation>Actual rows</translation>
+    </message>
+    <message>
+        <source>Расхождение</source>
+        <translation>Off by</translation>
+    </message>
+    <message>
+        <source>Стоимость</source>
+        <translation>Cost</translation>
+    </message>
+    <message>
+        <source>Предупреждения</source>
+        <translation>Warnings</translation>
+    </message>
+</context>
+<context>
     <name>TRecorderCommands</name>
     <message>
         <source>Запись для воспроизведения</source>
@@ -1529,6 +1662,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source> Запись от %1</source>
         <translation> Recorded at %1</translation>
+    </message>
+    <message>
+        <source>План</source>
+        <translation>Plan</translation>
     </message>
 </context>
 <context>

@@ -90,3 +90,8 @@ QString TWidgetPrompts::openFile(QWidget* parent, const QString& caption, const 
                                  const QString& filter) {
     return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }
+
+QString TWidgetPrompts::saveFile(QWidget* parent, const QString& caption, const QString& path,
+                                 const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, path, filter);
+}

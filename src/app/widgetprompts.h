@@ -19,6 +19,8 @@ public:
                     bool* toKeyring) override;
     QString openFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& caption, const QString& path,
+                     const QString& filter) override;
 
 private:
     // One connection dialog, created at start and reused for every Add and Edit.

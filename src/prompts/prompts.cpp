@@ -19,6 +19,9 @@ public:
     QString openFile(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    QString saveFile(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
 };
 
 TNoPrompts noPrompts;

@@ -41,6 +41,10 @@ public:
     // take it ("Записи (*.dervelrec);;Все файлы (*)").
     virtual QString openFile(QWidget* parent, const QString& caption, const QString& folder,
                              const QString& filter) = 0;
+    // The file dialog for a file to write, starting at APath; empty when cancelled. The
+    // dialog itself asks before an existing file is replaced.
+    virtual QString saveFile(QWidget* parent, const QString& caption, const QString& path,
+                             const QString& filter) = 0;
 };
 
 // The prompts in force; the one installed last wins. Not owned.

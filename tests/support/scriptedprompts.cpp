@@ -75,3 +75,12 @@ QString TScriptedPrompts::openFile(QWidget*, const QString& caption, const QStri
     }
     return openFileAnswers.takeFirst();
 }
+
+QString TScriptedPrompts::saveFile(QWidget*, const QString&, const QString& path, const QString&) {
+    saveFileCalls << path;
+    if (saveFileAnswers.isEmpty()) {
+        ++unanswered;
+        return {};
+    }
+    return saveFileAnswers.takeFirst();
+}

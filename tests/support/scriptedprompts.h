@@ -54,6 +54,8 @@ public:
                     bool* toKeyring) override;
     QString openFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& caption, const QString& path,
+                     const QString& filter) override;
 
     // Answers, taken from the front. A Yes/No question without an answer gets No; a dialog
     // without one is cancelled; both count in unanswered. OK-only boxes need no answer.
@@ -62,6 +64,7 @@ public:
     QList<TDataLinkAnswer> dataLinkAnswers;
     QList<TConnectionAnswer> connectionAnswers;
     QStringList openFileAnswers; // the path chosen; empty for a cancelled dialog
+    QStringList saveFileAnswers; // likewise
 
     QList<TMessage> messages;
     QStringList loginCalls;        // "server|user offered"
@@ -69,5 +72,6 @@ public:
     QList<TDataLinkCall> dataLinkCalls;
     QList<TConnectionCall> connectionCalls;
     QStringList openFileCalls; // the dialogs' captions
+    QStringList saveFileCalls; // the paths the dialogs started at
     int unanswered = 0;
 };

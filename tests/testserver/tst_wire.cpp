@@ -255,6 +255,29 @@ private slots:
         QVERIFY(isNull(row[5]));
     }
 
+    // A plan comes as the xml type (UTF-16, in parts), however long; the driver reads it
+    // as text, Cyrillic included.
+    void xmlValuesComeWhole() {
+        std::string plan = "<ShowPlanXML StatementText=\"SELECT N'ÐÐ°ÐºÐ°Ð·'\">";
+        while (plan.size() < 100000)
+            plan += "<RelOp NodeId=\"" + std::to_string(plan.size()) + "\" />";
+        plan += "</ShowPlanXML>";
+        ScriptedSession s;
+        s.withConnection = false;
+        const int spid = instance().addSession(s);
+        ScriptedRequest r;
+        r.sessionId = spid;
+        r.sqlText = "SELECT 1";
+        r.livePlan = plan;
+        instance().addRequest(r);
+        auto c = connected();
+        const auto out = c->exec("select query_plan from sys.dm_exec_query_statistics_xml(" +
+                                 std::to_string(spid) + ")");
+        QVERIFY2(SQL_SUCCEEDED(out.rc), DiagnosticsText(out.diags).c_str());
+        QCOMPARE(out.results.at(0).columns[0].sqlType, SQLSMALLINT(-152)); // SQL_SS_XML
+        QCOMPARE(text(out.results.at(0).rows.at(0)[0]), QString::fromStdString(plan));
+    }
+
     void literalsKeepTheirTypes() {
         auto c = connected();
         const auto out =

@@ -29,6 +29,8 @@ public:
 
     const DemoBatch& batch() const { return *batch_; }
     std::size_t statement() const { return statement_; }
+    // How far the current statement has got, 0 to 1.
+    double done() const { return statementLength_ > 0 ? 1 - statementLeft_ / statementLength_ : 1; }
     double startClock() const { return startClock_; }
     std::int64_t cpu() const { return static_cast<std::int64_t>(cpu_); }
     std::int64_t reads() const { return static_cast<std::int64_t>(reads_); }

@@ -1,6 +1,7 @@
 #include "demo_workload.h"
 
 #include "demo_catalog.h"
+#include "demo_plans.h"
 #include "demo_random.h"
 #include "demo_request.h"
 #include "demo_session.h"
@@ -40,6 +41,13 @@ struct DemoWorkload::Impl {
     std::vector<SystemTask> systemTasks;
     std::vector<std::vector<int>> appDatabases; // database ids per application
     ScriptedChanges changes;
+    std::string version = instance.version();
+    // Of each running request: the statement whose live plan was last given and when.
+    struct LivePlanShown {
+        std::size_t statement = 0;
+        double time = 0;
+    };
+    std::map<int, LivePlanShown> livePlans;
 
     Impl(Instance& i, unsigned seed, int sessions)
         : instance(i), random(0x44656D6F00000000ULL ^ seed), target(std::max(1, sessions)) {}
@@ -83,6 +91,43 @@ struct DemoWorkload::Impl {
                 ids.push_back(instance.databaseId(name).value_or(1));
             appDatabases.push_back(ids);
         }
+    }
+
+    // Every batch the applications run has been run before: its plan is in the cache.
+    void cachePlans() {
+        std::vector<ScriptedPlan> plans;
+        for (std::size_t a = 0; a < catalog.applications.size(); ++a) {
+            const DemoApplication& app = catalog.applications[a];
+            for (const auto* list : {&app.batches, &app.headBatches, &app.lockingBatches})
+                for (const DemoBatch& batch : *list) {
+                    ScriptedPlan p;
+                    p.batchText = batch.text;
+                    p.databaseId = appDatabases[a].empty() ? 1 : appDatabases[a][0];
+                    std::vector<PlanStatement> all;
+                    for (std::size_t i = 0; i < batch.statements.size(); ++i) {
+                        all.push_back(demoPlan(batch.statements[i], app.databases[0], {}));
+                        p.statements.push_back({batch.startOffsets[i], batch.endOffsets[i],
+                                                showplanXml({all.back()}, version)});
+                    }
+                    p.batchPlan = showplanXml(all, version);
+                    plans.push_back(std::move(p));
+                }
+        }
+        instance.cachePlans(plans);
+    }
+
+    // A running request's live plan, given anew when its statement changes and once a
+    // second besides: its counters grow as it goes.
+    void showLivePlan(int id, const DemoSession& s, bool fresh) {
+        const std::size_t statement = s.request->statement();
+        LivePlanShown& shown = livePlans[id];
+        if (!fresh && shown.statement == statement && time - shown.time < 1)
+            return;
+        shown = {statement, time};
+        const PlanStatement plan = demoPlan(s.request->batch().statements[statement],
+                                            app(s).databases[0], s.request->done());
+        changes.livePlans.push_back(
+            {id, 0, plan.root ? std::optional(showplanXml({plan}, version)) : std::nullopt});
     }
 
     void createSystemSessions() {
@@ -402,12 +447,14 @@ struct DemoWorkload::Impl {
             if (!s.request)
                 continue;
             const int isolation = app(s).isolationLevel;
+            const bool fresh = !s.requestShown;
             if (!s.requestShown) {
                 changes.newRequests.push_back(s.request->row(id, s.openTransactions, isolation));
                 s.requestShown = true;
             } else {
                 changes.requestUpdates.push_back({id, 0, s.request->changes(s.openTransactions)});
             }
+            showLivePlan(id, s, fresh);
         }
     }
 
@@ -427,6 +474,7 @@ DemoWorkload::DemoWorkload(Instance& instance, unsigned seed, int sessions, doub
     : d(std::make_unique<Impl>(instance, seed, sessions)) {
     d->clock = instance.now();
     d->createDatabases();
+    d->cachePlans();
     d->createSystemSessions();
     d->createUserSessions();
     d->chainHold = chainHold;

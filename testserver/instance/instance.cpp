@@ -315,6 +315,19 @@ void Instance::updateSession(int spid, const ColumnOverrides& columns) {
     d->model.update(d->catalog.sessions(), v, "session_id = ?", {num(spid)});
 }
 
+void Instance::cachePlans(const std::vector<ScriptedPlan>& plans) {
+    std::lock_guard lock(d->mutex);
+    d->model.transaction([&] {
+        for (const auto& p : plans) {
+            std::vector<Model::StatementPlan> statements;
+            for (const auto& s : p.statements)
+                statements.push_back({s.startOffset, s.endOffset, s.xml});
+            d->model.storePlan(Model::planHandleFor(p.batchText), p.databaseId, p.batchPlan,
+                               statements);
+        }
+    });
+}
+
 void Instance::updateRequest(int spid, int requestId, const ColumnOverrides& columns) {
     std::lock_guard<std::mutex> lock(d->mutex);
     ColumnValues v(columns.begin(), columns.end());

@@ -94,6 +94,8 @@ public:
     using LockTarget = testserver::LockTarget;
     std::vector<LockTarget> lockTargets(int databaseId) const;
     void addRequests(const std::vector<ScriptedRequest>& requests);
+    // Puts batches' plans in the plan cache, where the requests that run them find them.
+    void cachePlans(const std::vector<ScriptedPlan>& plans);
     // Sets columns of existing rows by their SQL Server names.
     void updateSession(int spid, const ColumnOverrides& columns);
     void updateRequest(int spid, int requestId, const ColumnOverrides& columns);

@@ -1,5 +1,6 @@
 #include "model.h"
 
+#include "type_rules.h"
 #include "utf.h"
 
 #include <sqlite3.h>
@@ -19,6 +20,8 @@ const char* affinity(SqlType type) {
     case SqlType::VarChar:
     case SqlType::UniqueIdentifier:
         return "TEXT COLLATE NOCASE";
+    case SqlType::Xml:
+        return "TEXT";
     case SqlType::VarBinary:
     case SqlType::Binary:
         return "BLOB";
@@ -59,8 +62,15 @@ std::string quoted(const std::string& name) {
 
 std::string tableSql(const CatalogObject& o, const std::string& keyColumn) {
     std::string sql = "CREATE TABLE " + quoted(o.table) + " (";
-    if (o.isFunction())
-        sql += quoted(o.argumentColumn) + " BLOB PRIMARY KEY, ";
+    // A function's hidden arguments are its rows' key: a handle, and the offsets that
+    // pick a statement of its batch.
+    std::string key;
+    for (const auto& a : o.arguments)
+        if (o.isHiddenArgument(a.column)) {
+            const bool handle = a.column.ends_with("handle");
+            sql += quoted(a.column) + (handle ? " BLOB NOT NULL, " : " INTEGER NOT NULL, ");
+            key += (key.empty() ? "" : ", ") + quoted(a.column);
+        }
     if (o.perDatabase)
         sql += "\"db\" INTEGER NOT NULL, ";
     for (std::size_t i = 0; i < o.columns.size(); ++i) {
@@ -75,6 +85,8 @@ std::string tableSql(const CatalogObject& o, const std::string& keyColumn) {
         if (!col.defaultSql.empty())
             sql += " DEFAULT " + col.defaultSql;
     }
+    if (!key.empty())
+        sql += ", PRIMARY KEY (" + key + ")";
     return sql + ")";
 }
 
@@ -110,6 +122,15 @@ void Model::createSchema() {
     db_.exec("CREATE UNIQUE INDEX databases_name ON databases(name)");
     db_.exec("CREATE TABLE input_buffers (session_id INTEGER PRIMARY KEY, event_type TEXT, "
              "parameters INTEGER, event_info TEXT)");
+    db_.exec(tableSql(catalog_.queryPlan(), ""));
+    db_.exec(tableSql(catalog_.textQueryPlan(), ""));
+    // A running request's plan with its counters so far lives as long as the request: the
+    // function sees it only through a request that is there.
+    db_.exec("CREATE TABLE live_plans (session_id INTEGER NOT NULL, request_id INTEGER NOT "
+             "NULL, query_plan TEXT, PRIMARY KEY (session_id, request_id))");
+    db_.exec("CREATE VIEW query_statistics AS SELECT r.session_id, r.request_id, r.sql_handle, "
+             "r.plan_handle, l.query_plan FROM requests r JOIN live_plans l ON l.session_id = "
+             "r.session_id AND l.request_id = r.request_id");
 }
 
 void Model::insert(const CatalogObject& object, const ColumnValues& values) {
@@ -117,11 +138,11 @@ void Model::insert(const CatalogObject& object, const ColumnValues& values) {
     std::vector<const Value*> args;
     for (const auto& [name, value] : values) {
         const int index = object.columnIndex(name);
-        const bool argument = object.isFunction() && equalsNoCase(name, object.argumentColumn);
+        const bool argument = object.isHiddenArgument(name);
         const bool database = object.perDatabase && name == "db";
         if (index < 0 && !argument && !database)
             throw std::invalid_argument("no column " + name + " in " + object.name);
-        const std::string canonical = argument   ? object.argumentColumn
+        const std::string canonical = argument   ? name
                                       : database ? std::string("db")
                                                  : object.columns[index].name;
         bool replaced = false;
@@ -235,7 +256,8 @@ void Model::deleteSession(int spid) {
     for (const char* sql :
          {"DELETE FROM sessions WHERE session_id = ?", "DELETE FROM requests WHERE session_id = ?",
           "DELETE FROM connections WHERE session_id = ?",
-          "DELETE FROM input_buffers WHERE session_id = ?"}) {
+          "DELETE FROM input_buffers WHERE session_id = ?",
+          "DELETE FROM live_plans WHERE session_id = ?"}) {
         auto& st = db_.statement(sql);
         st.bindInt(1, spid);
         st.run();
@@ -243,9 +265,51 @@ void Model::deleteSession(int spid) {
 }
 
 void Model::deleteRequest(int spid, int requestId) {
-    auto& st = db_.statement("DELETE FROM requests WHERE session_id = ? AND request_id = ?");
+    for (const char* sql : {"DELETE FROM requests WHERE session_id = ? AND request_id = ?",
+                            "DELETE FROM live_plans WHERE session_id = ? AND request_id = ?"}) {
+        auto& st = db_.statement(sql);
+        st.bindInt(1, spid);
+        st.bindInt(2, requestId);
+        st.run();
+    }
+}
+
+void Model::storePlan(const Bytes& planHandle, int databaseId, const std::string& batchPlan,
+                      const std::vector<StatementPlan>& statements) {
+    // Since SQL Server 2005 SP2 the xml function gives NULL for a plan too deep for the
+    // xml type; the text function gives it whole.
+    const Value compiled =
+        types::xmlDepth(batchPlan) >= types::kMaxXmlDepth ? Value() : Value(batchPlan);
+    auto& cached = db_.statement("INSERT OR REPLACE INTO query_plans (plan_handle, dbid, "
+                                 "query_plan) VALUES (?, ?, ?)");
+    cached.bind(1, planHandle);
+    cached.bindInt(2, databaseId);
+    cached.bind(3, compiled);
+    cached.run();
+    std::vector<StatementPlan> parts = statements;
+    parts.push_back({0, -1, batchPlan});
+    for (const auto& part : parts) {
+        auto& st = db_.statement("INSERT OR REPLACE INTO text_query_plans (plan_handle, "
+                                 "statement_start_offset, statement_end_offset, dbid, "
+                                 "query_plan) VALUES (?, ?, ?, ?, ?)");
+        st.bind(1, planHandle);
+        st.bindInt(2, part.startOffset);
+        st.bindInt(3, part.endOffset);
+        st.bindInt(4, databaseId);
+        st.bindText(5, part.xml);
+        st.run();
+    }
+}
+
+void Model::setLivePlan(int spid, int requestId, const std::optional<std::string>& xml) {
+    auto& st =
+        db_.statement(xml ? "INSERT OR REPLACE INTO live_plans (session_id, request_id, "
+                            "query_plan) VALUES (?, ?, ?)"
+                          : "DELETE FROM live_plans WHERE session_id = ? AND request_id = ?");
     st.bindInt(1, spid);
     st.bindInt(2, requestId);
+    if (xml)
+        st.bindText(3, *xml);
     st.run();
 }
 
@@ -267,6 +331,12 @@ Bytes Model::handleFor(const std::string& text) {
             handle.push_back(static_cast<std::uint8_t>(h >> (8 * k)));
     }
     handle.resize(44, 0);
+    return handle;
+}
+
+Bytes Model::planHandleFor(const std::string& text) {
+    Bytes handle = handleFor(text);
+    handle[0] = 0x06;
     return handle;
 }
 

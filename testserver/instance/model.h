@@ -49,6 +49,22 @@ public:
     // always gets the same handle, as SQL Server's cache does.
     Bytes storeSqlText(const std::string& text);
     static Bytes handleFor(const std::string& text);
+    // The handle of the plan compiled for a text: its sql_handle as a plan's (0x06...).
+    static Bytes planHandleFor(const std::string& text);
+
+    // A batch's plan as the plan cache keeps it, under its plan handle: the plan of the
+    // whole batch (sys.dm_exec_query_plan; sys.dm_exec_text_query_plan with offsets 0 and
+    // -1) and each statement's own (sys.dm_exec_text_query_plan with its byte offsets).
+    struct StatementPlan {
+        int startOffset = 0;
+        int endOffset = -1;
+        std::string xml;
+    };
+    void storePlan(const Bytes& planHandle, int databaseId, const std::string& batchPlan,
+                   const std::vector<StatementPlan>& statements);
+    // The running request's plan with its counters so far (sys.dm_exec_query_statistics_xml),
+    // or none (nullopt). It goes with the request.
+    void setLivePlan(int spid, int requestId, const std::optional<std::string>& xml);
 
     void setInputBuffer(int spid, const InputBuffer& buffer);
     std::optional<InputBuffer> inputBuffer(int spid);

@@ -40,6 +40,9 @@ std::vector<int> applyChanges(Model& model, Sessions& sessions, const ScriptedCh
     for (const auto& b : changes.inputBuffers)
         if (live(b.sessionId))
             model.setInputBuffer(b.sessionId, InputBuffer{"Language Event", 0, b.text});
+    for (const auto& p : changes.livePlans)
+        if (model.requestExists(p.sessionId, p.requestId))
+            model.setLivePlan(p.sessionId, p.requestId, p.xml);
     return ids;
 }
 

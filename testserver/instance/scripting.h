@@ -123,7 +123,30 @@ struct ScriptedRequest {
     std::int64_t writes = 0;
     std::int64_t logicalReads = 0;
     std::int64_t rowCount = 0;
+    // Showplan XML of the current statement, under the plan handle of sqlText (which it
+    // needs): sys.dm_exec_text_query_plan gives it for the statement's offsets and for
+    // the whole batch, sys.dm_exec_query_plan for the batch (NULL when it is nested too
+    // deeply for the xml type, as SQL Server documents).
+    std::optional<std::string> plan;
+    // The same with the counters so far, as sys.dm_exec_query_statistics_xml gives it
+    // while the request runs (SQL Server 2016 SP1 on; without it, no row).
+    std::optional<std::string> livePlan;
     ColumnOverrides overrides; // sys.dm_exec_requests columns
+};
+
+// A batch's plan as the plan cache keeps it between runs, under the plan handle of its
+// text: sys.dm_exec_query_plan gives the batch's, sys.dm_exec_text_query_plan each
+// statement's by its byte offsets (and the batch's for 0 and -1).
+struct ScriptedPlan {
+    std::string batchText;
+    int databaseId = 1;
+    std::string batchPlan; // showplan XML of all its statements
+    struct Statement {
+        int startOffset = 0;
+        int endOffset = -1;
+        std::string xml;
+    };
+    std::vector<Statement> statements;
 };
 
 // One round of changes applied atomically, in the order of the fields: how the demo
@@ -147,6 +170,11 @@ struct ScriptedChanges {
         int sessionId = 0;
         std::string text; // a "Language Event"
     };
+    struct LivePlan {
+        int sessionId = 0;
+        int requestId = 0;
+        std::optional<std::string> xml; // none: the request's live plan goes
+    };
 
     std::vector<RequestKey> removedRequests;
     std::vector<int> endedSessions; // as a logout; never one a TDS client stands behind
@@ -155,11 +183,12 @@ struct ScriptedChanges {
     std::vector<ScriptedRequest> newRequests; // replacing a request with the same key
     std::vector<RequestUpdate> requestUpdates;
     std::vector<InputBufferText> inputBuffers;
+    std::vector<LivePlan> livePlans; // of requests that are there
 
     bool empty() const {
         return removedRequests.empty() && endedSessions.empty() && newSessions.empty() &&
                sessionUpdates.empty() && newRequests.empty() && requestUpdates.empty() &&
-               inputBuffers.empty();
+               inputBuffers.empty() && livePlans.empty();
     }
 };
 

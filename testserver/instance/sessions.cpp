@@ -60,10 +60,8 @@ void Sessions::insertRequest(const ScriptedRequest& request) {
         throw std::invalid_argument("request in use: " + std::to_string(request.requestId));
     RequestLinks links;
     if (request.sqlText) {
-        Bytes handle = model_.storeSqlText(*request.sqlText);
-        links.sqlHandle = handle;
-        handle[0] = 0x06;
-        links.planHandle = handle;
+        links.sqlHandle = model_.storeSqlText(*request.sqlText);
+        links.planHandle = Model::planHandleFor(*request.sqlText);
     }
     if (auto connection =
             model_.scalar("SELECT connection_id FROM connections WHERE session_id = ?",
@@ -72,6 +70,12 @@ void Sessions::insertRequest(const ScriptedRequest& request) {
     links.databaseId = request.databaseId.value_or(*sessionDb);
     links.startTime = request.startTime.value_or(clock_());
     model_.insert(model_.catalog().requests(), requestRow(request, links));
+    if (request.plan && request.sqlText)
+        model_.storePlan(
+            std::get<Bytes>(links.planHandle), links.databaseId, *request.plan,
+            {{request.statementStartOffset, request.statementEndOffset, *request.plan}});
+    if (request.livePlan)
+        model_.setLivePlan(request.sessionId, request.requestId, request.livePlan);
 }
 
 bool Sessions::remove(int spid) {

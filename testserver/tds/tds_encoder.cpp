@@ -15,8 +15,10 @@ constexpr char kCollation[5] = {0x09, 0x04, static_cast<char>(0xD0), 0x00, 0x34}
 constexpr std::uint64_t kPlpNull = 0xFFFFFFFFFFFFFFFFULL;
 constexpr std::uint16_t kMaxMarker = 0xFFFF;
 
+// Sent in parts (PLP): the max types, and xml, which has no other form.
 bool isMax(const Column& c) {
-    return (types::isString(c.type) || c.type == SqlType::VarBinary) && c.length == 0;
+    return ((types::isString(c.type) || c.type == SqlType::VarBinary) && c.length == 0) ||
+           c.type == SqlType::Xml;
 }
 
 std::string withLength(std::uint8_t token, const std::string& body) {
@@ -73,6 +75,10 @@ void putTypeInfo(std::string& out, const Column& c) {
         putU8(out, 0xAD);
         putU16(out, static_cast<std::uint16_t>(c.length));
         break;
+    case SqlType::Xml:
+        putU8(out, 0xF1);
+        putU8(out, 0); // no schema collection
+        break;
     }
 }
 
@@ -116,9 +122,9 @@ void putDateTime(std::string& out, double value) {
 
 std::string valueBytes(const Column& c, const Value& v) {
     std::string bytes;
-    if (types::isString(c.type)) {
+    if (types::isString(c.type) || c.type == SqlType::Xml) {
         const auto& text = std::get<std::string>(v);
-        if (c.type == SqlType::NVarChar)
+        if (c.type != SqlType::VarChar)
             utf::appendUtf16le(bytes, text);
         else
             bytes = utf::toCp1252(text);

@@ -238,10 +238,44 @@ CatalogObject makeDatabases() {
 }
 
 CatalogObject makeSqlText() {
-    CatalogObject o{"sys", "dm_exec_sql_text", "sql_texts", {}, "handle"};
+    CatalogObject o{"sys", "dm_exec_sql_text", "sql_texts", {}, {{"handle", ""}}};
     o.columns = {c("dbid", T::SmallInt, 0, N), c("objectid", T::Int, 0, N),
                  c("number", T::SmallInt, 0, N), c("encrypted", T::Bit, 0, NN, "0"),
                  c("text", T::NVarChar, 0, N)};
+    return o;
+}
+
+// The plan functions as SQL Server 2019 documents them. The compiled plan of a batch, as
+// xml; the plan of one statement of it (chosen by its byte offsets), as text, so that a
+// plan too deep for the xml type still comes; and the running request's plan with its
+// counters so far, kept only while the request runs.
+CatalogObject makeQueryPlan() {
+    CatalogObject o{"sys", "dm_exec_query_plan", "query_plans", {}, {{"plan_handle", ""}}};
+    o.columns = {c("dbid", T::SmallInt, 0, N), c("objectid", T::Int, 0, N),
+                 c("number", T::SmallInt, 0, N), c("encrypted", T::Bit, 0, NN, "0"),
+                 c("query_plan", T::Xml, 0, N)};
+    return o;
+}
+
+CatalogObject makeTextQueryPlan() {
+    CatalogObject o{
+        "sys",
+        "dm_exec_text_query_plan",
+        "text_query_plans",
+        {},
+        {{"plan_handle", ""}, {"statement_start_offset", "0"}, {"statement_end_offset", "-1"}}};
+    o.columns = {c("dbid", T::SmallInt, 0, N), c("objectid", T::Int, 0, N),
+                 c("number", T::SmallInt, 0, N), c("encrypted", T::Bit, 0, NN, "0"),
+                 c("query_plan", T::NVarChar, 0, N)};
+    return o;
+}
+
+CatalogObject makeQueryStatisticsXml() {
+    CatalogObject o{
+        "sys", "dm_exec_query_statistics_xml", "query_statistics", {}, {{"session_id", ""}}};
+    o.columns = {c("session_id", T::SmallInt, 0, NN), c("request_id", T::Int, 0, NN),
+                 c("sql_handle", T::VarBinary, 64, N), c("plan_handle", T::VarBinary, 64, N),
+                 c("query_plan", T::Xml, 0, N)};
     return o;
 }
 
@@ -331,6 +365,13 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool CatalogObject::isHiddenArgument(std::string_view column) const {
+    for (const auto& a : arguments)
+        if (equalsNoCase(a.column, column))
+            return columnIndex(column) < 0;
+    return false;
+}
+
 int CatalogObject::columnIndex(std::string_view column) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (equalsNoCase(columns[i].name, column))
@@ -339,8 +380,14 @@ int CatalogObject::columnIndex(std::string_view column) const {
 }
 
 Catalog::Catalog()
-    : objects_{makeSessions(), makeRequests(), makeConnections(), makeDatabases(), makeSqlText(),
-               makeSchemas(),  makeObjects(),  makeIndexes(),     makePartitions()} {}
+    : objects_{makeSessions(),   makeRequests(),  makeConnections(),   makeDatabases(),
+               makeSqlText(),    makeSchemas(),   makeObjects(),       makeIndexes(),
+               makePartitions(), makeQueryPlan(), makeTextQueryPlan(), makeQueryStatisticsXml()} {}
+
+bool Catalog::needsServerState(const CatalogObject& object) const {
+    return &object == &connections() || &object == &queryPlan() || &object == &textQueryPlan() ||
+           &object == &queryStatisticsXml();
+}
 
 const CatalogObject* Catalog::find(std::string_view schema, std::string_view name) const {
     for (const auto& o : objects_)

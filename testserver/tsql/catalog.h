@@ -23,15 +23,22 @@ struct CatalogObject {
     std::string name;   // "dm_exec_sessions"
     std::string table;  // the SQLite table behind it
     std::vector<CatalogColumn> columns;
-    // A table-valued function (sys.dm_exec_sql_text): its one argument is matched
-    // against this hidden column of the table.
-    std::string argumentColumn;
+    // A table-valued function (sys.dm_exec_sql_text): its arguments, in order, are
+    // matched against these columns of the table. Those that are not among `columns` are
+    // hidden: the function takes them but does not return them. An argument left out
+    // takes its default; one without a default must be given.
+    struct Argument {
+        std::string column;
+        std::string defaultSql; // SQLite expression; empty = required
+    };
+    std::vector<Argument> arguments;
     // A view of each database's own catalog (sys.objects): its rows carry their database
     // in the hidden column "db", and a name picks the session's database or the one its
     // three-part name gives.
     bool perDatabase = false;
 
-    bool isFunction() const { return !argumentColumn.empty(); }
+    bool isFunction() const { return !arguments.empty(); }
+    bool isHiddenArgument(std::string_view column) const;
     // Index into columns, or -1; names compare case-insensitively as in SQL Server.
     int columnIndex(std::string_view column) const;
 };
@@ -51,6 +58,11 @@ public:
     const CatalogObject& sysObjects() const { return objects_[6]; }
     const CatalogObject& indexes() const { return objects_[7]; }
     const CatalogObject& partitions() const { return objects_[8]; }
+    const CatalogObject& queryPlan() const { return objects_[9]; }
+    const CatalogObject& textQueryPlan() const { return objects_[10]; }
+    const CatalogObject& queryStatisticsXml() const { return objects_[11]; }
+    // What a login without VIEW SERVER STATE may not read at all.
+    bool needsServerState(const CatalogObject& object) const;
 
 private:
     std::vector<CatalogObject> objects_;

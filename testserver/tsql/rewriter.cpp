@@ -44,18 +44,34 @@ std::string Rewriter::rewriteSource(const TableSource& source, NameScope& scope,
     b.name = n;
     b.sqlAlias = "t" + std::to_string(aliasCounter_++);
     if (object->isFunction()) {
-        if (source.args.size() > 1)
+        const auto& params = object->arguments;
+        if (source.args.size() > params.size())
             throw SqlError(8144, 16,
                            "Procedure or function " + object->name +
                                " has too many arguments specified.",
                            source.token.line);
-        if (source.args.empty())
-            throw SqlError(216, 16,
-                           "Parameters were not supplied for the function '" + JoinedName(n) + "'.",
-                           source.token.line);
-        // The argument sees only the sources before this one, as APPLY does.
-        const TypedSql arg = expr(*source.args[0], scope);
-        functionFilter = b.sqlAlias + "." + sqlIdentifier(object->argumentColumn) + " = " + arg.sql;
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            std::string value;
+            if (i < source.args.size()) {
+                // An argument sees only the sources before this one, as APPLY does.
+                value = expr(*source.args[i], scope).sql;
+            } else if (!params[i].defaultSql.empty()) {
+                value = params[i].defaultSql;
+            } else if (source.args.empty()) {
+                throw SqlError(216, 16,
+                               "Parameters were not supplied for the function '" + JoinedName(n) +
+                                   "'.",
+                               source.token.line);
+            } else {
+                throw SqlError(313, 16,
+                               "An insufficient number of arguments were supplied for the "
+                               "procedure or function " +
+                                   JoinedName(n) + ".",
+                               source.token.line);
+            }
+            functionFilter += (i ? " AND " : "") + b.sqlAlias + "." +
+                              sqlIdentifier(params[i].column) + " = " + value;
+        }
     }
     scope.add(b);
     return visibleSource(catalog_, context_, *object, source) + " AS " + b.sqlAlias;

@@ -3,6 +3,7 @@
 #include "sql_error.h"
 #include "utf.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -37,6 +38,8 @@ int precedence(SqlType type) {
         return 11;
     case SqlType::DateTime:
         return 12;
+    case SqlType::Xml:
+        return 13;
     }
     return 0;
 }
@@ -94,6 +97,8 @@ const char* name(SqlType type) {
         return "binary";
     case SqlType::UniqueIdentifier:
         return "uniqueidentifier";
+    case SqlType::Xml:
+        return "xml";
     }
     return "";
 }
@@ -296,6 +301,18 @@ Value fromSqlite(const Value& raw, const Column& column) {
         }
         return 0.0;
     }
+    if (type == SqlType::Xml) {
+        // The xml type keeps at most 128 levels of elements; a deeper document (a plan
+        // of deeply nested operators) fails as it is turned into one.
+        const auto* s = std::get_if<std::string>(&raw);
+        const std::string text = s ? *s : std::string();
+        if (xmlDepth(text) >= kMaxXmlDepth)
+            throw SqlError(6335, 16,
+                           "XML datatype instance has too many levels of nested nodes. Maximum "
+                           "allowed depth is 128 levels.",
+                           1, SqlError::Scope::Statement);
+        return text;
+    }
     if (isString(type) || type == SqlType::UniqueIdentifier) {
         std::string text;
         if (const auto* s = std::get_if<std::string>(&raw))
@@ -325,6 +342,49 @@ Value fromSqlite(const Value& raw, const Column& column) {
     if (type == SqlType::Binary && column.length > 0)
         bytes.resize(static_cast<std::size_t>(column.length), 0);
     return bytes;
+}
+
+int xmlDepth(std::string_view xml) {
+    int depth = 0;
+    int deepest = 0;
+    std::size_t i = 0;
+    const auto skipPast = [&](std::string_view end) {
+        const std::size_t at = xml.find(end, i);
+        i = at == std::string_view::npos ? xml.size() : at + end.size();
+    };
+    while ((i = xml.find('<', i)) != std::string_view::npos) {
+        const std::string_view rest = xml.substr(i);
+        if (rest.starts_with("<!--")) {
+            skipPast("-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            skipPast("]]>");
+        } else if (rest.starts_with("<?") || rest.starts_with("<!")) {
+            skipPast(">");
+        } else if (rest.starts_with("</")) {
+            --depth;
+            skipPast(">");
+        } else {
+            // A start tag: its attribute values may hold '>' and "/>" inside quotes.
+            char quote = 0;
+            bool selfClosing = false;
+            for (++i; i < xml.size(); ++i) {
+                const char c = xml[i];
+                if (quote) {
+                    quote = c == quote ? 0 : quote;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    selfClosing = xml[i - 1] == '/';
+                    ++i;
+                    break;
+                }
+            }
+            deepest = std::max(deepest, depth + 1);
+            if (!selfClosing)
+                ++depth;
+        }
+    }
+    return deepest;
 }
 
 } // namespace testserver::types

@@ -30,7 +30,13 @@ std::optional<double> parseDateTime(std::string_view text);
 std::string formatDateTime(double days);
 
 // Converts what SQLite produced into the Value of a column of that SQL type. Throws
-// SqlError 8115 when an integer does not fit the type.
+// SqlError 8115 when an integer does not fit the type, 6335 when a document is nested too
+// deeply for the xml type.
 Value fromSqlite(const Value& raw, const Column& column);
+
+// How many levels of elements the deepest element of a document sits in (the root is 1),
+// and how many the xml type refuses.
+int xmlDepth(std::string_view xml);
+constexpr int kMaxXmlDepth = 128;
 
 } // namespace testserver::types

@@ -12,7 +12,8 @@
 namespace testserver {
 
 // SQL Server column types the server can put on the wire. The second row holds the
-// types that only a few catalog columns have (sys.databases, the connection views).
+// types that only a few catalog columns have (sys.databases, the connection views, the
+// plans' xml).
 enum class SqlType {
     Bit,
     SmallInt,
@@ -26,7 +27,8 @@ enum class SqlType {
     Real,
     VarChar,
     Binary,
-    UniqueIdentifier
+    UniqueIdentifier,
+    Xml
 };
 
 struct Column {
@@ -38,7 +40,7 @@ struct Column {
 };
 
 // NULL, integer (any integer type and bit), float, datetime, text (UTF-8), bytes.
-// A UniqueIdentifier column holds its text form, 36 characters.
+// A UniqueIdentifier column holds its text form, 36 characters; an Xml column its text.
 // A DateTime column holds a double: days since 1900-01-01 00:00, the time as the fraction
 // (SQL Server's own day zero; 0 is 1900-01-01 00:00:00).
 using Value =

@@ -3,6 +3,7 @@
 #include "sql_error.h"
 #include "typed_sql.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace testserver {
@@ -22,20 +23,28 @@ std::string databaseOf(const SessionContext& context, const TableSource& source)
     return "(SELECT database_id FROM databases WHERE name = '" + quotedName + "' COLLATE NOCASE)";
 }
 
+// SQL Server 2022 split the permission that server state needs: reading it takes VIEW
+// SERVER PERFORMANCE STATE there, and the message names that one.
+std::string serverStatePermission(const SessionContext& context) {
+    const std::size_t at = context.version.find("SQL Server ");
+    const int year = at == std::string::npos ? 0 : std::atoi(context.version.c_str() + at + 11);
+    return year >= 2022 ? "VIEW SERVER PERFORMANCE STATE" : "VIEW SERVER STATE";
+}
+
 } // namespace
 
 // Without VIEW SERVER STATE a login sees only its own session in the session and request
-// views, and may not read the connections at all, as in SQL Server.
+// views, and may not read the connections or the plans at all, as in SQL Server.
 std::string visibleSource(const Catalog& catalog, const SessionContext& context,
                           const CatalogObject& object, const TableSource& source) {
     const std::string table = sqlIdentifier(object.table);
     const bool sessionView = &object == &catalog.sessions() || &object == &catalog.requests();
     std::vector<std::string> conditions;
     if (!context.viewServerState) {
-        if (&object == &catalog.connections())
+        if (catalog.needsServerState(object))
             throw SqlError(300, 14,
-                           "VIEW SERVER STATE permission was denied on object 'server', "
-                           "database 'master'.",
+                           serverStatePermission(context) +
+                               " permission was denied on object 'server', database 'master'.",
                            source.token.line);
         if (sessionView)
             conditions.push_back("session_id = " + std::to_string(context.spid));

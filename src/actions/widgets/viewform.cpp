@@ -4,6 +4,7 @@
 #include "actions/widgets/modalrun.h"
 #include "actions/widgets/namevaluegrid.h"
 #include "actions/widgets/sqlview.h"
+#include "plans/widgets/planpage.h"
 #include "servers/server.h"
 
 #include <QHBoxLayout>
@@ -65,16 +66,16 @@ TViewForm::TViewForm(QWidget* AOwner, TServer* AServer, PMonitorRec AMonitorRec,
     setFont(tahoma(11, false));
     resize(884, 861);
 
-    auto* splitter = new QSplitter(Qt::Vertical, this);
-    splitter->setHandleWidth(3);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(createTopArea());
-    splitter->addWidget(createTextArea());
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({300, 561});
+    FSplitter = new QSplitter(Qt::Vertical, this);
+    FSplitter->setHandleWidth(3);
+    FSplitter->setChildrenCollapsible(false);
+    FSplitter->addWidget(createTopArea());
+    FSplitter->addWidget(createTextArea());
+    FSplitter->setStretchFactor(1, 1);
+    FSplitter->setSizes({300, 561});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(splitter);
+    layout->addWidget(FSplitter);
 
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
@@ -97,7 +98,10 @@ QWidget* TViewForm::createTopArea() {
     PageControl->addTab(SessionList, QStringLiteral("dm_exec_sessions"));
     PageControl->addTab(ConnectionList, QStringLiteral("dm_exec_connections"));
     PageControl->addTab(RequestList, QStringLiteral("dm_exec_requests"));
+    PlanPage = new TPlanPage(PageControl);
+    PageControl->addTab(PlanPage, tr("План"));
     PageControl->setCurrentIndex(0);
+    connect(PageControl, &QTabWidget::currentChanged, this, [this] { PageControlChange(); });
 
     auto* buttons = new QWidget(top);
     buttons->setFixedWidth(120);
@@ -205,6 +209,32 @@ void TViewForm::LoadData() {
         SynEdit->showStatementAt(LineStart);
     }
     SynEditStatusChange();
+    FPlanStale = true;
+    if (PageControl->currentWidget() == PlanPage)
+        loadPlan();
+}
+
+void TViewForm::PageControlChange() {
+    if (PageControl->currentWidget() != PlanPage)
+        return;
+    if (!FPlanOpened) {
+        // A tree of operators wants more room than the name/value lists: the first time
+        // the page opens, the lists' area takes two thirds of the window.
+        FPlanOpened = true;
+        const int height = FSplitter->height();
+        if (FSplitter->sizes().value(0) < 2 * height / 3)
+            FSplitter->setSizes({2 * height / 3, height - 2 * height / 3});
+    }
+    if (FPlanStale)
+        loadPlan();
+}
+
+void TViewForm::loadPlan() {
+    FPlanStale = false;
+    if (FHost.Recorded)
+        PlanPage->ShowRecorded();
+    else
+        PlanPage->Load(Server->SharedConnection(), FMonitorRec->SPID, FMonitorRec->RequestID);
 }
 
 void TViewForm::showEvent(QShowEvent* event) {

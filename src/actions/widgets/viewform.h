@@ -10,10 +10,12 @@
 #include <memory>
 
 class QLabel;
+class QSplitter;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
 class TNameValueGrid;
+class TPlanPage;
 class TServer;
 class TSqlView;
 
@@ -35,6 +37,7 @@ public:
     TNameValueGrid* SessionList;
     TNameValueGrid* ConnectionList;
     TNameValueGrid* RequestList;
+    TPlanPage* PlanPage;
     QTabWidget* PageControl;
     QPushButton* btnRefresh;
     QPushButton* btnKill;
@@ -68,9 +71,15 @@ private:
     bool FormKeyDown(QObject* target, int key, Qt::KeyboardModifiers modifiers);
     void SynEditStatusChange();
     void setSourceLabel(const QString& text, const QColor& color);
+    // The plan is read when its page is opened, and again after a reload while it shows.
+    void PageControlChange();
+    void loadPlan();
 
     std::unique_ptr<TMonitorRec> FMonitorRec;
     TViewHost FHost;
+    QSplitter* FSplitter;
+    bool FPlanStale = true;
+    bool FPlanOpened = false;
 };
 
 // Opens one session's window modally and frees it when it closes.
