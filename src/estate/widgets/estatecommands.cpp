@@ -146,8 +146,7 @@ void TEstateCommands::summaryArrived(const QUuid& AId, const TServerSummary& ASu
 void TEstateCommands::ShowSnapshot(TServer* AServer, const TRecList& ARows) {
     if (!AServer)
         return;
-    TServerSummary summary = SummarizeSnapshot(ARows, QDateTime::currentMSecsSinceEpoch());
-    AServer->Summary = summary;
+    AServer->Summary = SummarizeSnapshot(ARows, QDateTime::currentMSecsSinceEpoch());
     FModel->refresh(AServer);
 }
 

@@ -35,7 +35,6 @@ public:
     TEstateView* View() const { return FView; }
     TEstateModel* Model() const { return FModel; }
     TEstateSampler* Sampler() const { return FSampler; }
-    TEstateConnector* Connector() const { return FConnector; }
 
     // The watched server's figures, from the grid's rows.
     void ShowSnapshot(TServer* AServer, const TRecList& ARows);

@@ -9,7 +9,6 @@
 #include "servers/widgets/serverpanel.h"
 
 #include <QMetaObject>
-#include <QPointer>
 #include <QTimer>
 #include <chrono>
 #include <condition_variable>
@@ -34,11 +33,6 @@ TEstateConnector::~TEstateConnector() {
     std::unique_lock lock(FShared->Lock);
     FShared->Receiver = nullptr;
     FShared->Done.wait_for(lock, std::chrono::seconds(1), [this] { return FShared->Running == 0; });
-}
-
-int TEstateConnector::pending() const {
-    std::lock_guard lock(FShared->Lock);
-    return FShared->Running + int(FLoginQueue.size()) + (FAsking ? 1 : 0);
 }
 
 void TEstateConnector::Connect(const QList<TServer*>& AServers) {

@@ -21,7 +21,6 @@ public:
 
     // Every given entry that is neither connected nor busy.
     void Connect(const QList<TServer*>& AServers);
-    int pending() const;
 
 private:
     struct TShared;

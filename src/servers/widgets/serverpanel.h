@@ -46,7 +46,6 @@ public:
     static constexpr int kOriginalWidth = 163;
     void setPanelWidth(int AWidth);
     void setWideView(QWidget* AView);
-    bool wide() const { return FWideView && FWideView->isVisible(); }
 
     // The estate summary's period, as the settings keep it.
     int estatePeriod() const { return FEstatePeriodMs; }
