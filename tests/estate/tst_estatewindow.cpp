@@ -151,7 +151,9 @@ void TestEstateWindow::estateOfFourServers() {
     QCOMPARE(cell(form, QStringLiteral("Chain"), TEstateModel::Blocked), QStringLiteral("2"));
     QCOMPARE(cell(form, QStringLiteral("Chain"), TEstateModel::LongestWait),
              QStringLiteral("40.0"));
-    QVERIFY(cell(form, QStringLiteral("Stopping"), TEstateModel::Sessions).toInt() > 0);
+    // Each server's summary comes from its own pool thread: the chain's arriving first says
+    // nothing of when the others' do.
+    QTRY_VERIFY(cell(form, QStringLiteral("Stopping"), TEstateModel::Sessions).toInt() > 0);
     QTRY_VERIFY(cell(form, QStringLiteral("Grid"), TEstateModel::Sessions).toInt() > 0);
     QCOMPARE(cell(form, QStringLiteral("Fourth"), TEstateModel::Sessions), QStringLiteral("—"));
     QVERIFY(form.Estate->View()
