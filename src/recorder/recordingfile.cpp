@@ -36,6 +36,11 @@ QString metaValue(TSqliteFile& AFile, const char* AKey) {
 
 } // namespace
 
+bool RecordingHasEvents(TSqliteFile& AFile) {
+    TSqliteStatement st(AFile, "SELECT 1 FROM sqlite_schema WHERE name = 'events' COLLATE NOCASE");
+    return st.step();
+}
+
 ERecordingError RecordingError(const QString& APath, const ESqliteError& AError) {
     switch (AError.Code) {
     case SQLITE_NOTADB:
@@ -92,6 +97,8 @@ TRecordingInfo ReadRecordingInfo(TSqliteFile& AFile, const QString& APath) {
     try {
         for (const char* table : {"meta", "snapshots", "gaps"})
             checkPlainTable(AFile, APath, table);
+        if (RecordingHasEvents(AFile))
+            checkPlainTable(AFile, APath, "events");
         format = metaValue(AFile, "format");
         version = metaValue(AFile, "format_version");
         info.Server = metaValue(AFile, "server");

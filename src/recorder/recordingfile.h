@@ -16,6 +16,13 @@
 //     zlib-compressed as qCompress writes it.
 //   gaps(start INTEGER NOT NULL, end INTEGER NOT NULL, reason TEXT NOT NULL)
 //     a time without snapshots and why: a lost connection, or the recorder not running.
+//   events(id INTEGER PRIMARY KEY, time INTEGER NOT NULL, kind TEXT NOT NULL,
+//          rule TEXT NOT NULL, key TEXT NOT NULL, subject TEXT NOT NULL,
+//          snapshot_time INTEGER, details TEXT NOT NULL)
+//     alerts raised and cleared (see recordingevent.h). An addition: a file without the
+//     table is read as one without events, and a reader that knows nothing of it passes
+//     it over, so its coming did not change format_version. The version goes up only for
+//     a change that an older reader would misread.
 // The file is in WAL mode and every snapshot is one transaction, so a recorder killed in
 // the middle of one leaves every snapshot before it intact. The file, its -wal and -shm
 // are readable by their owner only, and one writer at a time holds it (writerlock.h).
@@ -25,6 +32,7 @@
 // and limits are on, and what is read is capped (TRecordingLimits). Every read is then
 // one pass over a bounded part of the file.
 
+#include "recorder/recordingevent.h"
 #include "recorder/rowcodec.h"
 #include "recorder/sqlitefile.h"
 
@@ -60,14 +68,17 @@ struct TRecordingLimits {
     qint64 RowBytes = qint64(512) << 20;            // the rows of the snapshot on show
     qsizetype Snapshots = 20'000'000;               // snapshots listed
     qsizetype Gaps = 1'000'000;                     // gaps listed
+    qsizetype Events = 1'000'000;                   // events listed
 };
 
 // Opens a file as a recording, with SQLite's defences on; the messages name the file.
 std::unique_ptr<TSqliteFile> OpenRecordingFile(const QString& APath, bool AWritable,
                                                const TRecordingLimits& ALimits = {});
-// Checks that meta, snapshots and gaps are plain tables and reads the header. Throws
-// ERecordingError.
+// Checks that meta, snapshots, gaps and events (where there is one) are plain tables and
+// reads the header. Throws ERecordingError.
 TRecordingInfo ReadRecordingInfo(TSqliteFile& AFile, const QString& APath);
+// Whether the file has the events table (files written before it came have none).
+bool RecordingHasEvents(TSqliteFile& AFile);
 // A SQLite failure in the words of the recording it happened in.
 ERecordingError RecordingError(const QString& APath, const ESqliteError& AError);
 // A snapshot that does not read: damaged, or more than a recording may hold.

@@ -23,6 +23,7 @@ TRecordingReader::TRecordingReader(const QString& APath, const TRecordingLimits&
     FFile = OpenRecordingFile(APath, false, FLimits);
     FInfo = ReadRecordingInfo(*FFile, APath);
     try {
+        FHasEvents = RecordingHasEvents(*FFile);
         FData =
             std::make_unique<TSqliteStatement>(*FFile, "SELECT data FROM snapshots WHERE id = ?1");
     } catch (const ESqliteError& e) {
@@ -36,6 +37,7 @@ TRecordingReader::~TRecordingReader() = default;
 void TRecordingReader::reload() {
     std::vector<TEntry> index;
     QList<TRecordingGap> gaps;
+    QList<TRecordingEvent> events;
     try {
         TSqliteStatement st(*FFile, "SELECT id, time, full FROM snapshots ORDER BY id");
         int full = -1;
@@ -57,6 +59,18 @@ void TRecordingReader::reload() {
                 throw tooMany(FPath, FLimits.Gaps);
             gaps.append({g.integer(0), g.integer(1), g.text(2)});
         }
+        if (FHasEvents) {
+            TSqliteStatement e(*FFile, "SELECT time, substr(kind, 1, 16), substr(rule, 1, 64), "
+                                       "substr(key, 1, 1000), substr(subject, 1, 1000), "
+                                       "snapshot_time, substr(details, 1, 4000) FROM events "
+                                       "ORDER BY time, id");
+            while (e.step()) {
+                if (events.size() >= FLimits.Events)
+                    throw tooMany(FPath, FLimits.Events);
+                events.append({e.integer(0), e.text(1), e.text(2), e.text(3), e.text(4),
+                               e.isNull(5) ? -1 : e.integer(5), e.text(6)});
+            }
+        }
     } catch (const ESqliteError& e) {
         throw RecordingError(FPath, e);
     }
@@ -65,6 +79,7 @@ void TRecordingReader::reload() {
     const qint64 stateId = FStateAt >= 0 ? FIndex[std::size_t(FStateAt)].Id : -1;
     FIndex = std::move(index);
     FGaps = std::move(gaps);
+    FEvents = std::move(events);
     FStateAt = stateId >= 0 ? indexOfId(stateId) : -1;
     if (FStateAt < 0)
         forgetState();

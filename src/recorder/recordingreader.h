@@ -26,6 +26,8 @@ public:
     // when there is none.
     int indexAt(qint64 ATimeMs) const;
     const QList<TRecordingGap>& gaps() const { return FGaps; }
+    // The alerts raised and cleared, in time order; none in a file written before events.
+    const QList<TRecordingEvent>& events() const { return FEvents; }
     // The gap between a snapshot and the one before it, if the recording has one there.
     std::optional<TRecordingGap> gapBefore(int AIndex) const;
 
@@ -51,6 +53,8 @@ private:
     TRecordingInfo FInfo;
     std::vector<TEntry> FIndex;
     QList<TRecordingGap> FGaps;
+    QList<TRecordingEvent> FEvents;
+    bool FHasEvents = false;
     TRowState FState;
     TRowBudget FBudget;
     int FStateAt = -1;

@@ -18,6 +18,20 @@ CREATE INDEX IF NOT EXISTS snapshots_time ON snapshots(time);
 CREATE TABLE IF NOT EXISTS gaps(start INTEGER NOT NULL, end INTEGER NOT NULL, reason TEXT NOT NULL);
 )sql";
 
+// Added to a file of any age: one written before events came gains the table when it is
+// written to again, and stays readable by the versions that came before.
+const char* const kEvents = R"sql(
+CREATE TABLE IF NOT EXISTS events(
+  id INTEGER PRIMARY KEY,
+  time INTEGER NOT NULL,
+  kind TEXT NOT NULL,
+  rule TEXT NOT NULL,
+  key TEXT NOT NULL,
+  subject TEXT NOT NULL,
+  snapshot_time INTEGER,
+  details TEXT NOT NULL);
+)sql";
+
 } // namespace
 
 TRecordingWriter::TRecordingWriter(const QString& APath, const TRecordingInfo& AInfo,
@@ -63,6 +77,7 @@ TRecordingWriter::TRecordingWriter(const QString& APath, const TRecordingInfo& A
             }
             FFile->exec("COMMIT");
         }
+        FFile->exec(kEvents);
         FInsert = std::make_unique<TSqliteStatement>(
             *FFile, "INSERT INTO snapshots(time, full, row_count, data) VALUES (?, ?, ?, ?)");
     } catch (const ESqliteError& e) {
@@ -111,6 +126,25 @@ void TRecordingWriter::addGap(qint64 AStartMs, qint64 AEndMs, const QString& ARe
     }
 }
 
+void TRecordingWriter::addEvent(const TRecordingEvent& AEvent) {
+    try {
+        TSqliteStatement st(*FFile,
+                            "INSERT INTO events(time, kind, rule, key, subject, snapshot_time, "
+                            "details) VALUES (?, ?, ?, ?, ?, ?, ?)");
+        st.bind(1, AEvent.Time)
+            .bind(2, AEvent.Kind)
+            .bind(3, AEvent.Rule)
+            .bind(4, AEvent.Key)
+            .bind(5, AEvent.Subject);
+        if (AEvent.SnapshotTime >= 0)
+            st.bind(6, AEvent.SnapshotTime);
+        st.bind(7, AEvent.Details);
+        st.step();
+    } catch (const ESqliteError& e) {
+        throw RecordingError(FPath, e);
+    }
+}
+
 void TRecordingWriter::dropBefore(qint64 ATimeMs) {
     try {
         FFile->exec("BEGIN");
@@ -127,6 +161,9 @@ void TRecordingWriter::dropBefore(qint64 ATimeMs) {
             TSqliteStatement gaps(*FFile, "DELETE FROM gaps WHERE end <= ?");
             gaps.bind(1, firstTime);
             gaps.step();
+            TSqliteStatement events(*FFile, "DELETE FROM events WHERE time < ?");
+            events.bind(1, firstTime);
+            events.step();
         }
         FFile->exec("COMMIT");
     } catch (const ESqliteError& e) {

@@ -24,6 +24,7 @@ public:
     // also for a snapshot larger than a reader would take.
     void append(qint64 ATimeMs, const TRecordedRows& ARows);
     void addGap(qint64 AStartMs, qint64 AEndMs, const QString& AReason);
+    void addEvent(const TRecordingEvent& AEvent);
     // Drops what is older than the time, keeping every snapshot from the last full one at
     // or before it, so that what is left can still be read.
     void dropBefore(qint64 ATimeMs);
