@@ -1,5 +1,7 @@
 // dervel-record: records one SQL Server's sessions to a recording file, without a window.
 
+#include "alerts/alertcommand.h"
+#include "alerts/alertrulesstore.h"
 #include "database/dbconnection.h"
 #include "database/dberror.h"
 #include "database/freetdsconfig.h"
@@ -7,6 +9,7 @@
 #include "language/language.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recorder.h"
+#include "recorder/recorderalerts.h"
 #include "recorder/recordlogin.h"
 #include "registry/registry.h"
 #include "servers/connectionstring.h"
@@ -17,6 +20,7 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QUuid>
@@ -141,6 +145,29 @@ int main(int argc, char* argv[]) {
         break;
     }
 
+    // The alert rules: the user's own, as the window uses them, or the file given.
+    TAlertRules rules;
+    {
+        QString problem;
+        if (!command.RulesFile.isEmpty()) {
+            if (!QFileInfo(command.RulesFile).isFile()) {
+                print(stderr, QStringLiteral("dervel-record: %1\n")
+                                  .arg(QCoreApplication::translate("RecordCommandLine",
+                                                                   "Нет файла правил «%1».")
+                                           .arg(command.RulesFile)));
+                return kRecordExitUsage;
+            }
+            TRegistry file(command.RulesFile);
+            rules = ReadAlertRules(file, &problem);
+        } else {
+            rules = ReadAlertRules(registry, &problem);
+        }
+        if (!problem.isEmpty())
+            report(QCoreApplication::translate("RecordCommandLine",
+                                               "Правила оповещений прочитаны не все: %1")
+                       .arg(problem.replace(u'\n', u' ')));
+    }
+
     QString name = command.Server;
     QString connectionString = command.Connection;
     QUuid entryID;
@@ -232,6 +259,11 @@ int main(int argc, char* argv[]) {
         return kRecordExitNoConnection;
     }
 
+    // Before the file: the commands still queued run once the recording is closed.
+    std::unique_ptr<TAlertCommand> alertCommand;
+    if (!command.OnAlert.isEmpty())
+        alertCommand =
+            std::make_unique<TAlertCommand>(command.OnAlert, int(command.OnAlertTimeoutMs), report);
     try {
         TRecordingInfo info;
         info.Server = name;
@@ -259,6 +291,11 @@ int main(int argc, char* argv[]) {
                 return connection;
             },
             [](TDbConnection& lost) { lost.close(); }, options, report);
+        TRecorderAlerts alerts(name, rules, options.PeriodMs, writer, alertCommand.get(), report);
+        recorder.Sampled = [&alerts](qint64 at, const TRecordedRows& rows) {
+            alerts.sampled(at, rows);
+        };
+        recorder.Silent = [&alerts](qint64 at) { alerts.silent(at); };
         report(QCoreApplication::translate("RecordCommandLine", "Запись в %1 каждые %2 мс.")
                    .arg(command.Out)
                    .arg(command.PeriodMs));

@@ -1,6 +1,7 @@
 #include "recorder/recordcommandline.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -92,10 +93,17 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.WithText = true;
             continue;
         }
-        static const QStringList withValue = {
-            QStringLiteral("--server"), QStringLiteral("--connection"),   QStringLiteral("--out"),
-            QStringLiteral("--period"), QStringLiteral("--duration"),     QStringLiteral("--until"),
-            QStringLiteral("--retain"), QStringLiteral("--password-file")};
+        static const QStringList withValue = {QStringLiteral("--server"),
+                                              QStringLiteral("--connection"),
+                                              QStringLiteral("--out"),
+                                              QStringLiteral("--period"),
+                                              QStringLiteral("--duration"),
+                                              QStringLiteral("--until"),
+                                              QStringLiteral("--retain"),
+                                              QStringLiteral("--password-file"),
+                                              QStringLiteral("--rules"),
+                                              QStringLiteral("--on-alert"),
+                                              QStringLiteral("--on-alert-timeout")};
         if (!withValue.contains(arg))
             return fail(
                 arg.startsWith(QLatin1Char('-'))
@@ -115,6 +123,13 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.PasswordFile = *v;
         } else if (arg == QLatin1String("--out")) {
             c.Out = *v;
+        } else if (arg == QLatin1String("--rules")) {
+            c.RulesFile = *v;
+        } else if (arg == QLatin1String("--on-alert")) {
+            if (QProcess::splitCommand(*v).isEmpty())
+                return fail(
+                    QCoreApplication::translate("RecordCommandLine", "В --on-alert нет команды."));
+            c.OnAlert = *v;
         } else if (arg == QLatin1String("--until")) {
             until = parseUntil(*v, ANow);
             if (!until)
@@ -132,6 +147,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
                                 .arg(*v, arg));
             if (arg == QLatin1String("--period"))
                 c.PeriodMs = *span;
+            else if (arg == QLatin1String("--on-alert-timeout"))
+                c.OnAlertTimeoutMs = *span;
             else if (arg == QLatin1String("--duration"))
                 duration = span;
             else
@@ -177,6 +194,12 @@ QString RecordCommandHelp() {
         "  --retain ПРОМЕЖУТОК   хранить только последние (например 7d)\n"
         "  --with-text           записывать и тексты выполняемых пакетов (в них бывают "
         "секретные данные)\n"
+        "  --rules ФАЙЛ          правила оповещений из файла вида настроек (.reg); без него — "
+        "из настроек Dervel\n"
+        "  --on-alert КОМАНДА    выполнять команду при каждом оповещении и его снятии; о чём "
+        "оно — в переменных DERVEL_ALERT_* (оболочка не вызывается)\n"
+        "  --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом "
+        "остановить\n"
         "  --help, --version\n"
         "\n"
         "Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для "

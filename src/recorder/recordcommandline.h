@@ -18,6 +18,9 @@ struct TRecordCommand {
     qint64 StopAtMs = 0; // from --duration or --until, ms since the epoch; 0: none
     qint64 RetainMs = 0; // --retain; 0: keep everything
     bool WithText = false;
+    QString RulesFile; // --rules: alert rules in a file of the settings' form
+    QString OnAlert;   // --on-alert: the command run for each alert raised and cleared
+    qint64 OnAlertTimeoutMs = 30000; // --on-alert-timeout
 };
 
 // Exit statuses a script can rely on.

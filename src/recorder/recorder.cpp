@@ -197,6 +197,8 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             FReport(QCoreApplication::translate("Recorder",
                                                 "Нет соединения: %1 Следующая попытка через %2 с.")
                         .arg(error.trimmed(), seconds(backoffMs)));
+            if (Silent)
+                Silent(Clock());
             if (!wait(AStop, began + backoffMs))
                 break;
             backoffMs = std::min(backoffMs * 2, FOptions.MaxBackoffMs);
@@ -216,6 +218,8 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             gapReason = error;
             FReport(QCoreApplication::translate("Recorder", "Соединение потеряно: %1")
                         .arg(error.trimmed()));
+            if (Silent)
+                Silent(Clock());
             if (!wait(AStop, began + backoffMs))
                 break;
             continue;
@@ -227,6 +231,8 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             gapStart = -1;
         }
         FWriter.append(answered, rows);
+        if (Sampled)
+            Sampled(answered, rows);
         // By the recording's own times, which never jump: see recordingclock.h.
         if (FOptions.RetainMs > 0 && answered - lastRetention >= 60000) {
             FWriter.dropBefore(answered - FOptions.RetainMs);

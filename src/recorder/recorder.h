@@ -66,6 +66,11 @@ public:
     // tried again (dervel-record's users learn of a wrong server or login at once).
     bool FailFirstConnect = false;
 
+    // Told of each snapshot once it is written, and of each round that found no server
+    // (with the time): the recording's alerts follow it through these.
+    std::function<void(qint64 ATimeMs, const TRecordedRows&)> Sampled;
+    std::function<void(qint64 ANowMs)> Silent;
+
     TClock Clock;
     // The boot clock, ms, which does not step with the wall clock; tests may set their own.
     TClock RealClock;
