@@ -44,7 +44,7 @@ Waiting %5 s, sessions waiting: %6.</translation>
     </message>
     <message>
         <source>Команда оповещения не успевает: оповещение «%1» о %2 пропущено.</source>
-        <translation>The alert command cannot keep up: alert "%1" about %2 skipped.</translation>
+        <translation>The alert command cannot keep up: alert &quot;%1&quot; about %2 skipped.</translation>
     </message>
     <message>
         <source>Запись остановлена: не переданы команде оповещения: %1.</source>
@@ -533,7 +533,7 @@ Passwords stay in the connection string or are asked for at connect.</translatio
     </message>
     <message>
         <source>Нет файла правил «%1».</source>
-        <translation>There is no rules file "%1".</translation>
+        <translation>There is no rules file &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>Правила оповещений прочитаны не все: %1</source>
@@ -567,16 +567,16 @@ SIGINT и SIGTERM завершают запись. Коды выхода: 0 — 
         <translation>Usage: dervel-record (--server NAME | --connection STRING) --out FILE [options]
 Records the sessions of one SQL Server to a recording file, without a window; open the recording in Dervel (Ctrl+O).
 
-  --server NAME         a saved connection from Dervel's settings
+  --server NAME         a saved connection from Dervel&apos;s settings
   --connection STRING   an OLE DB connection string (without a password: every user sees it in the process list)
-  --password-file FILE  the password is the file's first line; "-" reads it from standard input
+  --password-file FILE  the password is the file&apos;s first line; &quot;-&quot; reads it from standard input
   --out FILE            the recording file; a recording of the same server goes on
   --period SPAN         how often to sample (default 1s; for example 500ms, 5s)
   --duration SPAN       how long to record (for example 8h)
   --until TIME          until when: HH:MM or YYYY-MM-DD HH:MM
   --retain SPAN         keep only the latest (for example 7d)
-  --with-text           record the running batches' text too (it may hold secrets)
-  --rules FILE          alert rules from a file in the settings' form (.reg); without it, from Dervel's settings
+  --with-text           record the running batches&apos; text too (it may hold secrets)
+  --rules FILE          alert rules from a file in the settings&apos; form (.reg); without it, from Dervel&apos;s settings
   --on-alert COMMAND    run the command for every alert raised and cleared; what it is about is in the DERVEL_ALERT_* variables (no shell is involved)
   --on-alert-timeout SPAN  how long to wait for the command (30s by default), then stop it
   --help, --version
@@ -880,7 +880,7 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
     <message>
         <source>Уведомления на рабочем столе недоступны (%1): оповещения видны в панели «Оповещения» (Ctrl+Shift+A) и значками в списке серверов.</source>
-        <translation>Desktop notifications are unavailable (%1): alerts are shown in the "Alerts" pane (Ctrl+Shift+A) and by marks in the server list.</translation>
+        <translation>Desktop notifications are unavailable (%1): alerts are shown in the &quot;Alerts&quot; pane (Ctrl+Shift+A) and by marks in the server list.</translation>
     </message>
     <message>
         <source>И ещё таких же: %1.</source>
@@ -960,7 +960,7 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
     <message>
         <source>Не оповещать о сеансах (через «;», «*» — любой текст):</source>
-        <translation>Do not alert on sessions of (separated by ";", "*" is any text):</translation>
+        <translation>Do not alert on sessions of (separated by &quot;;&quot;, &quot;*&quot; is any text):</translation>
     </message>
     <message>
         <source>Логины:</source>

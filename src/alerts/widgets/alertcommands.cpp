@@ -6,8 +6,7 @@
 #include "alerts/widgets/alertpane.h"
 #include "alerts/widgets/alertrulesdialog.h"
 #include "estate/widgets/estatecommands.h"
-#include "estate/widgets/estatemodel.h"
-#include "prompts/prompts.h"
+#include "prompts/prompts.h" // ShowError
 #include "registry/registry.h"
 #include "registry/registryexception.h"
 #include "servers/server.h"
@@ -124,10 +123,9 @@ void TAlertCommands::sayUnavailable() {
     if (FSaid || FUnavailable.isEmpty())
         return;
     FSaid = true;
-    // Outside the summary's handling: the message box runs an event loop of its own.
-    QTimer::singleShot(0, this, [this] {
-        ShowMessage(FUnavailable, tr("Оповещения"), TMsgIcon::Information, TMsgButtons::OK);
-    });
+    // The pane opens by itself this once, its first line saying why; no message box
+    // stands in the way of what the user is doing when the alert comes.
+    actAlertsPane->setChecked(true);
 }
 
 void TAlertCommands::notify(const QList<TAlertChange>& AChanges) {

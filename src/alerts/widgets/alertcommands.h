@@ -2,7 +2,8 @@
 // The alerts in the window: every summary the estate has of a connected server (the
 // grid's server's from its rows) goes through the rules; an alert raised becomes a desktop
 // notification whose action raises the window, selects the server and focuses the head
-// blocker; the pane "Оповещения" (Ctrl+Shift+A) lists them all; the server list marks an
+// blocker (without a notification service the pane opens by itself once, saying so); the
+// pane "Оповещения" (Ctrl+Shift+A) lists them all; the server list marks an
 // entry while one of its alerts lasts; "Оповещения…" edits the rules. The main window
 // creates it and places the pane; the rest it wires itself.
 

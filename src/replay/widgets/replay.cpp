@@ -88,6 +88,7 @@ bool TReplay::reload() {
         return false;
     }
     FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
+    FBar->setEvents(FReader->events());
     const int at = FReader->indexOfId(FId);
     if (at < 0) {
         Seek(FReader->indexAt(FTime));
@@ -122,6 +123,7 @@ bool TReplay::Open(const QString& APath) {
     FId = FReader->idAt(0);
     FTime = FReader->timeAt(0);
     FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
+    FBar->setEvents(FReader->events());
     FBar->setPlaying(false);
     FBar->show();
     FHost.ActiveChanged(true);
