@@ -64,7 +64,9 @@ void TDesktopNotifier::notify(const QString& ASummary, const QString& ABody, qui
     QDBusMessage message = call("Notify");
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("dervel"));
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(2)); // critical
+    // Normal, not critical: a critical one stays until dismissed in most daemons, and a
+    // busy night would bury the screen. The pane keeps every alert anyway.
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(1));
     message << QStringLiteral("Dervel") << uint(0) << QStringLiteral("dervel") << ASummary << ABody
             << QStringList{QStringLiteral("default"),
                            QCoreApplication::translate("Alerts", "Показать")}

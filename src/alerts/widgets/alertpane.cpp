@@ -21,6 +21,9 @@ TAlertPane::TAlertPane(TAlertListModel* AModel, QWidget* parent)
     FView->setAllColumnsShowFocus(true);
     FView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FView->header()->setStretchLastSection(true);
+    // Times, the server and the rule are short and read whole; the subject takes the rest.
+    for (int c = TAlertListModel::Start; c < TAlertListModel::Subject; ++c)
+        FView->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
