@@ -17,7 +17,10 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             qtkeychain-qt6-dev libsecret-1-0
             dbus-daemon dbus-bin gnome-keyring
             # The alerts' window test: a real notification service on a private session.
-            dunst)
+            dunst
+            # Recordings in PostgreSQL (libpq) and /metrics for Prometheus; the tests run a
+            # PostgreSQL 15 server and a Prometheus of their own.
+            libpq-dev postgresql prometheus)
 # Building and checking the Debian package.
 package_pkgs=(dpkg-dev desktop-file-utils appstream)
 # Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.

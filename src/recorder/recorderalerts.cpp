@@ -1,7 +1,7 @@
 #include "recorder/recorderalerts.h"
 
 #include "alerts/alertcommand.h"
-#include "recorder/recordingwriter.h"
+#include "recorder/recordingstore.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +18,7 @@ TRecordingEvent RecordingEventOf(const TAlertChange& AChange) {
 }
 
 TRecorderAlerts::TRecorderAlerts(const QString& AServer, const TAlertRules& ARules, int APeriodMs,
-                                 TRecordingWriter& AWriter, TAlertCommand* ACommand,
+                                 TRecordingStore& AWriter, TAlertCommand* ACommand,
                                  TReport AReport)
     : FServer(AServer), FPeriodMs(APeriodMs), FTracker(ARules), FWriter(AWriter),
       FCommand(ACommand), FReport(std::move(AReport)) {}
@@ -40,6 +40,12 @@ void TRecorderAlerts::silent(qint64 ANowMs) {
 }
 
 void TRecorderAlerts::apply(const QList<TAlertChange>& AChanges) {
+    if (!AChanges.isEmpty() && OpenChanged) {
+        QMap<QString, int> byRule;
+        for (const TAlert& a : FTracker.openAlerts())
+            ++byRule[AlertRuleKey(a.Kind)];
+        OpenChanged(byRule);
+    }
     for (const TAlertChange& c : AChanges) {
         FWriter.addEvent(RecordingEventOf(c));
         const bool raised = c.Change == TAlertChangeKind::Raised;

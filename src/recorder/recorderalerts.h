@@ -7,10 +7,11 @@
 #include "recorder/recordedrow.h"
 #include "recorder/recordingevent.h"
 
+#include <QMap>
 #include <functional>
 
 class TAlertCommand;
-class TRecordingWriter;
+class TRecordingStore;
 
 // The event a change is kept as.
 TRecordingEvent RecordingEventOf(const TAlertChange& AChange);
@@ -20,7 +21,10 @@ public:
     using TReport = std::function<void(const QString&)>;
     // ACommand may be null; both it and the writer outlive this.
     TRecorderAlerts(const QString& AServer, const TAlertRules& ARules, int APeriodMs,
-                    TRecordingWriter& AWriter, TAlertCommand* ACommand, TReport AReport);
+                    TRecordingStore& AWriter, TAlertCommand* ACommand, TReport AReport);
+
+    // Told the open alerts by rule whenever an alert is raised or cleared.
+    std::function<void(const QMap<QString, int>& AByRule)> OpenChanged;
 
     void sampled(qint64 ATimeMs, const TRecordedRows& ARows);
     void silent(qint64 ANowMs);
@@ -31,7 +35,7 @@ private:
     QString FServer;
     int FPeriodMs;
     TAlertTracker FTracker;
-    TRecordingWriter& FWriter;
+    TRecordingStore& FWriter;
     TAlertCommand* FCommand;
     TReport FReport;
 };
