@@ -15,25 +15,32 @@ const QString& SummaryQueryText() {
     static const QString text = QStringLiteral(
         "select (select count(*) from sys.dm_exec_sessions) as sessions,"
         " (select count(*) from sys.dm_exec_sessions where is_user_process = 1) as user_sessions,"
-        " s.session_id, r.request_id, r.start_time, r.cpu_time, r.blocking_session_id,"
-        " r.wait_time, s.is_user_process, r.total_elapsed_time, s.login_time, s.login_name,"
-        " s.host_name, s.program_name,"
-        " db_name(isnull(r.database_id, s.database_id)) as database_name, r.command\n"
+        " r.session_id, r.request_id, r.start_time, r.cpu_time, r.blocking_session_id,"
+        " r.wait_time, s.is_user_process, r.total_elapsed_time,"
+        " case when r.total_elapsed_time >= 60000 then s.login_time end, b.login_time,"
+        " case when r.total_elapsed_time >= 60000 then r.command end,"
+        " case when r.total_elapsed_time >= 60000 then s.login_name end,"
+        " case when r.total_elapsed_time >= 60000 then s.host_name end,"
+        " case when r.total_elapsed_time >= 60000 then s.program_name end,"
+        " case when r.total_elapsed_time >= 60000 then db_name(r.database_id) end,"
+        " b.login_name, b.host_name, b.program_name, db_name(b.database_id)\n"
         "from sys.dm_exec_sessions me\n"
-        "left join sys.dm_exec_sessions s on s.session_id <> me.session_id\n"
-        " and (s.session_id in (select session_id from sys.dm_exec_requests)\n"
-        "  or s.session_id in (select blocking_session_id from sys.dm_exec_requests))\n"
-        "left join sys.dm_exec_requests r on r.session_id = s.session_id\n"
+        "left join sys.dm_exec_requests r on r.session_id <> me.session_id\n"
+        "left join sys.dm_exec_sessions s on s.session_id = r.session_id\n"
+        "left join sys.dm_exec_sessions b on b.session_id = r.blocking_session_id\n"
         "where me.session_id = @@SPID");
     return text;
 }
 
 TSummaryRead ReadSummaryRows(TDbRecordset& ARows) {
-    if (ARows.fieldCount() != 16)
-        throw EDbError(QStringLiteral("The summary query returned %1 columns instead of 16")
+    if (ARows.fieldCount() != 21)
+        throw EDbError(QStringLiteral("The summary query returned %1 columns instead of 21")
                            .arg(ARows.fieldCount()));
     const auto text = [&ARows](int AField) {
         return ARows.field(AField).isNull() ? QString() : ARows.field(AField).asString();
+    };
+    const auto time = [&ARows](int AField) {
+        return ARows.field(AField).isNull() ? 0.0 : ARows.field(AField).asDateTime();
     };
     TSummaryRead read;
     for (; !ARows.eof(); ARows.moveNext()) {
@@ -41,28 +48,20 @@ TSummaryRead ReadSummaryRows(TDbRecordset& ARows) {
         read.UserSessions = ARows.field(1).asInteger();
         if (ARows.field(2).isNull())
             continue; // no request but the summary's own
-        TSummarySession session;
-        session.Spid = ARows.field(2).asInteger();
-        session.LoginTime = ARows.field(10).isNull() ? 0 : ARows.field(10).asDateTime();
-        session.Login = text(11);
-        session.Host = text(12);
-        session.Program = text(13);
-        session.Database = text(14);
-        session.Command = text(15);
-        if (ARows.field(3).isNull()) { // a blocker with no request of its own
-            read.IdleBlockers.append(session);
-            continue;
-        }
         TSummaryRequest r;
-        r.SessionId = session.Spid;
+        r.SessionId = ARows.field(2).asInteger();
         r.RequestId = ARows.field(3).asInteger();
-        r.StartTime = ARows.field(4).isNull() ? 0 : ARows.field(4).asDateTime();
+        r.StartTime = time(4);
         r.CpuMs = ARows.field(5).asLargeInt();
         r.BlockingSessionId = ARows.field(6).isNull() ? 0 : ARows.field(6).asInteger();
         r.WaitMs = ARows.field(7).asLargeInt();
         r.User = !ARows.field(8).isNull() && ARows.field(8).asBoolean();
         r.ElapsedMs = ARows.field(9).isNull() ? 0 : ARows.field(9).asLargeInt();
-        r.Session = std::move(session);
+        r.Session = {r.SessionId, time(10), text(13), text(14), text(15), text(16), text(12)};
+        if (r.BlockingSessionId > 0 && !ARows.field(11).isNull())
+            read.Blockers.insert(r.BlockingSessionId,
+                                 {r.BlockingSessionId, time(11), text(17), text(18), text(19),
+                                  text(20), QString()});
         read.Requests.append(r);
     }
     return read;
@@ -172,8 +171,11 @@ void FindChains(TServerSummary& ASummary, const TSummaryRead& ARead) {
         if (r.User)
             ASummary.UserRequests.append({r.Session, r.ElapsedMs});
     }
-    for (const TSummarySession& s : ARead.IdleBlockers)
-        sessions.insert(s.Spid, s);
+    // A head's own request (when it has one) names its command too; the blocker's
+    // columns name it otherwise, asleep in its transaction.
+    for (auto it = ARead.Blockers.cbegin(); it != ARead.Blockers.cend(); ++it)
+        if (!sessions.contains(it.key()) || sessions.value(it.key()).Login.isEmpty())
+            sessions.insert(it.key(), it.value());
     ASummary.Chains = chainsOf(waits, sessions);
     sortOldestFirst(ASummary.UserRequests);
     if (ASummary.UserRequests.size() > kKeptRequests)

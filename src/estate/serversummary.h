@@ -5,6 +5,7 @@
 
 #include "sampling/monitorrec.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -67,12 +68,14 @@ struct TSummaryRequest {
     qint64 WaitMs = 0;
     bool User = false;
     qint64 ElapsedMs = 0;
-    TSummarySession Session; // its session, and its command
+    // Its session, and its command: the names only for a request running a minute or more
+    // (the shortest a long-request rule takes), so that the many short ones cost no text.
+    TSummarySession Session;
 };
 
-// The summary's one statement: a row per request of any session but the summary's own,
-// and one per session that holds others up without a request of its own (or one row with
-// neither), each with the session counts. Only sys.dm_exec_sessions and
+// The summary's one statement: a row per request of any session but the summary's own (or
+// one row without a request), each with the session counts and, for a request that waits
+// for another session, who that session is. Only sys.dm_exec_sessions and
 // sys.dm_exec_requests are read: no lock views, no memory grants, no plans or texts.
 const QString& SummaryQueryText();
 
@@ -80,7 +83,7 @@ struct TSummaryRead {
     int Sessions = 0;
     int UserSessions = 0;
     QList<TSummaryRequest> Requests;
-    QList<TSummarySession> IdleBlockers; // sessions without a request that others wait for
+    QHash<int, TSummarySession> Blockers; // the sessions others wait for, by SPID
 };
 // Reads the summary query's rows; throws EDbError for a result of another shape.
 TSummaryRead ReadSummaryRows(TDbRecordset& ARows);
