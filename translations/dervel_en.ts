@@ -17,6 +17,121 @@ File %2.</translation>
     </message>
 </context>
 <context>
+    <name>Alerts</name>
+    <message>
+        <source>сервер</source>
+        <translation>server</translation>
+    </message>
+    <message>
+        <source>Головной SPID %1: %2, %3, %4.
+Ожидание %5 с, ждут сеансов: %6.</source>
+        <translation>Head SPID %1: %2, %3, %4.
+Waiting %5 s, sessions waiting: %6.</translation>
+    </message>
+    <message>
+        <source>SPID %1: %2, %3, %4, база %5.
+%6 выполняется %7 мин.</source>
+        <translation>SPID %1: %2, %3, %4, database %5.
+%6 running for %7 min.</translation>
+    </message>
+    <message>
+        <source>Заблокировано сеансов: %1.</source>
+        <translation>Sessions blocked: %1.</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает с %1.</source>
+        <translation>The server has not answered since %1.</translation>
+    </message>
+    <message>
+        <source>Команда оповещения не успевает: оповещение «%1» о %2 пропущено.</source>
+        <translation>The alert command cannot keep up: alert &quot;%1&quot; about %2 skipped.</translation>
+    </message>
+    <message>
+        <source>Запись остановлена: не переданы команде оповещения: %1.</source>
+        <translation>Recording stopped: alerts not passed to the command: %1.</translation>
+    </message>
+    <message>
+        <source>Команда оповещения не запустилась: %1</source>
+        <translation>The alert command did not start: %1</translation>
+    </message>
+    <message>
+        <source>Команда оповещения не закончилась за %1 с и остановлена.</source>
+        <translation>The alert command did not finish within %1 s and was stopped.</translation>
+    </message>
+    <message>
+        <source>Команда оповещения завершилась с кодом %1.</source>
+        <translation>The alert command ended with code %1.</translation>
+    </message>
+    <message>
+        <source>Долгая блокировка</source>
+        <translation>Long blocking</translation>
+    </message>
+    <message>
+        <source>Долгий запрос</source>
+        <translation>Long request</translation>
+    </message>
+    <message>
+        <source>Много заблокированных</source>
+        <translation>Many blocked</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает</source>
+        <translation>Server not answering</translation>
+    </message>
+    <message>
+        <source>блокировка дольше %1 с</source>
+        <translation>blocking longer than %1 s</translation>
+    </message>
+    <message>
+        <source>запрос дольше %1 мин</source>
+        <translation>request longer than %1 min</translation>
+    </message>
+    <message>
+        <source>заблокировано больше %1 сеансов</source>
+        <translation>more than %1 sessions blocked</translation>
+    </message>
+    <message>
+        <source>не отвечает %1 периодов</source>
+        <translation>not answering for %1 periods</translation>
+    </message>
+    <message>
+        <source>с</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>мин</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>сеансов</source>
+        <translation>sessions</translation>
+    </message>
+    <message>
+        <source>периодов</source>
+        <translation>periods</translation>
+    </message>
+    <message>
+        <source>%1\Threshold: %2 вне пределов 1–%3</source>
+        <translation>%1\Threshold: %2 is outside 1–%3</translation>
+    </message>
+    <message>
+        <source>нет сеанса D-Bus</source>
+        <translation>no D-Bus session</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Оповещение: %1 — %2</source>
+        <translation>Alert: %1 — %2</translation>
+    </message>
+    <message>
+        <source>Оповещение снято: %1 — %2, %3 с</source>
+        <translation>Alert cleared: %1 — %2, %3 s</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>Показать эту справку.</source>
@@ -475,6 +590,18 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <translation>Give exactly one of --server, --all and --connection.</translation>
     </message>
     <message>
+        <source>Нет файла правил «%1».</source>
+        <translation>There is no rules file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Правила оповещений прочитаны не все: %1</source>
+        <translation>Not all alert rules could be read: %1</translation>
+    </message>
+    <message>
+        <source>В --on-alert нет команды.</source>
+        <translation>--on-alert holds no command.</translation>
+    </message>
+    <message>
         <source>Использование: dervel-record (--server ИМЯ... | --all | --connection СТРОКА) --out КУДА [параметры]
 Записывает сеансы SQL Server без окна, в файл записи или в базу PostgreSQL; запись смотрят в Dervel (Ctrl+O).
 
@@ -488,6 +615,9 @@ Passwords stay in the connection string or are asked for at connect.</translatio
   --until ВРЕМЯ         до какого времени: ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ
   --retain ПРОМЕЖУТОК   хранить только последние (например 7d)
   --with-text           записывать и тексты выполняемых пакетов (в них бывают секретные данные)
+  --rules ФАЙЛ          правила оповещений из файла вида настроек (.reg); без него — из настроек Dervel
+  --on-alert КОМАНДА    выполнять команду при каждом оповещении и его снятии; о чём оно — в переменных DERVEL_ALERT_* (оболочка не вызывается)
+  --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом остановить
   --metrics АДРЕС:ПОРТ  отдавать /metrics для Prometheus (например 127.0.0.1:9471)
   --help, --version
 
@@ -507,6 +637,9 @@ Records the sessions of SQL Server without a window, to a recording file or a Po
   --until TIME          until when: HH:MM or YYYY-MM-DD HH:MM
   --retain SPAN         keep only the latest (for example 7d)
   --with-text           record the running batches&apos; text too (it may hold secrets)
+  --rules FILE          alert rules from a file in the settings' form (.reg); without it, from Dervel's settings
+  --on-alert COMMAND    run the command for every alert raised and cleared; what it is about is in the DERVEL_ALERT_* variables (no shell is involved)
+  --on-alert-timeout SPAN  how long to wait for the command (30s by default), then stop it
   --metrics ADDR:PORT   serve /metrics for Prometheus (for example 127.0.0.1:9471)
   --help, --version
 
@@ -791,6 +924,121 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Снимок длится дольше выбранного периода (%1 с): снимки приходят реже.</source>
         <translation>A sample takes longer than the chosen period (%1 s): snapshots come less often.</translation>
+    </message>
+</context>
+<context>
+    <name>TAlertCommands</name>
+    <message>
+        <source>Оповещения</source>
+        <translation>Alerts</translation>
+    </message>
+    <message>
+        <source>Оповещения…</source>
+        <translation>Alerts…</translation>
+    </message>
+    <message>
+        <source>Оповещения: блокировки, долгие запросы, молчащие серверы (Ctrl+Shift+A)</source>
+        <translation>Alerts: blocking, long requests, silent servers (Ctrl+Shift+A)</translation>
+    </message>
+    <message>
+        <source>Уведомления на рабочем столе недоступны (%1): оповещения видны в панели «Оповещения» (Ctrl+Shift+A) и значками в списке серверов.</source>
+        <translation>Desktop notifications are unavailable (%1): alerts are shown in the &quot;Alerts&quot; pane (Ctrl+Shift+A) and by marks in the server list.</translation>
+    </message>
+    <message>
+        <source>И ещё таких же: %1.</source>
+        <translation>And %1 more like it.</translation>
+    </message>
+    <message>
+        <source>Правила оповещений не сохранены:
+%1</source>
+        <translation>The alert rules were not saved:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>TAlertListModel</name>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 мин %2 с</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 ч %2 мин</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>идёт</source>
+        <translation>open</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Конец</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Длительность</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Правило</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>О чём</source>
+        <translation>Subject</translation>
+    </message>
+</context>
+<context>
+    <name>TAlertRulesDialog</name>
+    <message>
+        <source>Включено</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Все серверы</source>
+        <translation>All servers</translation>
+    </message>
+    <message>
+        <source>Только отмеченные:</source>
+        <translation>Only those ticked:</translation>
+    </message>
+    <message>
+        <source>Оповещения</source>
+        <translation>Alerts</translation>
+    </message>
+    <message>
+        <source>Порог:</source>
+        <translation>Threshold:</translation>
+    </message>
+    <message>
+        <source>Не оповещать о сеансах (через «;», «*» — любой текст):</source>
+        <translation>Do not alert on sessions of (separated by &quot;;&quot;, &quot;*&quot; is any text):</translation>
+    </message>
+    <message>
+        <source>Логины:</source>
+        <translation>Logins:</translation>
+    </message>
+    <message>
+        <source>Программы:</source>
+        <translation>Programs:</translation>
+    </message>
+    <message>
+        <source>Базы данных:</source>
+        <translation>Databases:</translation>
+    </message>
+    <message>
+        <source>Команды:</source>
+        <translation>Commands:</translation>
     </message>
 </context>
 <context>
