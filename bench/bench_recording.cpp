@@ -71,7 +71,7 @@ double recorderCpuShare(const QString& path, int seconds) {
         qFatal("the demo server did not start");
     const QString port = QString::fromUtf8(server.readLine()).trimmed().section(u':', -1);
     QProcess recorder;
-    recorder.start(bin + QStringLiteral("/../src/recorder/dervel-record"),
+    recorder.start(bin + QStringLiteral("/../src/record/dervel-record"),
                    {QStringLiteral("--connection"),
                     QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;"
                                    "Password=Dervel-2026")

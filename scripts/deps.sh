@@ -15,7 +15,12 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             # The keyring: QtKeychain, which loads libsecret at run time; its tests
             # start a D-Bus session of their own with gnome-keyring-daemon in it.
             qtkeychain-qt6-dev libsecret-1-0
-            dbus-daemon dbus-bin gnome-keyring)
+            dbus-daemon dbus-bin gnome-keyring
+            # The alerts' window test: a real notification service on a private session.
+            dunst
+            # Recordings in PostgreSQL (libpq) and /metrics for Prometheus; the tests run a
+            # PostgreSQL 15 server and a Prometheus of their own.
+            libpq-dev postgresql prometheus)
 # Building and checking the Debian package.
 package_pkgs=(dpkg-dev desktop-file-utils appstream)
 # Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.

@@ -17,6 +17,121 @@ File %2.</translation>
     </message>
 </context>
 <context>
+    <name>Alerts</name>
+    <message>
+        <source>сервер</source>
+        <translation>server</translation>
+    </message>
+    <message>
+        <source>Головной SPID %1: %2, %3, %4.
+Ожидание %5 с, ждут сеансов: %6.</source>
+        <translation>Head SPID %1: %2, %3, %4.
+Waiting %5 s, sessions waiting: %6.</translation>
+    </message>
+    <message>
+        <source>SPID %1: %2, %3, %4, база %5.
+%6 выполняется %7 мин.</source>
+        <translation>SPID %1: %2, %3, %4, database %5.
+%6 running for %7 min.</translation>
+    </message>
+    <message>
+        <source>Заблокировано сеансов: %1.</source>
+        <translation>Sessions blocked: %1.</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает с %1.</source>
+        <translation>The server has not answered since %1.</translation>
+    </message>
+    <message>
+        <source>Команда оповещения не успевает: оповещение «%1» о %2 пропущено.</source>
+        <translation>The alert command cannot keep up: alert &quot;%1&quot; about %2 skipped.</translation>
+    </message>
+    <message>
+        <source>Запись остановлена: не переданы команде оповещения: %1.</source>
+        <translation>Recording stopped: alerts not passed to the command: %1.</translation>
+    </message>
+    <message>
+        <source>Команда оповещения не запустилась: %1</source>
+        <translation>The alert command did not start: %1</translation>
+    </message>
+    <message>
+        <source>Команда оповещения не закончилась за %1 с и остановлена.</source>
+        <translation>The alert command did not finish within %1 s and was stopped.</translation>
+    </message>
+    <message>
+        <source>Команда оповещения завершилась с кодом %1.</source>
+        <translation>The alert command ended with code %1.</translation>
+    </message>
+    <message>
+        <source>Долгая блокировка</source>
+        <translation>Long blocking</translation>
+    </message>
+    <message>
+        <source>Долгий запрос</source>
+        <translation>Long request</translation>
+    </message>
+    <message>
+        <source>Много заблокированных</source>
+        <translation>Many blocked</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает</source>
+        <translation>Server not answering</translation>
+    </message>
+    <message>
+        <source>блокировка дольше %1 с</source>
+        <translation>blocking longer than %1 s</translation>
+    </message>
+    <message>
+        <source>запрос дольше %1 мин</source>
+        <translation>request longer than %1 min</translation>
+    </message>
+    <message>
+        <source>заблокировано больше %1 сеансов</source>
+        <translation>more than %1 sessions blocked</translation>
+    </message>
+    <message>
+        <source>не отвечает %1 периодов</source>
+        <translation>not answering for %1 periods</translation>
+    </message>
+    <message>
+        <source>с</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>мин</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>сеансов</source>
+        <translation>sessions</translation>
+    </message>
+    <message>
+        <source>периодов</source>
+        <translation>periods</translation>
+    </message>
+    <message>
+        <source>%1\Threshold: %2 вне пределов 1–%3</source>
+        <translation>%1\Threshold: %2 is outside 1–%3</translation>
+    </message>
+    <message>
+        <source>нет сеанса D-Bus</source>
+        <translation>no D-Bus session</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Оповещение: %1 — %2</source>
+        <translation>Alert: %1 — %2</translation>
+    </message>
+    <message>
+        <source>Оповещение снято: %1 — %2, %3 с</source>
+        <translation>Alert cleared: %1 — %2, %3 s</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>Показать эту справку.</source>
@@ -139,6 +254,17 @@ Passwords stay in the connection string or are asked for at connect.</translatio
     <message>
         <source>Kill process</source>
         <translation>Kill process</translation>
+    </message>
+</context>
+<context>
+    <name>Metrics</name>
+    <message>
+        <source>Не удалось слушать %1 для метрик: %2</source>
+        <translation>Cannot listen on %1 for metrics: %2</translation>
+    </message>
+    <message>
+        <source>нужен адрес и порт, например 127.0.0.1:9471.</source>
+        <translation>an address and a port are needed, for example 127.0.0.1:9471.</translation>
     </message>
 </context>
 <context>
@@ -309,6 +435,37 @@ Passwords stay in the connection string or are asked for at connect.</translatio
     </message>
 </context>
 <context>
+    <name>PgStore</name>
+    <message>
+        <source>Не удалось подключиться к базе записей: %1</source>
+        <translation>Cannot connect to the recordings database: %1</translation>
+    </message>
+    <message>
+        <source>Ошибка базы записей %1: %2</source>
+        <translation>Error in the recordings database %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 в %2</source>
+        <translation>%1 in %2</translation>
+    </message>
+    <message>
+        <source>В базе %1 нет записи сервера «%2».</source>
+        <translation>The database %1 holds no recording of the server “%2”.</translation>
+    </message>
+    <message>
+        <source>Запись сервера «%1» в базу %2 уже ведёт другой регистратор.</source>
+        <translation>Another recorder is already recording the server “%1” into the database %2.</translation>
+    </message>
+    <message>
+        <source>Записи в базе %1 хранятся в схеме версии %2, более новой, чем знает эта версия Dervel (до %3). Обновите Dervel.</source>
+        <translation>The recordings in the database %1 are kept in schema version %2, newer than this version of Dervel knows (up to %3). Update Dervel.</translation>
+    </message>
+    <message>
+        <source>В базе %1 нет записей Dervel.</source>
+        <translation>The database %1 holds no Dervel recordings.</translation>
+    </message>
+</context>
+<context>
     <name>Plans</name>
     <message>
         <source>Это не план запроса: %1.</source>
@@ -369,10 +526,6 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <translation>Cannot read the span &quot;%1&quot; for %2: use, for example, 500ms, 1s, 5m, 2h, 7d.</translation>
     </message>
     <message>
-        <source>Нужно указать ровно одно из --server и --connection.</source>
-        <translation>Give exactly one of --server and --connection.</translation>
-    </message>
-    <message>
         <source>Нужно указать файл записи: --out ФАЙЛ.</source>
         <translation>Give the recording file: --out FILE.</translation>
     </message>
@@ -409,48 +562,90 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <translation>The file %1 was open to other users (mode %2); it is now yours only (0600).</translation>
     </message>
     <message>
-        <source>Использование: dervel-record (--server ИМЯ | --connection СТРОКА) --out ФАЙЛ [параметры]
-Записывает сеансы одного SQL Server в файл записи без окна; запись смотрят в Dervel (Ctrl+O).
-
-  --server ИМЯ          сохранённое подключение из настроек Dervel
-  --connection СТРОКА   строка подключения OLE DB (без пароля: его видят все пользователи в списке процессов)
-  --password-file ФАЙЛ  пароль — первая строка файла; «-» — из стандартного ввода
-  --out ФАЙЛ            файл записи; существующая запись того же сервера продолжается
-  --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)
-  --duration ПРОМЕЖУТОК сколько записывать (например 8h)
-  --until ВРЕМЯ         до какого времени: ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ
-  --retain ПРОМЕЖУТОК   хранить только последние (например 7d)
-  --with-text           записывать и тексты выполняемых пакетов (в них бывают секретные данные)
-  --help, --version
-
-Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для --server) из связки ключей, как в окне Dervel.
-SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться при запуске, 4 — сервер отклонил вход (повторять с тем же паролем бесполезно).
-</source>
-        <translation>Usage: dervel-record (--server NAME | --connection STRING) --out FILE [options]
-Records the sessions of one SQL Server to a recording file, without a window; open the recording in Dervel (Ctrl+O).
-
-  --server NAME         a saved connection from Dervel&apos;s settings
-  --connection STRING   an OLE DB connection string (without a password: every user sees it in the process list)
-  --password-file FILE  the password is the file&apos;s first line; &quot;-&quot; reads it from standard input
-  --out FILE            the recording file; a recording of the same server goes on
-  --period SPAN         how often to sample (default 1s; for example 500ms, 5s)
-  --duration SPAN       how long to record (for example 8h)
-  --until TIME          until when: HH:MM or YYYY-MM-DD HH:MM
-  --retain SPAN         keep only the latest (for example 7d)
-  --with-text           record the running batches&apos; text too (it may hold secrets)
-  --help, --version
-
-The password comes from --password-file, else from the DERVEL_PASSWORD variable, else (for --server) from the keyring, as in the Dervel window.
-SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recording file error, 2 bad command line, 3 cannot connect at start, 4 the server refused the login (trying again with the same password is useless).
-</translation>
-    </message>
-    <message>
         <source>Строка подключения входит через Integrated Security=SSPI: пароль из файла или DERVEL_PASSWORD ей не нужен.</source>
         <translation>The connection string logs in with Integrated Security=SSPI: it needs no password from a file or DERVEL_PASSWORD.</translation>
     </message>
     <message>
         <source>Пароль задан, но в строке подключения нет User ID: неясно, чей это пароль.</source>
         <translation>A password is given, but the connection string has no User ID: whose password is it?</translation>
+    </message>
+    <message>
+        <source>В настройках нет ни одного подключения.</source>
+        <translation>The settings hold no saved connection.</translation>
+    </message>
+    <message>
+        <source>Внимание: пароль в адресе базы виден всем пользователям этого компьютера в списке процессов (ps). Храните его в ~/.pgpass.</source>
+        <translation>Warning: a password in the database address can be seen by every user of this computer in the process list (ps). Keep it in ~/.pgpass.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать папку записей %1.</source>
+        <translation>Cannot create the recordings folder %1.</translation>
+    </message>
+    <message>
+        <source>Метрики для Prometheus: http://%1/metrics</source>
+        <translation>Metrics for Prometheus: http://%1/metrics</translation>
+    </message>
+    <message>
+        <source>Нужно указать ровно одно из --server, --all и --connection.</source>
+        <translation>Give exactly one of --server, --all and --connection.</translation>
+    </message>
+    <message>
+        <source>Нет файла правил «%1».</source>
+        <translation>There is no rules file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Правила оповещений прочитаны не все: %1</source>
+        <translation>Not all alert rules could be read: %1</translation>
+    </message>
+    <message>
+        <source>В --on-alert нет команды.</source>
+        <translation>--on-alert holds no command.</translation>
+    </message>
+    <message>
+        <source>Использование: dervel-record (--server ИМЯ... | --all | --connection СТРОКА) --out КУДА [параметры]
+Записывает сеансы SQL Server без окна, в файл записи или в базу PostgreSQL; запись смотрят в Dervel (Ctrl+O).
+
+  --server ИМЯ          сохранённое подключение из настроек Dervel; можно несколько раз
+  --all                 все сохранённые подключения
+  --connection СТРОКА   строка подключения OLE DB (без пароля: его видят все пользователи в списке процессов)
+  --password-file ФАЙЛ  пароль — первая строка файла; «-» — из стандартного ввода
+  --out КУДА            файл записи; для нескольких серверов — папка (файл на сервер, по имени подключения); или postgresql://пользователь@хост/база. Существующая запись того же сервера продолжается
+  --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)
+  --duration ПРОМЕЖУТОК сколько записывать (например 8h)
+  --until ВРЕМЯ         до какого времени: ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ
+  --retain ПРОМЕЖУТОК   хранить только последние (например 7d)
+  --with-text           записывать и тексты выполняемых пакетов (в них бывают секретные данные)
+  --rules ФАЙЛ          правила оповещений из файла вида настроек (.reg); без него — из настроек Dervel
+  --on-alert КОМАНДА    выполнять команду при каждом оповещении и его снятии; о чём оно — в переменных DERVEL_ALERT_* (оболочка не вызывается)
+  --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом остановить
+  --metrics АДРЕС:ПОРТ  отдавать /metrics для Prometheus (например 127.0.0.1:9471)
+  --help, --version
+
+Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для --server) из связки ключей, как в окне Dervel. Пароль PostgreSQL — из ~/.pgpass или переменных PG*, как их читает libpq.
+SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться при запуске, 4 — сервер отклонил вход (повторять с тем же паролем бесполезно).
+</source>
+        <translation>Usage: dervel-record (--server NAME... | --all | --connection STRING) --out WHERE [options]
+Records the sessions of SQL Server without a window, to a recording file or a PostgreSQL database; open the recording in Dervel (Ctrl+O).
+
+  --server NAME         a saved connection from Dervel&apos;s settings; may be given several times
+  --all                 every saved connection
+  --connection STRING   an OLE DB connection string (without a password: every user sees it in the process list)
+  --password-file FILE  the password is the file&apos;s first line; &quot;-&quot; reads it from standard input
+  --out WHERE           the recording file; for several servers a folder (a file a server, by the connection&apos;s name); or postgresql://user@host/database. A recording of the same server goes on
+  --period SPAN         how often to sample (default 1s; for example 500ms, 5s)
+  --duration SPAN       how long to record (for example 8h)
+  --until TIME          until when: HH:MM or YYYY-MM-DD HH:MM
+  --retain SPAN         keep only the latest (for example 7d)
+  --with-text           record the running batches&apos; text too (it may hold secrets)
+  --rules FILE          alert rules from a file in the settings' form (.reg); without it, from Dervel's settings
+  --on-alert COMMAND    run the command for every alert raised and cleared; what it is about is in the DERVEL_ALERT_* variables (no shell is involved)
+  --on-alert-timeout SPAN  how long to wait for the command (30s by default), then stop it
+  --metrics ADDR:PORT   serve /metrics for Prometheus (for example 127.0.0.1:9471)
+  --help, --version
+
+The password comes from --password-file, else from the DERVEL_PASSWORD variable, else (for --server) from the keyring, as in the Dervel window. The PostgreSQL password comes from ~/.pgpass or the PG* variables, as libpq reads them.
+SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recording file error, 2 bad command line, 3 cannot connect at start, 4 the server refused the login (trying again with the same password is useless).
+</translation>
     </message>
 </context>
 <context>
@@ -732,6 +927,121 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TAlertCommands</name>
+    <message>
+        <source>Оповещения</source>
+        <translation>Alerts</translation>
+    </message>
+    <message>
+        <source>Оповещения…</source>
+        <translation>Alerts…</translation>
+    </message>
+    <message>
+        <source>Оповещения: блокировки, долгие запросы, молчащие серверы (Ctrl+Shift+A)</source>
+        <translation>Alerts: blocking, long requests, silent servers (Ctrl+Shift+A)</translation>
+    </message>
+    <message>
+        <source>Уведомления на рабочем столе недоступны (%1): оповещения видны в панели «Оповещения» (Ctrl+Shift+A) и значками в списке серверов.</source>
+        <translation>Desktop notifications are unavailable (%1): alerts are shown in the &quot;Alerts&quot; pane (Ctrl+Shift+A) and by marks in the server list.</translation>
+    </message>
+    <message>
+        <source>И ещё таких же: %1.</source>
+        <translation>And %1 more like it.</translation>
+    </message>
+    <message>
+        <source>Правила оповещений не сохранены:
+%1</source>
+        <translation>The alert rules were not saved:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>TAlertListModel</name>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 мин %2 с</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 ч %2 мин</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>идёт</source>
+        <translation>open</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Конец</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Длительность</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Правило</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>О чём</source>
+        <translation>Subject</translation>
+    </message>
+</context>
+<context>
+    <name>TAlertRulesDialog</name>
+    <message>
+        <source>Включено</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Все серверы</source>
+        <translation>All servers</translation>
+    </message>
+    <message>
+        <source>Только отмеченные:</source>
+        <translation>Only those ticked:</translation>
+    </message>
+    <message>
+        <source>Оповещения</source>
+        <translation>Alerts</translation>
+    </message>
+    <message>
+        <source>Порог:</source>
+        <translation>Threshold:</translation>
+    </message>
+    <message>
+        <source>Не оповещать о сеансах (через «;», «*» — любой текст):</source>
+        <translation>Do not alert on sessions of (separated by &quot;;&quot;, &quot;*&quot; is any text):</translation>
+    </message>
+    <message>
+        <source>Логины:</source>
+        <translation>Logins:</translation>
+    </message>
+    <message>
+        <source>Программы:</source>
+        <translation>Programs:</translation>
+    </message>
+    <message>
+        <source>Базы данных:</source>
+        <translation>Databases:</translation>
+    </message>
+    <message>
+        <source>Команды:</source>
+        <translation>Commands:</translation>
+    </message>
+</context>
+<context>
     <name>TBlockingCommands</name>
     <message>
         <source>Дерево блокировок</source>
@@ -927,6 +1237,53 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Строго (TDS 8.0)</source>
         <translation>Strict (TDS 8.0)</translation>
+    </message>
+</context>
+<context>
+    <name>TDatabaseRecordingDialog</name>
+    <message>
+        <source>Показать записи</source>
+        <translation>Show recordings</translation>
+    </message>
+    <message>
+        <source>Запись из базы</source>
+        <translation>Recording from a database</translation>
+    </message>
+    <message>
+        <source>postgresql://пользователь@сервер/база</source>
+        <translation>postgresql://user@host/database</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>С</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>По</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>Снимков</source>
+        <translation>Snapshots</translation>
+    </message>
+    <message>
+        <source>Адрес базы:</source>
+        <translation>Database address:</translation>
+    </message>
+    <message>
+        <source>Адрес базы начинается с postgresql:// или postgres://.</source>
+        <translation>A database address begins with postgresql:// or postgres://.</translation>
+    </message>
+    <message>
+        <source>Чтение списка записей…</source>
+        <translation>Reading the list of recordings…</translation>
+    </message>
+    <message>
+        <source>В базе пока нет ни одной записи.</source>
+        <translation>The database holds no recording yet.</translation>
     </message>
 </context>
 <context>
@@ -1412,6 +1769,14 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Записи Dervel (*.dervelrec);;Все файлы (*)</source>
         <translation>Dervel recordings (*.dervelrec);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Открыть запись из базы</source>
+        <translation>Open recording from a database</translation>
+    </message>
+    <message>
+        <source>Открыть запись из базы PostgreSQL (Ctrl+Shift+O)</source>
+        <translation>Open a recording from a PostgreSQL database (Ctrl+Shift+O)</translation>
     </message>
 </context>
 <context>

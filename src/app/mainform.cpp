@@ -1,6 +1,8 @@
 #include "app/mainform.h"
 
 #include "actions/widgets/sessioncommands.h"
+#include "alerts/widgets/alertcommands.h"
+#include "alerts/widgets/alertpane.h"
 #include "app/gridquery.h"
 #include "blocking/widgets/blockingcommands.h"
 #include "blocking/widgets/blockingpane.h"
@@ -178,6 +180,12 @@ void TMainForm::createParts() {
                                      this);
     actBlockingTree = Blocking->actBlockingTree;
 
+    Alerts = new TAlertCommands(
+        *ServerPanel, *Estate,
+        {[this] { return TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10; },
+         [this](int spid) { return FocusSession(spid); }},
+        this);
+
     Recorder = new TRecorderCommands(
         {[this] { return SelectedServer(); }, [this] { return Replaying(); },
          [this] { return TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10; },
@@ -189,7 +197,7 @@ void TMainForm::createParts() {
 void TMainForm::createMonitorToolBar() {
     MonitorToolBar = new TMonitorToolBar({actRefresh, actPause, actHelp, actKillProcess, actView,
                                           actViewBlock, actClearFilter, actExit, actBlockingTree,
-                                          actOpenRecording, actRecordReplay},
+                                          actOpenRecording, actRecordReplay, Alerts->actAlertsPane},
                                          this);
     cbPeriod = MonitorToolBar->cbPeriod;
     tbPause = MonitorToolBar->tbPause;
@@ -238,8 +246,10 @@ void TMainForm::createLayout() {
     split->setChildrenCollapsible(false);
     split->addWidget(gridArea);
     split->addWidget(BlockingPane);
+    split->addWidget(Alerts->Pane());
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setStretchFactor(2, 1);
     sessionLayout->addWidget(split, 1);
     sessionLayout->addWidget(MonitorStatusBar);
 

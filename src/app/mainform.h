@@ -25,6 +25,7 @@ class QTimer;
 class QToolButton;
 class QVBoxLayout;
 class TActivityLog;
+class TAlertCommands;
 class TArrivalPacer;
 class TBlockingCommands;
 class TBlockingPane;
@@ -130,6 +131,7 @@ public:
     TGridMarks* Marks;           // marked sessions, the grid's menu
     TSessionCommands* Sessions;  // ending sessions, the detail windows, the legend
     TBlockingCommands* Blocking; // the blocking tree
+    TAlertCommands* Alerts;      // alert rules, notifications and their pane
     TReplay* Replay = nullptr;   // a recording shown in the grid
     TRecorderCommands* Recorder; // the window's recording for replay
 

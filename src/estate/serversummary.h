@@ -5,12 +5,39 @@
 
 #include "sampling/monitorrec.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QString>
 #include <cstdint>
 
 class TDbRecordset;
+
+// A session as the alert rules see it: who, from where, doing what.
+struct TSummarySession {
+    int Spid = 0;
+    double LoginTime = 0; // days since 1899-12-30; 0 when not known
+    QString Login;
+    QString Host;
+    QString Program;
+    QString Database;
+    QString Command; // of its request; empty for a session without one
+};
+
+// A head blocker and the sessions held up behind it, directly or further down.
+struct TSummaryChain {
+    TSummarySession Head;
+    qint64 LongestWaitMs = 0; // the longest wait of the sessions behind it
+    int Waiting = 0;          // how many sessions wait behind it
+};
+
+// A request of a user session, running or waiting, with how long it has run.
+struct TSummaryRunning {
+    TSummarySession Session;
+    qint64 ElapsedMs = 0;
+};
+
+inline constexpr int kKeptRequests = 100;
 
 struct TServerSummary {
     bool Valid = false; // figures were read at least once
@@ -24,6 +51,11 @@ struct TServerSummary {
     qint64 SampleMs = 0;      // what the summary took, from the client's side
     qint64 TakenAtMs = 0;     // when it arrived (ms since the epoch)
     QString Error;            // the driver's text when the last summary failed
+    // What the alert rules read: every blocking chain, the longest wait's first; the
+    // requests of user sessions, the oldest first, up to kKeptRequests of them (but the
+    // summary's or the grid's own).
+    QList<TSummaryChain> Chains;
+    QList<TSummaryRunning> UserRequests;
 };
 
 // One request as the summary query returns it.
@@ -35,10 +67,15 @@ struct TSummaryRequest {
     int BlockingSessionId = 0;
     qint64 WaitMs = 0;
     bool User = false;
+    qint64 ElapsedMs = 0;
+    // Its session, and its command: the names only for a request running a minute or more
+    // (the shortest a long-request rule takes), so that the many short ones cost no text.
+    TSummarySession Session;
 };
 
 // The summary's one statement: a row per request of any session but the summary's own (or
-// one row without a request), each with the session counts. Only sys.dm_exec_sessions and
+// one row without a request), each with the session counts and, for a request that waits
+// for another session, who that session is. Only sys.dm_exec_sessions and
 // sys.dm_exec_requests are read: no lock views, no memory grants, no plans or texts.
 const QString& SummaryQueryText();
 
@@ -46,6 +83,7 @@ struct TSummaryRead {
     int Sessions = 0;
     int UserSessions = 0;
     QList<TSummaryRequest> Requests;
+    QHash<int, TSummarySession> Blockers; // the sessions others wait for, by SPID
 };
 // Reads the summary query's rows; throws EDbError for a result of another shape.
 TSummaryRead ReadSummaryRows(TDbRecordset& ARows);
@@ -59,6 +97,11 @@ TServerSummary Summarize(const TSummaryRead& ARead, qint64 AAtMs, const TSummary
 // The same figures from the grid's rows (for the watched server, which is not queried
 // twice). They are the rows the grid's filters let through.
 TServerSummary SummarizeSnapshot(const TRecList& ARows, qint64 AAtMs);
+
+// The chains and user requests of a read or of a snapshot's rows, as the summary keeps
+// them. The rows' own session (the sampler's) is left out.
+void FindChains(TServerSummary& ASummary, const TSummaryRead& ARead);
+void FindChains(TServerSummary& ASummary, const TRecList& ARows);
 
 // How the server's row is coloured: the worst of what the summary says.
 enum class TEstateLevel { Quiet, Blocking, Failed };

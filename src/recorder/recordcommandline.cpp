@@ -1,6 +1,7 @@
 #include "recorder/recordcommandline.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -92,10 +93,17 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.WithText = true;
             continue;
         }
+        if (arg == QLatin1String("--all")) {
+            c.All = true;
+            continue;
+        }
         static const QStringList withValue = {
-            QStringLiteral("--server"), QStringLiteral("--connection"),   QStringLiteral("--out"),
-            QStringLiteral("--period"), QStringLiteral("--duration"),     QStringLiteral("--until"),
-            QStringLiteral("--retain"), QStringLiteral("--password-file")};
+            QStringLiteral("--server"),   QStringLiteral("--connection"),
+            QStringLiteral("--out"),      QStringLiteral("--period"),
+            QStringLiteral("--duration"), QStringLiteral("--until"),
+            QStringLiteral("--retain"),   QStringLiteral("--password-file"),
+            QStringLiteral("--metrics"),  QStringLiteral("--rules"),
+            QStringLiteral("--on-alert"), QStringLiteral("--on-alert-timeout")};
         if (!withValue.contains(arg))
             return fail(
                 arg.startsWith(QLatin1Char('-'))
@@ -108,13 +116,23 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             return fail(QCoreApplication::translate("RecordCommandLine", "После %1 нужно значение.")
                             .arg(arg));
         if (arg == QLatin1String("--server")) {
-            c.Server = *v;
+            if (!c.Servers.contains(*v))
+                c.Servers << *v;
+        } else if (arg == QLatin1String("--metrics")) {
+            c.Metrics = *v;
         } else if (arg == QLatin1String("--connection")) {
             c.Connection = *v;
         } else if (arg == QLatin1String("--password-file")) {
             c.PasswordFile = *v;
         } else if (arg == QLatin1String("--out")) {
             c.Out = *v;
+        } else if (arg == QLatin1String("--rules")) {
+            c.RulesFile = *v;
+        } else if (arg == QLatin1String("--on-alert")) {
+            if (QProcess::splitCommand(*v).isEmpty())
+                return fail(
+                    QCoreApplication::translate("RecordCommandLine", "В --on-alert нет команды."));
+            c.OnAlert = *v;
         } else if (arg == QLatin1String("--until")) {
             until = parseUntil(*v, ANow);
             if (!until)
@@ -132,15 +150,17 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
                                 .arg(*v, arg));
             if (arg == QLatin1String("--period"))
                 c.PeriodMs = *span;
+            else if (arg == QLatin1String("--on-alert-timeout"))
+                c.OnAlertTimeoutMs = *span;
             else if (arg == QLatin1String("--duration"))
                 duration = span;
             else
                 c.RetainMs = *span;
         }
     }
-    if (c.Server.isEmpty() == c.Connection.isEmpty())
+    if (int(!c.Servers.isEmpty()) + int(c.All) + int(!c.Connection.isEmpty()) != 1)
         return fail(QCoreApplication::translate(
-            "RecordCommandLine", "Нужно указать ровно одно из --server и --connection."));
+            "RecordCommandLine", "Нужно указать ровно одно из --server, --all и --connection."));
     if (c.Out.isEmpty())
         return fail(QCoreApplication::translate("RecordCommandLine",
                                                 "Нужно указать файл записи: --out ФАЙЛ."));
@@ -157,30 +177,45 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
     return c;
 }
 
+bool RecordsSeveral(const TRecordCommand& ACommand) {
+    return ACommand.All || ACommand.Servers.size() > 1;
+}
+
 QString RecordCommandHelp() {
     return QCoreApplication::translate(
         "RecordCommandLine",
-        "Использование: dervel-record (--server ИМЯ | --connection СТРОКА) --out ФАЙЛ "
-        "[параметры]\n"
-        "Записывает сеансы одного SQL Server в файл записи без окна; запись смотрят в "
-        "Dervel (Ctrl+O).\n"
+        "Использование: dervel-record (--server ИМЯ... | --all | --connection СТРОКА) --out "
+        "КУДА [параметры]\n"
+        "Записывает сеансы SQL Server без окна, в файл записи или в базу PostgreSQL; запись "
+        "смотрят в Dervel (Ctrl+O).\n"
         "\n"
-        "  --server ИМЯ          сохранённое подключение из настроек Dervel\n"
+        "  --server ИМЯ          сохранённое подключение из настроек Dervel; можно несколько "
+        "раз\n"
+        "  --all                 все сохранённые подключения\n"
         "  --connection СТРОКА   строка подключения OLE DB (без пароля: его видят все "
         "пользователи в списке процессов)\n"
         "  --password-file ФАЙЛ  пароль — первая строка файла; «-» — из стандартного ввода\n"
-        "  --out ФАЙЛ            файл записи; существующая запись того же сервера "
-        "продолжается\n"
+        "  --out КУДА            файл записи; для нескольких серверов — папка (файл на "
+        "сервер, по имени подключения); или postgresql://пользователь@хост/база. "
+        "Существующая запись того же сервера продолжается\n"
         "  --period ПРОМЕЖУТОК   как часто снимать (по умолчанию 1s; например 500ms, 5s)\n"
         "  --duration ПРОМЕЖУТОК сколько записывать (например 8h)\n"
         "  --until ВРЕМЯ         до какого времени: ЧЧ:ММ или ГГГГ-ММ-ДД ЧЧ:ММ\n"
         "  --retain ПРОМЕЖУТОК   хранить только последние (например 7d)\n"
         "  --with-text           записывать и тексты выполняемых пакетов (в них бывают "
         "секретные данные)\n"
+        "  --rules ФАЙЛ          правила оповещений из файла вида настроек (.reg); без него — "
+        "из настроек Dervel\n"
+        "  --on-alert КОМАНДА    выполнять команду при каждом оповещении и его снятии; о чём "
+        "оно — в переменных DERVEL_ALERT_* (оболочка не вызывается)\n"
+        "  --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом "
+        "остановить\n"
+        "  --metrics АДРЕС:ПОРТ  отдавать /metrics для Prometheus (например 127.0.0.1:9471)\n"
         "  --help, --version\n"
         "\n"
         "Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для "
-        "--server) из связки ключей, как в окне Dervel.\n"
+        "--server) из связки ключей, как в окне Dervel. Пароль PostgreSQL — из ~/.pgpass "
+        "или переменных PG*, как их читает libpq.\n"
         "SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — "
         "ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться "
         "при запуске, 4 — сервер отклонил вход (повторять с тем же паролем бесполезно).\n");

@@ -49,7 +49,7 @@ TRecordedServer DescribeServer(TDbConnection& AConnection) {
     return {rs.field(0).asString(), rs.field(1).asString()};
 }
 
-TRecorder::TRecorder(TRecordingWriter& AWriter, TConnect AConnect, TDisconnect ADisconnect,
+TRecorder::TRecorder(TRecordingStore& AWriter, TConnect AConnect, TDisconnect ADisconnect,
                      TRecorderOptions AOptions, TReport AReport)
     : Clock([] { return QDateTime::currentMSecsSinceEpoch(); }), RealClock(BootClockMs),
       FWriter(AWriter), FConnect(std::move(AConnect)), FDisconnect(std::move(ADisconnect)),
@@ -125,8 +125,8 @@ bool TRecorder::wait(const std::atomic<bool>& AStop, qint64 AUntilSteadyMs) {
     return false;
 }
 
-TRecorder::TRound TRecorder::round(const std::atomic<bool>& AStop, TRecordedRows& ARows,
-                                   QString& AError) {
+TRecorder::TOutcome TRecorder::round(const std::atomic<bool>& AStop, TRecordedRows& ARows,
+                                     QString& AError) {
     TDbQuery lease; // counts in the connection's dataSetCount until the round is over
     const bool connected = FConnection != nullptr;
     TDbConnection* connection = FConnection;
@@ -137,7 +137,7 @@ TRecorder::TRound TRecorder::round(const std::atomic<bool>& AStop, TRecordedRows
         // After the count went up: a window that asked us to stop before it looked at the
         // count is seen asking here.
         if (AStop)
-            return TRound::Stopped;
+            return TOutcome::Stopped;
         if (!connected)
             connect(*connection);
     } catch (const EDbError& e) {
@@ -147,17 +147,17 @@ TRecorder::TRound TRecorder::round(const std::atomic<bool>& AStop, TRecordedRows
         if ((!FConnectedOnce && FailFirstConnect) || e.loginRefused())
             throw;
         AError = e.message();
-        return TRound::NoConnection;
+        return TOutcome::NoConnection;
     }
     try {
         ARows = SampleRecordedRows(*FConnection, FQuery, FOptions.WithText);
-        return TRound::Sampled;
+        return TOutcome::Sampled;
     } catch (const EDbError& e) {
         AError = e.message();
         if (FDisconnect)
             FDisconnect(*FConnection);
         FConnection = nullptr;
-        return TRound::Lost;
+        return TOutcome::Lost;
     }
 }
 
@@ -186,10 +186,12 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
         const bool reconnecting = FConnection == nullptr;
         TRecordedRows rows;
         QString error;
-        const TRound outcome = round(AStop, rows, error);
-        if (outcome == TRound::Stopped)
+        const TOutcome outcome = round(AStop, rows, error);
+        if (outcome == TOutcome::Stopped)
             break;
-        if (outcome == TRound::NoConnection) {
+        if (Observe && outcome != TOutcome::Sampled)
+            Observe({nullptr, Clock(), steadyMs() - began, error});
+        if (outcome == TOutcome::NoConnection) {
             if (gapStart < 0) {
                 gapStart = FWriter.lastTime() >= 0 ? FWriter.lastTime() : Clock();
                 gapReason = error;
@@ -197,6 +199,8 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             FReport(QCoreApplication::translate("Recorder",
                                                 "Нет соединения: %1 Следующая попытка через %2 с.")
                         .arg(error.trimmed(), seconds(backoffMs)));
+            if (Silent)
+                Silent(Clock());
             if (!wait(AStop, began + backoffMs))
                 break;
             backoffMs = std::min(backoffMs * 2, FOptions.MaxBackoffMs);
@@ -211,11 +215,13 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             FConnectedOnce = true;
             backoffMs = 1000;
         }
-        if (outcome == TRound::Lost) {
+        if (outcome == TOutcome::Lost) {
             gapStart = FWriter.lastTime() >= 0 ? FWriter.lastTime() : Clock();
             gapReason = error;
             FReport(QCoreApplication::translate("Recorder", "Соединение потеряно: %1")
                         .arg(error.trimmed()));
+            if (Silent)
+                Silent(Clock());
             if (!wait(AStop, began + backoffMs))
                 break;
             continue;
@@ -227,6 +233,10 @@ void TRecorder::Run(const std::atomic<bool>& AStop) {
             gapStart = -1;
         }
         FWriter.append(answered, rows);
+        if (Sampled)
+            Sampled(answered, rows);
+        if (Observe)
+            Observe({&rows, answered, steadyMs() - began, QString()});
         // By the recording's own times, which never jump: see recordingclock.h.
         if (FOptions.RetainMs > 0 && answered - lastRetention >= 60000) {
             FWriter.dropBefore(answered - FOptions.RetainMs);

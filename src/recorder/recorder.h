@@ -45,7 +45,7 @@ public:
     // The wall clock, ms since the epoch; tests may set their own.
     using TClock = std::function<qint64()>;
 
-    TRecorder(TRecordingWriter& AWriter, TConnect AConnect, TDisconnect ADisconnect,
+    TRecorder(TRecordingStore& AWriter, TConnect AConnect, TDisconnect ADisconnect,
               TRecorderOptions AOptions, TReport AReport);
 
     // Samples until AStop is set or the stop time has come. A failure of the recording
@@ -66,18 +66,33 @@ public:
     // tried again (dervel-record's users learn of a wrong server or login at once).
     bool FailFirstConnect = false;
 
+    // Told of each snapshot once it is written, and of each round that found no server
+    // (with the time): the recording's alerts follow it through these.
+    std::function<void(qint64 ATimeMs, const TRecordedRows&)> Sampled;
+    std::function<void(qint64 ANowMs)> Silent;
+    // Told of every round: the rows of a snapshot (null for a round that failed), when it
+    // was answered, what the round took, and the driver's words when it failed. For the
+    // metrics a scrape reads; called on the recorder's thread.
+    struct TRound {
+        const TRecordedRows* Rows = nullptr;
+        qint64 TimeMs = 0;
+        qint64 DurationMs = 0;
+        QString Error;
+    };
+    std::function<void(const TRound&)> Observe;
+
     TClock Clock;
     // The boot clock, ms, which does not step with the wall clock; tests may set their own.
     TClock RealClock;
 
 private:
-    enum class TRound { Sampled, NoConnection, Lost, Stopped };
-    TRound round(const std::atomic<bool>& AStop, TRecordedRows& ARows, QString& AError);
+    enum class TOutcome { Sampled, NoConnection, Lost, Stopped };
+    TOutcome round(const std::atomic<bool>& AStop, TRecordedRows& ARows, QString& AError);
     void connect(TDbConnection& AConnection);
     bool wait(const std::atomic<bool>& AStop, qint64 AUntilSteadyMs);
     void noteClockStep();
 
-    TRecordingWriter& FWriter;
+    TRecordingStore& FWriter;
     TConnect FConnect;
     TDisconnect FDisconnect;
     TRecorderOptions FOptions;

@@ -88,30 +88,25 @@ TRecordingWriter::TRecordingWriter(const QString& APath, const TRecordingInfo& A
 TRecordingWriter::~TRecordingWriter() = default;
 
 void TRecordingWriter::append(qint64 ATimeMs, const TRecordedRows& ARows) {
-    TRowState current = KeyRows(ARows);
-    const bool full = !FHavePrevious || FSinceFull + 1 >= FullEvery;
-    static const TRowState none;
-    const QByteArray bytes = EncodeSnapshot(full ? none : FPrevious, current);
-    // What no reader would take is not written: the recording would end in a snapshot
-    // that does not read.
-    if (bytes.size() > TRecordingLimits().SnapshotBytes)
-        throw SnapshotError(FPath, FWritten + 1,
-                            ERecordingFormat(ERecordingFormat::TWhy::TooLarge));
-    const QByteArray data = qCompress(bytes);
+    FEncoder.FullEvery = FullEvery;
+    TEncodedSnapshot snapshot;
+    try {
+        snapshot = FEncoder.encode(ARows);
+    } catch (const ERecordingFormat& e) {
+        throw SnapshotError(FPath, FWritten + 1, e);
+    }
     try {
         FInsert->bind(1, ATimeMs)
-            .bind(2, qint64(full ? 1 : 0))
-            .bind(3, qint64(ARows.size()))
-            .bind(4, data);
+            .bind(2, qint64(snapshot.Full ? 1 : 0))
+            .bind(3, snapshot.RowCount)
+            .bind(4, snapshot.Data);
         FInsert->step();
         FInsert->reset();
     } catch (const ESqliteError& e) {
         FInsert->reset();
         throw RecordingError(FPath, e);
     }
-    FPrevious = std::move(current);
-    FHavePrevious = true;
-    FSinceFull = full ? 0 : FSinceFull + 1;
+    FEncoder.commit();
     FLastTime = ATimeMs;
     ++FWritten;
 }

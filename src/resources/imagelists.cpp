@@ -118,6 +118,26 @@ QIcon SelColImageList(int AIndex) {
     return pick(kSelCol, AIndex);
 }
 
+QIcon AlertMarked(const QIcon& AIcon) {
+    QIcon marked;
+    for (int scale : {1, 2}) {
+        const int side = kImageListSize * scale;
+        QPixmap pixmap = AIcon.pixmap(QSize(kImageListSize, kImageListSize), qreal(scale));
+        pixmap.setDevicePixelRatio(1);
+        pixmap = pixmap.scaled(side, side);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, scale));
+        painter.setBrush(QColor(0xE0, 0x10, 0x10));
+        const int dot = 8 * scale;
+        painter.drawEllipse(QRectF(side - dot, 0, dot - scale, dot - scale));
+        painter.end();
+        pixmap.setDevicePixelRatio(scale);
+        marked.addPixmap(pixmap);
+    }
+    return marked;
+}
+
 int MainImageCount() {
     return int(kMain.size());
 }

@@ -17,6 +17,10 @@ int MainImageCount();
 int MonitorImageCount();
 int SelColImageCount();
 
+// The icon with the alert mark in its top right corner: a red dot ringed in white, seen on
+// any of the pictures at any scale.
+QIcon AlertMarked(const QIcon& AIcon);
+
 // The Dervel icon, rendered for every size a window system asks for up to 256 px.
 QIcon ApplicationIcon();
 

@@ -67,6 +67,8 @@ public:
 
     // The estate's last word on the server: figures, or why they could not be had.
     TServerSummary Summary;
+    // Alerts about the server that have not ended: the list marks the entry while any is.
+    int OpenAlerts = 0;
     // Connected again at start when it was connected at the last exit ("Подключать при
     // запуске"); off unless the user ticks it.
     bool ConnectAtStart = false;

@@ -126,6 +126,7 @@ private slots:
     void init();
     void cleanup();
     void steppingPlayingAndAGap();
+    void alertMarksOnTheTimeline();
     void filtersAndSortApplyInTheWindow();
     void detailsAreTheRecordedOnes();
     void serverCommandsAreOffUntilClosed();
@@ -207,6 +208,33 @@ void TestReplay::steppingPlayingAndAGap() {
     QVERIFY(form.Replay->playing());
     QTRY_COMPARE_WITH_TIMEOUT(form.Replay->index(), 6, 10000);
     QTRY_VERIFY(!form.Replay->playing());
+}
+
+// An alert of the recording is a mark on the time line: a click beside it goes to the
+// snapshot it was raised in, not to the time under the pointer.
+void TestReplay::alertMarksOnTheTimeline() {
+    const QString path = makeRecording(dir.filePath(u"alerts.dervelrec"_s));
+    {
+        TRecordingInfo info;
+        info.Server = u"Прод"_s;
+        TRecordingWriter w(path, info);
+        w.addEvent({kStart + 3000, u"raised"_s, u"blocking"_s, u"blocking/60/1"_s,
+                    u"Прод: блокировка дольше 30 с — SPID 60"_s, kStart + 3000, u"{}"_s});
+        w.addEvent({kStart + 64000, u"cleared"_s, u"blocking"_s, u"blocking/60/1"_s,
+                    u"Прод: блокировка дольше 30 с — SPID 60"_s, -1, u"{}"_s});
+    }
+    TMainFormFixture f;
+    TMainForm& form = f.form();
+    open(f, path);
+    TReplayTimeline* line = form.Replay->bar()->Timeline;
+    const int mark = line->xOf(kStart + 3000);
+    QVERIFY(line->timeAt(mark - 3) < kStart + 3000); // the pointer's own time is before it
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(mark - 3, line->height() / 2));
+    QCOMPARE(form.Replay->index(), 3);
+    // Away from the mark a click is the time under the pointer, as before.
+    QTest::mouseClick(line, Qt::LeftButton, {},
+                      QPoint(line->xOf(kStart + 1500), line->height() / 2));
+    QCOMPARE(form.Replay->index(), 1);
 }
 
 void TestReplay::filtersAndSortApplyInTheWindow() {

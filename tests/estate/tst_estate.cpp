@@ -81,6 +81,9 @@ void TestEstate::summaryOfAnInstance() {
 
     testserver::ScriptedSession user;
     user.openTransactionCount = 1;
+    user.loginName = "report_user";
+    user.hostName = "WS-07";
+    user.programName = "Month-end report";
     const int head = instance.addSession(user);
     const int second = instance.addSession(testserver::ScriptedSession{});
     const int third = instance.addSession(testserver::ScriptedSession{});
@@ -97,7 +100,7 @@ void TestEstate::summaryOfAnInstance() {
                          .waitTime = 5000,
                          .blockingSessionId = second,
                          .cpuTime = 20});
-    instance.addRequest({.sessionId = busy, .cpuTime = 300});
+    instance.addRequest({.sessionId = busy, .cpuTime = 300, .totalElapsedTime = 900000});
 
     const TSummaryRead read = readNow(*connection);
     QCOMPARE(read.Sessions, before.Sessions + 4);
@@ -110,6 +113,21 @@ void TestEstate::summaryOfAnInstance() {
     QCOMPARE(s.LongestWaitMs, 40000);
     QCOMPARE(s.CpuPerSec, -1.0); // one read gives no rate
     QCOMPARE(EstateLevel(s), TEstateLevel::Blocking);
+    // What the alert rules read: the head, asleep without a request, named by its session;
+    // both sessions behind it; the oldest user request first.
+    QCOMPARE(s.Chains.size(), 1);
+    QCOMPARE(s.Chains[0].Head.Spid, head);
+    QCOMPARE(s.Chains[0].Head.Login, QStringLiteral("report_user"));
+    QCOMPARE(s.Chains[0].Head.Host, QStringLiteral("WS-07"));
+    QCOMPARE(s.Chains[0].Head.Program, QStringLiteral("Month-end report"));
+    QVERIFY(s.Chains[0].Head.LoginTime > 0);
+    QCOMPARE(s.Chains[0].Waiting, 2);
+    QCOMPARE(s.Chains[0].LongestWaitMs, 40000);
+    QVERIFY(!s.UserRequests.isEmpty());
+    QCOMPARE(s.UserRequests[0].Session.Spid, busy);
+    QCOMPARE(s.UserRequests[0].ElapsedMs, 900000);
+    QCOMPARE(s.UserRequests[0].Session.Command, QStringLiteral("SELECT"));
+    QCOMPARE(s.UserRequests[0].Session.Database, QStringLiteral("master"));
     // Under 30 s of waiting the row is not coloured for it.
     instance.updateRequest(second, 0, {{"wait_time", "29000"}});
     QCOMPARE(EstateLevel(Summarize(readNow(*connection), 1000, nullptr, 0)), TEstateLevel::Quiet);

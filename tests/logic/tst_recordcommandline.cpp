@@ -16,6 +16,8 @@ private slots:
     void untilComesNextTime();
     void passwordFiles_data();
     void passwordFiles();
+    void severalServers_data();
+    void severalServers();
 };
 
 void TestRecordCommandLine::spans_data() {
@@ -136,6 +138,52 @@ void TestRecordCommandLine::passwordFiles() {
     QCOMPARE(c.Action,
              file.isEmpty() ? TRecordCommand::TAction::Error : TRecordCommand::TAction::Run);
     QCOMPARE(c.PasswordFile, file);
+}
+
+void TestRecordCommandLine::severalServers_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("servers"); // {"!"}: the command line is refused
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<bool>("several");
+    QTest::addColumn<QString>("metrics");
+    QTest::newRow("one") << QStringList{u"--server=A"_s} << QStringList{u"A"_s} << false << false
+                         << QString();
+    QTest::newRow("two, in order") << QStringList{u"--server"_s, u"Б"_s, u"--server"_s, u"A"_s}
+                                   << QStringList{u"Б"_s, u"A"_s} << false << true << QString();
+    QTest::newRow("the same twice is once") << QStringList{u"--server=A"_s, u"--server=A"_s}
+                                            << QStringList{u"A"_s} << false << false << QString();
+    QTest::newRow("every entry") << QStringList{u"--all"_s} << QStringList{} << true << true
+                                 << QString();
+    QTest::newRow("--all with --server") << QStringList{u"--all"_s, u"--server=A"_s}
+                                         << QStringList{u"!"_s} << false << false << QString();
+    QTest::newRow("--all with --connection")
+        << QStringList{u"--all"_s, u"--connection=Data Source=db"_s} << QStringList{u"!"_s} << false
+        << false << QString();
+    QTest::newRow("metrics") << QStringList{u"--all"_s, u"--metrics"_s, u"127.0.0.1:9471"_s}
+                             << QStringList{} << true << true << u"127.0.0.1:9471"_s;
+    QTest::newRow("metrics without an address")
+        << QStringList{u"--all"_s, u"--metrics"_s} << QStringList{u"!"_s} << false << false
+        << QString();
+}
+
+void TestRecordCommandLine::severalServers() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, servers);
+    QFETCH(bool, all);
+    QFETCH(bool, several);
+    QFETCH(QString, metrics);
+    const TRecordCommand c = ParseRecordCommandLine(
+        QStringList{u"dervel-record"_s, u"--out=postgresql://rec@db/team"_s} + arguments,
+        QDateTime::currentDateTime());
+    if (servers == QStringList{u"!"_s}) {
+        QCOMPARE(c.Action, TRecordCommand::TAction::Error);
+        return;
+    }
+    QCOMPARE(c.Action, TRecordCommand::TAction::Run);
+    QCOMPARE(c.Servers, servers);
+    QCOMPARE(c.All, all);
+    QCOMPARE(RecordsSeveral(c), several);
+    QCOMPARE(c.Metrics, metrics);
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommandLine)

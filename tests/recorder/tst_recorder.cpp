@@ -13,13 +13,13 @@
 #include "recorderprocesses.h"
 #include "registry/registry.h"
 #include "scripting.h"
+#include "sentsnapshots.h"
 #include "tds_server.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <mutex>
 
 using namespace Qt::Literals::StringLiterals;
 using testserver::BatchOutcome;
@@ -28,89 +28,6 @@ using testserver::ResultSet;
 using testserver::TdsServer;
 
 namespace {
-
-// What the server sent for the sampling query, in the order it sent it.
-class TSentSnapshots {
-public:
-    explicit TSentSnapshots(Instance& instance) {
-        instance.setBatchObserver([this](int, const std::string& sql, const BatchOutcome& out) {
-            if (sql.rfind("select SPID            = S.session_id", 0) != 0)
-                return;
-            for (const auto& statement : out.statements)
-                if (statement.result) {
-                    std::lock_guard lock(FMutex);
-                    FSent.push_back(*statement.result);
-                }
-        });
-    }
-    int count() {
-        std::lock_guard lock(FMutex);
-        return int(FSent.size());
-    }
-    std::vector<ResultSet> all() {
-        std::lock_guard lock(FMutex);
-        return FSent;
-    }
-
-private:
-    std::mutex FMutex;
-    std::vector<ResultSet> FSent;
-};
-
-// Compares a recorded snapshot with what was sent, row by row and field by field; the
-// empty text when they agree, else what differs.
-QString difference(const TRowState& recorded, const ResultSet& sent) {
-    std::vector<const testserver::Row*> rows;
-    for (const auto& row : sent.rows)
-        rows.push_back(&row);
-    const auto column = [&sent](const char* name) {
-        for (std::size_t i = 0; i < sent.columns.size(); ++i)
-            if (sent.columns[i].name == name)
-                return int(i);
-        return -1;
-    };
-    const int spid = column("SPID"), request = column("RequestID");
-    const auto number = [](const testserver::Value& v) {
-        if (const auto* i = std::get_if<std::int64_t>(&v))
-            return double(*i);
-        if (const auto* d = std::get_if<double>(&v))
-            return *d;
-        return 0.0;
-    };
-    std::stable_sort(rows.begin(), rows.end(), [&](const auto* a, const auto* b) {
-        return std::pair(number((*a)[spid]), number((*a)[request])) <
-               std::pair(number((*b)[spid]), number((*b)[request]));
-    });
-    if (rows.size() != recorded.size())
-        return u"%1 rows recorded, %2 sent"_s.arg(recorded.size()).arg(rows.size());
-    auto r = recorded.begin();
-    for (const auto* row : rows) {
-        const TRecordedRow& rec = (r++)->second;
-        for (int f = 0; f < RecordedFieldNames().size(); ++f) {
-            const int c = column(RecordedFieldNames()[f].toUtf8().constData());
-            if (c < 0)
-                continue; // Text, Idx1, Idx2: not asked for here
-            const testserver::Value& v = (*row)[std::size_t(c)];
-            const QVariant mine = RecordedFieldValue(rec, f);
-            bool same = false;
-            if (const auto* s = std::get_if<std::string>(&v))
-                same = mine.toString() == QString::fromStdString(*s);
-            else if (sent.columns[std::size_t(c)].type == testserver::SqlType::DateTime)
-                // The server counts days from 1900-01-01, the record from 1899-12-30;
-                // the wire carries 1/300 s and the driver hands over milliseconds.
-                same = std::abs(mine.toDouble() - (number(v) + 2)) < 0.0045 / 86400;
-            else if (std::holds_alternative<std::monostate>(v)) // NULL reads as the default
-                same = mine.typeId() == QMetaType::QString ? mine.toString().isEmpty()
-                                                           : mine.toDouble() == 0;
-            else
-                same = mine.toDouble() == number(v);
-            if (!same)
-                return u"SPID %1: %2 recorded as %3"_s.arg(rec.Rec.SPID)
-                    .arg(RecordedFieldNames()[f], mine.toString());
-        }
-    }
-    return {};
-}
 
 testserver::ScriptedSession session(int spid, const char* login) {
     testserver::ScriptedSession s;

@@ -137,10 +137,12 @@ void TEstateCommands::summaryArrived(const QUuid& AId, const TServerSummary& ASu
         s->Connection.close();
         FPanel.RedrawServer(s);
         FPanel.TuneActions();
+        emit summaryChanged(s, false);
         return;
     }
     if (!FRedraw->isActive())
         FRedraw->start();
+    emit summaryChanged(s, false);
 }
 
 void TEstateCommands::ShowSnapshot(TServer* AServer, const TRecList& ARows) {
@@ -148,6 +150,7 @@ void TEstateCommands::ShowSnapshot(TServer* AServer, const TRecList& ARows) {
         return;
     AServer->Summary = SummarizeSnapshot(ARows, QDateTime::currentMSecsSinceEpoch());
     FModel->refresh(AServer);
+    emit summaryChanged(AServer, true);
 }
 
 void TEstateCommands::ShowFailure(TServer* AServer, const QString& AMessage) {
@@ -157,6 +160,7 @@ void TEstateCommands::ShowFailure(TServer* AServer, const QString& AMessage) {
     AServer->Summary.Error = AMessage;
     AServer->Summary.TakenAtMs = QDateTime::currentMSecsSinceEpoch();
     FModel->refresh(AServer);
+    emit summaryChanged(AServer, true);
 }
 
 void TEstateCommands::ConnectAtStart() {

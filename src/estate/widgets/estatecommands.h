@@ -45,6 +45,11 @@ public:
     // Breaks off the summaries still running and ends the sampler's threads: at close.
     void Stop();
 
+signals:
+    // A server's summary changed: a new one came, or a failure. AFromGrid: it is the
+    // server the grid watches, summarized from the grid's rows.
+    void summaryChanged(TServer* AServer, bool AFromGrid);
+
 private:
     // Watches every connected entry but the focused one, and no other.
     void sync();

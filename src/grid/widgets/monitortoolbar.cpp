@@ -96,6 +96,7 @@ TMonitorToolBar::TMonitorToolBar(const TMonitorToolBarActions& a, QWidget* paren
     addHinted(a.actView, tr("Просмотр (Enter)"));
     addHinted(a.actViewBlock, tr("Просмотр блокирующего процесса (Ctrl+Enter)"));
     addAction(a.actBlockingTree);
+    addAction(a.actAlerts);
     addSeparator();
 
     tbShowBlocked = makeToggle(this, "tbShowBlocked", 3, tr("Блокировки"),

@@ -23,6 +23,7 @@ struct TMonitorToolBarActions {
     QAction* actBlockingTree;  // shows and hides the blocking tree under the grid
     QAction* actOpenRecording; // shows a recording instead of the live server
     QAction* actRecordReplay;  // records the watched server for replay
+    QAction* actAlerts;        // shows and hides the alerts' pane
 };
 
 class TMonitorToolBar : public QToolBar {

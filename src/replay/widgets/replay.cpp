@@ -1,9 +1,13 @@
 #include "replay/widgets/replay.h"
 
+#include "actions/widgets/modalrun.h"
+#include "pgstore/pgrecordingreader.h"
 #include "prompts/prompts.h"
+#include "recorder/recordingreader.h"
 #include "recording/logfile.h"
 #include "replay/recordeddetail.h"
 #include "replay/replayfilter.h"
+#include "replay/widgets/databaserecordingdialog.h"
 #include "replay/widgets/replaybar.h"
 #include "resources/monitoraction.h"
 
@@ -14,9 +18,16 @@ TReplay::TReplay(THost AHost, QWidget* AWindow)
     : actOpenRecording(MakeMonitorAction(this, "actOpenRecording", tr("Открыть запись"),
                                          tr("Открыть запись для просмотра (Ctrl+O)"), 17,
                                          QKeySequence(Qt::CTRL | Qt::Key_O))),
+      actOpenDatabaseRecording(
+          MakeMonitorAction(this, "actOpenDatabaseRecording", tr("Открыть запись из базы"),
+                            tr("Открыть запись из базы PostgreSQL (Ctrl+Shift+O)"), 17,
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O))),
       FHost(std::move(AHost)), FBar(new TReplayBar) {
     AWindow->addAction(actOpenRecording);
+    AWindow->addAction(actOpenDatabaseRecording);
     connect(actOpenRecording, &QAction::triggered, this, [this] { actOpenRecordingExecute(); });
+    connect(actOpenDatabaseRecording, &QAction::triggered, this,
+            [this] { actOpenDatabaseRecordingExecute(); });
     FBar->hide();
     FTimer.setSingleShot(true);
     connect(&FTimer, &QTimer::timeout, this, [this] {
@@ -48,6 +59,15 @@ void TReplay::actOpenRecordingExecute() {
                                             tr("Записи Dervel (*.dervelrec);;Все файлы (*)"));
     if (!path.isEmpty())
         Open(path);
+}
+
+void TReplay::actOpenDatabaseRecordingExecute() {
+    auto* dialog = new TDatabaseRecordingDialog(
+        FBar->window(), FLastAddress, [this](const QString& address, const QString& server) {
+            return OpenDatabase(address, server);
+        });
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    RunModal(dialog);
 }
 
 TViewHost::TRecorded TReplay::RecordedView() {
@@ -88,6 +108,7 @@ bool TReplay::reload() {
         return false;
     }
     FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
+    FBar->setEvents(FReader->events());
     const int at = FReader->indexOfId(FId);
     if (at < 0) {
         Seek(FReader->indexAt(FTime));
@@ -103,25 +124,40 @@ qint64 TReplay::time() const {
 }
 
 bool TReplay::Open(const QString& APath) {
-    std::unique_ptr<TRecordingReader> reader;
     try {
-        reader = std::make_unique<TRecordingReader>(APath);
+        return open(std::make_unique<TRecordingReader>(APath));
     } catch (const ERecordingError& e) {
         ShowError(e.message());
         return false;
     }
-    if (reader->count() == 0) {
-        ShowError(tr("В записи «%1» нет ни одного снимка.").arg(APath));
+}
+
+bool TReplay::OpenDatabase(const QString& AAddress, const QString& AServer) {
+    try {
+        const bool opened = open(std::make_unique<TPgRecordingReader>(AAddress, AServer));
+        if (opened)
+            FLastAddress = AAddress;
+        return opened;
+    } catch (const ERecordingError& e) {
+        ShowError(e.message());
+        return false;
+    }
+}
+
+bool TReplay::open(std::unique_ptr<TRecordingSource> AReader) {
+    if (AReader->count() == 0) {
+        ShowError(tr("В записи «%1» нет ни одного снимка.").arg(AReader->path()));
         return false;
     }
     if (FReader)
         Close();
-    FReader = std::move(reader);
+    FReader = std::move(AReader);
     FDatabases.clear();
     FIndex = 0;
     FId = FReader->idAt(0);
     FTime = FReader->timeAt(0);
     FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
+    FBar->setEvents(FReader->events());
     FBar->setPlaying(false);
     FBar->show();
     FHost.ActiveChanged(true);

@@ -5,7 +5,7 @@
 // and skips the time of a gap at once.
 
 #include "actions/widgets/viewhost.h"
-#include "recorder/recordingreader.h"
+#include "recorder/recordingsource.h"
 #include "sampling/querycomposition.h"
 
 #include <QObject>
@@ -43,10 +43,15 @@ public:
     // "Открыть запись" (Ctrl+O): asks for a recording file and opens it.
     QAction* const actOpenRecording;
     void actOpenRecordingExecute();
+    // "Открыть запись из базы" (Ctrl+Shift+O): a server's recording in a PostgreSQL database.
+    QAction* const actOpenDatabaseRecording;
+    void actOpenDatabaseRecordingExecute();
 
     // Opens a recording and shows its first snapshot; tells the user and returns false
     // when the file is no readable recording.
     bool Open(const QString& APath);
+    // The same for a server's recording in a database.
+    bool OpenDatabase(const QString& AAddress, const QString& AServer);
     void Close();
     bool active() const { return FReader != nullptr; }
 
@@ -78,12 +83,14 @@ private:
     // retention dropped it, the first one after its time). False when the recording can
     // no longer be shown: the user was told, and it was closed if it has no snapshot.
     bool reload();
+    bool open(std::unique_ptr<TRecordingSource> AReader);
 
     THost FHost;
     TReplayBar* FBar;
-    std::unique_ptr<TRecordingReader> FReader;
-    int FIndex = -1; // where FId is in the reader's list as last read
-    qint64 FId = -1; // the snapshot on show
+    std::unique_ptr<TRecordingSource> FReader;
+    QString FLastAddress; // the database last opened from, offered again
+    int FIndex = -1;      // where FId is in the reader's list as last read
+    qint64 FId = -1;      // the snapshot on show
     qint64 FTime = 0;
     QTimer FTimer;
     QStringList FDatabases;

@@ -99,6 +99,10 @@ void TReplayBar::setSpan(qint64 AFirstMs, qint64 ALastMs, const QList<TRecording
                              QDateTime::fromMSecsSinceEpoch(ALastMs));
 }
 
+void TReplayBar::setEvents(const QList<TRecordingEvent>& AEvents) {
+    Timeline->setEvents(AEvents);
+}
+
 void TReplayBar::showPosition(qint64 ATimeMs, int AIndex, int ACount,
                               const std::optional<TRecordingGap>& AGapBefore) {
     Timeline->setPosition(ATimeMs);

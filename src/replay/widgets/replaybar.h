@@ -19,6 +19,7 @@ public:
     explicit TReplayBar(QWidget* parent = nullptr);
 
     void setSpan(qint64 AFirstMs, qint64 ALastMs, const QList<TRecordingGap>& AGaps);
+    void setEvents(const QList<TRecordingEvent>& AEvents);
     // The snapshot on show: its time, its place among all, and the gap just before it.
     void showPosition(qint64 ATimeMs, int AIndex, int ACount,
                       const std::optional<TRecordingGap>& AGapBefore);

@@ -1,7 +1,9 @@
 #include "replay/widgets/replaytimeline.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 TReplayTimeline::TReplayTimeline(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ReplayTimeline"));
@@ -19,6 +21,37 @@ void TReplayTimeline::setSpan(qint64 AFirstMs, qint64 ALastMs, const QList<TReco
     FLast = std::max(ALastMs, AFirstMs);
     FGaps = AGaps;
     update();
+}
+
+void TReplayTimeline::setEvents(const QList<TRecordingEvent>& AEvents) {
+    FMarks.clear();
+    for (const TRecordingEvent& e : AEvents)
+        if (e.Kind == QLatin1String("raised"))
+            FMarks.append(e);
+    update();
+}
+
+namespace {
+
+qint64 markTime(const TRecordingEvent& AEvent) {
+    return AEvent.SnapshotTime >= 0 ? AEvent.SnapshotTime : AEvent.Time;
+}
+
+constexpr int kMarkReach = 4; // px either side of a mark that a click takes for it
+
+} // namespace
+
+std::optional<qint64> TReplayTimeline::markAt(int AX) const {
+    std::optional<qint64> nearest;
+    int best = kMarkReach + 1;
+    for (const TRecordingEvent& e : FMarks) {
+        const int d = std::abs(xOf(markTime(e)) - AX);
+        if (d < best) {
+            best = d;
+            nearest = markTime(e);
+        }
+    }
+    return nearest;
 }
 
 void TReplayTimeline::setPosition(qint64 ATimeMs) {
@@ -58,14 +91,38 @@ void TReplayTimeline::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(QPoint(from, t.top() + 1), QPoint(std::max(from + 1, to), t.bottom() - 1)),
                    QColor(0xE0, 0x40, 0x40));
     }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xF0, 0x80, 0x00));
+    for (const TRecordingEvent& e : FMarks) {
+        const int mx = xOf(markTime(e));
+        const QPoint tip(mx, t.top() + 4);
+        p.drawPolygon(QPolygon({tip, QPoint(mx - 4, rect().top()), QPoint(mx + 4, rect().top())}));
+    }
     const int x = xOf(FPosition);
     p.setPen(QPen(QColor(0x00, 0x00, 0x80), 2));
     p.drawLine(x, rect().top() + 2, x, rect().bottom() - 2);
 }
 
 void TReplayTimeline::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        emit seekRequested(timeAt(event->position().toPoint().x()));
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int x = event->position().toPoint().x();
+    emit seekRequested(markAt(x).value_or(timeAt(x)));
+}
+
+bool TReplayTimeline::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        // Over an alert's mark, what it was; elsewhere the line's own hint.
+        const int x = static_cast<QHelpEvent*>(event)->pos().x();
+        QStringList subjects;
+        for (const TRecordingEvent& e : FMarks)
+            if (std::abs(xOf(markTime(e)) - x) <= kMarkReach)
+                subjects << e.Subject;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                           subjects.isEmpty() ? toolTip() : subjects.join(u'\n'), this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void TReplayTimeline::mouseMoveEvent(QMouseEvent* event) {

@@ -1,10 +1,13 @@
 #pragma once
 // The time line of a recording: its whole span left to right, the times without
-// snapshots in red, the snapshot on show as a mark. A click or a drag asks for a time.
+// snapshots in red, the alerts raised as orange marks above the track, the snapshot on show
+// as a mark. A click or a drag asks for a time; a click on an alert's mark asks for the
+// snapshot the alert was raised in.
 
 #include "recorder/recordingfile.h"
 
 #include <QWidget>
+#include <optional>
 
 class TReplayTimeline : public QWidget {
     Q_OBJECT
@@ -13,6 +16,10 @@ public:
 
     void setSpan(qint64 AFirstMs, qint64 ALastMs, const QList<TRecordingGap>& AGaps);
     void setPosition(qint64 ATimeMs);
+    // The alerts to mark: the raised ones are drawn, at the snapshot they were seen in.
+    void setEvents(const QList<TRecordingEvent>& AEvents);
+    // The time of the alert's mark under an x position, if there is one within reach.
+    std::optional<qint64> markAt(int AX) const;
     qint64 position() const { return FPosition; }
     // The time under an x position of the widget.
     qint64 timeAt(int AX) const;
@@ -28,6 +35,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     QRect track() const;
@@ -36,4 +44,5 @@ private:
     qint64 FLast = 0;
     qint64 FPosition = 0;
     QList<TRecordingGap> FGaps;
+    QList<TRecordingEvent> FMarks; // raised alerts only
 };

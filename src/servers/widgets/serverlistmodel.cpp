@@ -21,7 +21,8 @@ QVariant TServerListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return s->Name.isEmpty() ? tr("<не указано>") : s->Name;
     case Qt::DecorationRole:
-        return MainImageList(static_cast<int>(s->State));
+        return s->OpenAlerts > 0 ? AlertMarked(MainImageList(static_cast<int>(s->State)))
+                                 : MainImageList(static_cast<int>(s->State));
     case Qt::UserRole:
         return static_cast<int>(s->State);
     default:

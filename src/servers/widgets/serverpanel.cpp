@@ -125,6 +125,12 @@ TServer* TServerPanel::SelectedServer() const {
     return FModel->server(ServerVT->focusedRow());
 }
 
+void TServerPanel::SelectServer(const TServer* AServer) {
+    const int row = FModel->rowOf(AServer);
+    if (row >= 0)
+        ServerVT->setCurrentIndex(FModel->index(row));
+}
+
 void TServerPanel::RedrawServer(const TServer* server) {
     FModel->refresh(FModel->rowOf(server));
 }

@@ -24,6 +24,8 @@ public:
     // Creates an entry, appends its row and, with ASelect, focuses it.
     TServer* NewServer(const QString& AName, const QString& AConnectionString, bool ASelect);
     TServer* SelectedServer() const; // the entry of the focused row, or nullptr
+    // Focuses the entry's row, as a click on it does.
+    void SelectServer(const TServer* AServer);
     TServerListModel* model() const { return FModel; }
     TServerListView* view() const { return ServerVT; }
 
