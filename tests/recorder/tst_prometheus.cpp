@@ -10,6 +10,7 @@
 #include "scripting.h"
 #include "tds_server.h"
 
+#include "loopbackhttp.h"
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,24 +27,11 @@ using testserver::TdsServer;
 namespace {
 
 quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    return FreeLoopbackPort();
 }
 
-// A plain HTTP GET on loopback: the body, or nothing when there is no answer.
 QByteArray get(quint16 APort, const QByteArray& APath) {
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, APort);
-    if (!s.waitForConnected(2000))
-        return {};
-    s.write("GET " + APath + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-    QByteArray reply;
-    while (s.waitForReadyRead(3000))
-        reply += s.readAll();
-    reply += s.readAll();
-    const qsizetype body = reply.indexOf("\r\n\r\n");
-    return body < 0 ? QByteArray() : reply.mid(body + 4);
+    return LoopbackGet(APort, APath);
 }
 
 // The value Prometheus's query API gives for an instant query of one series; empty when

@@ -4,6 +4,7 @@
 // an excluded program raises nothing; the events are in the file.
 
 #include "alerts/alertrulesstore.h"
+#include "loopbackhttp.h"
 #include "recorderprocesses.h"
 #include "registry/registry.h"
 #include "scripting.h"
@@ -74,10 +75,12 @@ void TestRecordAlerts::commandAndEvents() {
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     const QString out = dir.filePath(u"alerts.dervelrec"_s);
-    QProcess* p = processes.start({u"--connection"_s, TRecorderProcesses::connection(server.port()),
-                                   u"--out"_s, out, u"--period"_s, u"100ms"_s, u"--rules"_s,
-                                   rulesFile, u"--on-alert"_s, u"\"%1\" \"%2\""_s.arg(script, told),
-                                   u"--on-alert-timeout"_s, u"1s"_s});
+    const quint16 metrics = FreeLoopbackPort();
+    QProcess* p =
+        processes.start({u"--metrics"_s, u"127.0.0.1:%1"_s.arg(metrics), u"--connection"_s,
+                         TRecorderProcesses::connection(server.port()), u"--out"_s, out,
+                         u"--period"_s, u"100ms"_s, u"--rules"_s, rulesFile, u"--on-alert"_s,
+                         u"\"%1\" \"%2\""_s.arg(script, told), u"--on-alert-timeout"_s, u"1s"_s});
     QVERIFY(p->waitForStarted());
     const auto lines = [&told] {
         QFile f(told);
@@ -87,6 +90,8 @@ void TestRecordAlerts::commandAndEvents() {
     };
     QTRY_COMPARE_WITH_TIMEOUT(lines().size(), 1, 10000);
     QCOMPARE(lines()[0], u"raised|blocking|%1|report_user|Month-end report|1|"_s.arg(headId));
+    // The open alert counts for Prometheus too, by its rule.
+    QTRY_VERIFY(LoopbackGet(metrics, "/metrics").contains("rule=\"blocking\"} 1"));
     // The command hangs for its second; the recording goes on meanwhile.
     const int during = TRecorderProcesses::snapshotsIn(out);
     QTRY_VERIFY_WITH_TIMEOUT(TRecorderProcesses::snapshotsIn(out) >= during + 5, 5000);
@@ -101,6 +106,7 @@ void TestRecordAlerts::commandAndEvents() {
     const int after = TRecorderProcesses::snapshotsIn(out);
     QTRY_VERIFY(TRecorderProcesses::snapshotsIn(out) >= after + 5);
     QCOMPARE(lines().size(), 2);
+    QVERIFY(!LoopbackGet(metrics, "/metrics").contains("rule=\"blocking\"} 1"));
 
     p->terminate();
     QVERIFY(p->waitForFinished(10000));
