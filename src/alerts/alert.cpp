@@ -37,11 +37,16 @@ QString AlertSubjectText(const TAlert& AAlert) {
     return QCoreApplication::translate("Alerts", "сервер");
 }
 
-QString AlertSummaryText(const TAlert& AAlert) {
+QString AlertRuleCaptionOf(const TAlert& AAlert) {
     TAlertRule rule;
     rule.Kind = AAlert.Kind;
     rule.Threshold = AAlert.Threshold;
-    return QStringLiteral("%1: %2").arg(AlertPlainText(AAlert.Server, 128), AlertRuleCaption(rule));
+    return AlertRuleCaption(rule);
+}
+
+QString AlertSummaryText(const TAlert& AAlert) {
+    return QStringLiteral("%1: %2").arg(AlertPlainText(AAlert.Server, 128),
+                                        AlertRuleCaptionOf(AAlert));
 }
 
 QString AlertBodyText(const TAlert& AAlert) {

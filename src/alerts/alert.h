@@ -32,6 +32,8 @@ struct TAlertChange {
 
 // What the alert is about, in a few words: "SPID 53 (sa, WS-01, Report)", or "сервер".
 QString AlertSubjectText(const TAlert& AAlert);
+// The rule with the threshold it had when the alert was raised: "блокировка дольше 30 с".
+QString AlertRuleCaptionOf(const TAlert& AAlert);
 // A notification's summary: the server and the rule.
 QString AlertSummaryText(const TAlert& AAlert);
 // A notification's body: the head blocker's login, host and program, the wait and the

@@ -55,12 +55,8 @@ QVariant TAlertListModel::data(const QModelIndex& index, int role) const {
         return a->open() ? QVariant() : durationText(a->EndMs - a->StartMs);
     case Server:
         return AlertPlainText(a->Server);
-    case Rule: {
-        TAlertRule rule;
-        rule.Kind = a->Kind;
-        rule.Threshold = a->Threshold;
-        return AlertRuleCaption(rule);
-    }
+    case Rule:
+        return AlertRuleCaptionOf(*a);
     case Subject:
         return AlertSubjectText(*a);
     default:
