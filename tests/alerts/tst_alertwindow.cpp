@@ -17,6 +17,7 @@
 #include "registry/registry.h"
 #include "resources/imagelists.h"
 #include "scripting.h"
+#include "serverlist.h"
 #include "servers/server.h"
 #include "servers/widgets/serverlistmodel.h"
 #include "servers/widgets/serverlistview.h"
@@ -51,20 +52,6 @@ void writeSettings(const QList<std::pair<QString, QString>>& servers) {
     rules.rule(TAlertKind::Blocking).ExcludePrograms = {u"Nightly*"_s};
     WriteAlertRules(reg, rules);
     reg.CloseKey();
-}
-
-TServer* entry(TMainForm& form, const QString& name) {
-    TServerListModel* list = form.ServerPanel->model();
-    for (int row = 0; row < list->rowCount(); ++row)
-        if (list->server(row)->Name == name)
-            return list->server(row);
-    return nullptr;
-}
-
-QPoint listRowCentre(TMainForm& form, const QString& name) {
-    TServerListModel* list = form.ServerPanel->model();
-    return form.ServerPanel->ServerVT->visualRect(list->index(list->rowOf(entry(form, name))))
-        .center();
 }
 
 // The summaries and bodies of the Notify calls dbus-monitor saw, in order.

@@ -12,6 +12,7 @@
 #include "mainformfixture.h"
 #include "registry/registry.h"
 #include "scripting.h"
+#include "serverlist.h"
 #include "servers/server.h"
 #include "servers/widgets/serverlistmodel.h"
 #include "servers/widgets/serverlistview.h"
@@ -43,20 +44,6 @@ void writeEstatePeriod(int ms) {
     QVERIFY(reg.OpenKey(QStringLiteral("Software\\Dervel"), true));
     reg.WriteInteger(QStringLiteral("EstatePeriod"), ms);
     reg.CloseKey();
-}
-
-TServer* entry(TMainForm& form, const QString& name) {
-    TServerListModel* list = form.ServerPanel->model();
-    for (int row = 0; row < list->rowCount(); ++row)
-        if (list->server(row)->Name == name)
-            return list->server(row);
-    return nullptr;
-}
-
-QPoint listRowCentre(TMainForm& form, const QString& name) {
-    TServerListModel* list = form.ServerPanel->model();
-    return form.ServerPanel->ServerVT->visualRect(list->index(list->rowOf(entry(form, name))))
-        .center();
 }
 
 QRect estateRow(TMainForm& form, const QString& name, int column = 0) {
