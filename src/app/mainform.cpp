@@ -147,19 +147,13 @@ void TMainForm::createParts() {
     replay.SortDescending = [this] { return MonitorVT->sortDescending(); };
     replay.Show = [this](TRecList& rows, qint64 time) { showRecordedSnapshot(rows, time); };
     replay.ActiveChanged = [this](bool active) { replayActiveChanged(active); };
-    replay.Databases = [this](const QStringList& names) {
-        const int index = cbDBList->currentIndex();
-        const QString chosen = cbDBList->currentText();
-        cbDBList->clear();
-        cbDBList->addItems(DBFilterItems(names));
-        cbDBList->setCurrentIndex(DBReselectIndex(index, chosen, names).value_or(0));
-    };
+    replay.Databases = [this](const QStringList& names) { MonitorToolBar->setDatabases(names); };
     Replay = new TReplay(std::move(replay), this);
     Replay->setParent(this); // goes with the window
     actOpenRecording = Replay->actOpenRecording;
 
     Sessions = new TSessionCommands(
-        {[this] { return FocusedRec(); }, [this] { return GridRecords(); },
+        {[this] { return FocusedRec(); }, [this] { return MonitorModel->records(); },
          [this]() -> const QList<int>& { return SelList; }, [this] { return SelectedServer(); },
          [this] { return Replaying(); },
          [this] { return std::optional<TViewHost::TRecorded>(Replay->RecordedView()); },
@@ -175,7 +169,7 @@ void TMainForm::createParts() {
     BlockingPane->hide();
     Blocking = new TBlockingCommands(BlockingPane, FResourceNames,
                                      {[this] { return RecList; },
-                                      [this](int spid) { return FocusSession(spid); },
+                                      [this](int spid) { return MonitorVT->focusSession(spid); },
                                       [this] { Monitoring(false); }, actView, actKillProcess},
                                      this);
     actBlockingTree = Blocking->actBlockingTree;
@@ -183,7 +177,7 @@ void TMainForm::createParts() {
     Alerts = new TAlertCommands(
         *ServerPanel, *Estate,
         {[this] { return TMonitorToolBar::PeriodOf(cbPeriod->currentIndex()) * 10; },
-         [this](int spid) { return FocusSession(spid); }},
+         [this](int spid) { return MonitorVT->focusSession(spid); }},
         this);
 
     Recorder = new TRecorderCommands(
@@ -299,19 +293,6 @@ void TMainForm::connectGrid() {
     UpdateGridActions();
 }
 
-bool TMainForm::FocusSession(int ASPID) {
-    for (int row = 0; row < MonitorModel->rowCount(); ++row)
-        if (MonitorModel->record(row)->SPID == ASPID) {
-            const QModelIndex current = MonitorVT->currentIndex();
-            const QModelIndex target =
-                MonitorModel->index(row, current.isValid() ? current.column() : 0);
-            MonitorVT->setCurrentIndex(target);
-            MonitorVT->scrollTo(target);
-            return true;
-        }
-    return false;
-}
-
 // --- life cycle and events ----------------------------------------------------------------
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -352,13 +333,6 @@ TServer* TMainForm::SelectedServer() const {
 
 PMonitorRec TMainForm::FocusedRec() const {
     return MonitorModel->record(MonitorVT->focusedRow());
-}
-
-QList<PMonitorRec> TMainForm::GridRecords() const {
-    QList<PMonitorRec> rows;
-    for (int row = 0; row < MonitorModel->rowCount(); ++row)
-        rows.append(MonitorModel->record(row));
-    return rows;
 }
 
 void TMainForm::FocusSessionGrid() {
@@ -539,20 +513,8 @@ void TMainForm::UpdateGridActions() {
 
 // --- the grid's own commands ---------------------------------------------------------------
 
-void TMainForm::actPauseExecute() {
-    Sampling->actPauseExecute();
-}
-
-void TMainForm::actSelRecExecute() {
-    Marks->actSelRecExecute();
-}
-
 void TMainForm::actUnselectAllExecute() {
     Marks->actUnselectAllExecute();
-}
-
-void TMainForm::actKillSelectedExecute() {
-    Sessions->actKillSelectedExecute();
 }
 
 // --- a recording instead of the live server ------------------------------------------------

@@ -68,10 +68,7 @@ public:
     quint64 SnapshotsShown() const { return FSnapshotsShown; } // arrivals the grid took
 
     // --- the grid's own commands -----------------------------------------------------------
-    void actPauseExecute(); // the sampling commands' (sampling/widgets/samplingcommands)
-    void actSelRecExecute();
-    void actUnselectAllExecute();
-    void actKillSelectedExecute(); // the session commands' (actions/widgets/sessioncommands)
+    void actUnselectAllExecute(); // the marks' (grid/widgets/gridmarks)
     bool Replaying() const;
 
     // --- TServerPanelHost ----------------------------------------------------------------
@@ -164,9 +161,6 @@ private:
     void createLayout();
     void connectGrid();
     void showErrorPanel(bool show);
-    QList<PMonitorRec> GridRecords() const; // the grid's rows, top to bottom
-    // Focuses the grid's first row of the session; false when it has none.
-    bool FocusSession(int ASPID);
     // The grid goes empty for another server, or the same one connected anew.
     void clearServerView();
     // The server is left: none chosen, not connected, or a recording instead.

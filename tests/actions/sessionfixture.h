@@ -5,11 +5,13 @@
 // snapshots.
 
 #include "actions/widgets/modalrun.h"
+#include "actions/widgets/sessioncommands.h"
 #include "app/mainform.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorview.h"
 #include "registry/registry.h"
 #include "sampling/monitor.h"
+#include "sampling/widgets/samplingcommands.h"
 #include "scriptedprompts.h"
 #include "scripting.h"
 #include "servers/server.h"
@@ -47,7 +49,7 @@ public:
             return false;
         if (!QTest::qWaitFor([this] { return selfSpid() != 0; }))
             return false;
-        Form->actPauseExecute();
+        Form->Sampling->actPauseExecute();
         return true;
     }
 

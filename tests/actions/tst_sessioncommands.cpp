@@ -233,7 +233,7 @@ void TestSessionCommands::killMarkedWithoutServerDoesNothing() {
     f.Form->ServerPanel->view()->setCurrentIndex(QModelIndex()); // clears the marks too
     QVERIFY(!f.Form->SelectedServer());
     f.Form->SelList = {83};
-    f.Form->actKillSelectedExecute();
+    f.Form->Sessions->actKillSelectedExecute();
 
     QVERIFY(f.instance().hasSession(83));
     QVERIFY(f.Prompts.messages.isEmpty());

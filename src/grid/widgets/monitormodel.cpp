@@ -22,6 +22,13 @@ PMonitorRec TMonitorModel::record(int row) const {
     return row >= 0 && row < FRowCount && row < FRecList.size() ? FRecList[row] : nullptr;
 }
 
+QList<PMonitorRec> TMonitorModel::records() const {
+    QList<PMonitorRec> rows;
+    for (int row = 0; row < rowCount(); ++row)
+        rows.append(record(row));
+    return rows;
+}
+
 QVariant TMonitorModel::data(const QModelIndex& index, int role) const {
     const PMonitorRec rec = index.isValid() ? record(index.row()) : nullptr;
     if (!rec)

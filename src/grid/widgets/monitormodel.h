@@ -23,6 +23,7 @@ public:
     void setRowCount(int n);
     // The record a row shows, nullptr outside the rows.
     PMonitorRec record(int row) const;
+    QList<PMonitorRec> records() const; // the rows shown, top to bottom
     // What a wait resource is on, for the tooltip of a "Wait Resource" cell.
     void setResourceName(std::function<QString(const QString&)> AName) {
         FResourceName = std::move(AName);

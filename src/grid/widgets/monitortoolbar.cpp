@@ -2,6 +2,7 @@
 
 #include "grid/widgets/statusfilteredit.h"
 #include "resources/imagelists.h"
+#include "sampling/querycomposition.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -52,6 +53,14 @@ QFont boldTahoma() {
 }
 
 } // namespace
+
+void TMonitorToolBar::setDatabases(const QStringList& names) {
+    const int index = cbDBList->currentIndex();
+    const QString chosen = cbDBList->currentText();
+    cbDBList->clear();
+    cbDBList->addItems(DBFilterItems(names));
+    cbDBList->setCurrentIndex(DBReselectIndex(index, chosen, names).value_or(0));
+}
 
 int TMonitorToolBar::PeriodOf(int index) {
     return index >= 0 && index < int(std::size(kPeriods)) ? kPeriods[index].period : -1;

@@ -34,6 +34,9 @@ public:
     static int PeriodOf(int index);
 
     TMonitorToolBar(const TMonitorToolBarActions& actions, QWidget* parent = nullptr);
+    // The database filter's list for another set of names, keeping the chosen database
+    // where the new list has it too.
+    void setDatabases(const QStringList& names);
 
     QComboBox* cbPeriod;
     QToolButton* tbPause;

@@ -85,6 +85,18 @@ int TMonitorView::focusedRow() const {
     return current.isValid() ? current.row() : -1;
 }
 
+bool TMonitorView::focusSession(int ASPID) {
+    for (int row = 0; row < FModel->rowCount(); ++row)
+        if (FModel->record(row)->SPID == ASPID) {
+            const QModelIndex current = currentIndex();
+            const QModelIndex target = FModel->index(row, current.isValid() ? current.column() : 0);
+            setCurrentIndex(target);
+            scrollTo(target);
+            return true;
+        }
+    return false;
+}
+
 void TMonitorView::restoreFocus(const QModelIndex& index, bool scroll) {
     FRestoringFocus = true;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |

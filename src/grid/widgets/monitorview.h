@@ -24,6 +24,8 @@ public:
     // While recording the log's column order must not change.
     void setColumnDragAllowed(bool allowed);
     int focusedRow() const; // -1 when no row is focused
+    // Focuses the first row of the session, in the focused column; false when it has none.
+    bool focusSession(int ASPID);
     // Focuses and selects the cell of a new snapshot's row that shows the focused
     // session. Qt would scroll to it; the grid scrolls only when asked to, and then only
     // vertically, so the columns the user scrolled to stay in view.
