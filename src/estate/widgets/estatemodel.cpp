@@ -120,9 +120,41 @@ void TEstateModel::refresh(const TServer* AServer) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
+TEstateModel::TShown TEstateModel::shownOf(const TServer& AServer) const {
+    TShown shown;
+    for (int column = Sessions; column < ColumnCount; ++column)
+        shown.Texts[std::size_t(column)] = EstateCellText(AServer, column);
+    shown.Colour =
+        AServer.State == stError ? 1
+        : AServer.State == stConnected && EstateLevel(AServer.Summary) == TEstateLevel::Blocking
+            ? 2
+            : 0;
+    return shown;
+}
+
 void TEstateModel::refreshAll() {
-    if (rowCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    QHash<const TServer*, TShown> shown;
+    shown.reserve(rowCount());
+    for (int row = 0; row < rowCount(); ++row) {
+        const TServer* s = server(row);
+        if (!s)
+            continue;
+        const TShown now = shownOf(*s);
+        const auto before = FShown.constFind(s);
+        if (before == FShown.cend() || before->Colour != now.Colour) {
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        } else if (!(*before == now)) {
+            int first = ColumnCount, last = 0;
+            for (int column = Sessions; column < ColumnCount; ++column)
+                if (before->Texts[std::size_t(column)] != now.Texts[std::size_t(column)]) {
+                    first = std::min(first, column);
+                    last = column;
+                }
+            emit dataChanged(index(row, first), index(row, last));
+        }
+        shown.insert(s, now);
+    }
+    FShown.swap(shown);
 }
 
 QVariant TEstateModel::data(const QModelIndex& index, int role) const {

@@ -3,7 +3,9 @@
 // columns after the name. Rows come and go as the list's do; a new summary changes one
 // row's cells (dataChanged), never the rows.
 
+#include <QHash>
 #include <QIdentityProxyModel>
+#include <array>
 
 class TServer;
 class TServerListModel;
@@ -29,10 +31,22 @@ public:
     TServer* server(int row) const;
     // The entry's figures or state changed: its whole row is drawn again.
     void refresh(const TServer* AServer);
-    void refreshAll(); // every row's figures, in one change
+    // Every row's figures: only the cells whose text or colour changed since they were
+    // last drawn are reported, so fifty servers summarized each second redraw a few cells,
+    // not the whole list four times a second.
+    void refreshAll();
 
 private:
+    // What a row showed when it was last reported: its figures' texts and its colour.
+    struct TShown {
+        std::array<QString, 6> Texts;
+        int Colour = 0;
+        bool operator==(const TShown&) const = default;
+    };
+    TShown shownOf(const TServer& AServer) const;
+
     TServerListModel* FList;
+    QHash<const TServer*, TShown> FShown;
 };
 
 // The cell texts, for the view and its tests: "—" where nothing is known.
