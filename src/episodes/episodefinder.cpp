@@ -1,6 +1,7 @@
 #include "episodes/episodefinder.h"
 
 #include "blocking/blockingforest.h"
+#include "episodes/episodecodec.h"
 #include "recorder/recordingsource.h"
 
 #include <algorithm>
@@ -123,17 +124,39 @@ std::vector<TBlockingEpisode> TEpisodeFinder::openEpisodes() const {
 
 namespace {
 
-// Reads the snapshots from index AFrom to ATo (both included) into the finder.
+// Reads the snapshots from index AFrom to ATo (both included) into the finder. A gap
+// after the last snapshot of the recording (the server lost as the recording ended) ends
+// what was open as a gap between snapshots does.
 void scan(TRecordingSource& ASource, int AFrom, int ATo, TEpisodeFinder& AFinder,
           std::vector<TBlockingEpisode>& AEpisodes) {
+    const auto cut = [&] {
+        auto ended = AFinder.gap();
+        AEpisodes.insert(AEpisodes.end(), ended.begin(), ended.end());
+    };
     for (int i = AFrom; i <= ATo; ++i) {
-        if (i > AFrom && ASource.gapBefore(i)) {
-            auto cut = AFinder.gap();
-            AEpisodes.insert(AEpisodes.end(), cut.begin(), cut.end());
-        }
+        if (i > AFrom && ASource.gapBefore(i))
+            cut();
         auto ended = AFinder.snapshot(ASource.timeAt(i), ASource.rowsAt(i));
         AEpisodes.insert(AEpisodes.end(), ended.begin(), ended.end());
     }
+    if (ATo == ASource.count() - 1 && !AFinder.quiet()) {
+        const qint64 last = ASource.timeAt(ATo);
+        for (const TRecordingGap& g : ASource.gaps())
+            if (g.End > last && g.Start >= last) {
+                cut();
+                break;
+            }
+    }
+}
+
+// The episodes of the snapshots from index AFrom to ATo, with the ones still open at ATo.
+std::vector<TBlockingEpisode> scanSpan(TRecordingSource& ASource, int AFrom, int ATo) {
+    std::vector<TBlockingEpisode> episodes;
+    TEpisodeFinder finder;
+    scan(ASource, AFrom, ATo, finder, episodes);
+    const auto open = finder.openEpisodes();
+    episodes.insert(episodes.end(), open.begin(), open.end());
+    return episodes;
 }
 
 } // namespace
@@ -143,16 +166,56 @@ std::vector<TBlockingEpisode> FindEpisodes(TRecordingSource& ASource, qint64 AFr
     std::vector<TBlockingEpisode> episodes;
     if (ASource.count() == 0)
         return episodes;
+    // The span as snapshot indexes, and as the times of its first and last snapshot.
     int from = ASource.indexAt(AFromMs);
     if (ASource.timeAt(from) < AFromMs)
         ++from;
     const int to = ASource.indexAt(AToMs);
     if (from >= ASource.count() || to < from || ASource.timeAt(to) > AToMs)
         return episodes;
-    TEpisodeFinder finder;
-    scan(ASource, from, to, finder, episodes);
-    const auto open = finder.openEpisodes();
-    episodes.insert(episodes.end(), open.begin(), open.end());
+    const qint64 fromMs = ASource.timeAt(from);
+    const qint64 toMs = ASource.timeAt(to);
+
+    std::vector<TRecordedEpisode> stored;
+    qint64 through = -1;
+    if (!ASource.readEpisodes(stored, through) || through < fromMs) {
+        episodes = scanSpan(ASource, from, to);
+        std::sort(episodes.begin(), episodes.end(), byStart);
+        return episodes;
+    }
+    // The index's episodes inside the span as they are; one that crosses an end of the
+    // span is read again over its part inside, for the figures of that part alone.
+    for (const TRecordedEpisode& r : stored) {
+        if (r.End < fromMs || r.Start > toMs)
+            continue;
+        TBlockingEpisode e = EpisodeOfRecorded(r);
+        if (r.Start >= fromMs && r.End <= toMs) {
+            episodes.push_back(std::move(e));
+            continue;
+        }
+        const int a = ASource.indexAt(std::max(r.Start, fromMs));
+        const int b = ASource.indexAt(std::min(r.End, toMs));
+        for (TBlockingEpisode& part : scanSpan(ASource, std::max(a, from), std::min(b, to)))
+            if (part.HeadSPID == e.HeadSPID && part.HeadLoginTime == e.HeadLoginTime &&
+                part.Start == std::max(r.Start, fromMs)) {
+                // Open only where the span ends before the episode does.
+                part.Open = r.End > toMs;
+                part.CutByGap = !part.Open && e.CutByGap;
+                episodes.push_back(std::move(part));
+                break;
+            }
+    }
+    // The snapshots past the index, read.
+    if (toMs > through) {
+        int after = ASource.indexAt(through);
+        if (ASource.timeAt(after) <= through)
+            ++after;
+        after = std::max(after, from);
+        if (after <= to) {
+            auto rest = scanSpan(ASource, after, to);
+            episodes.insert(episodes.end(), rest.begin(), rest.end());
+        }
+    }
     std::sort(episodes.begin(), episodes.end(), byStart);
     return episodes;
 }
