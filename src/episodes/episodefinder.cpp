@@ -189,7 +189,14 @@ std::vector<TBlockingEpisode> FindEpisodes(TRecordingSource& ASource, qint64 AFr
         if (r.End < fromMs || r.Start > toMs)
             continue;
         TBlockingEpisode e = EpisodeOfRecorded(r);
+        // A span that ends before the recording does cannot tell whether what it ends in
+        // went on: as for a reading of the span alone, that episode is open.
+        const bool openAtEnd = r.End >= toMs && to < ASource.count() - 1;
         if (r.Start >= fromMs && r.End <= toMs) {
+            if (openAtEnd) {
+                e.Open = true;
+                e.CutByGap = false;
+            }
             episodes.push_back(std::move(e));
             continue;
         }
@@ -199,7 +206,7 @@ std::vector<TBlockingEpisode> FindEpisodes(TRecordingSource& ASource, qint64 AFr
             if (part.HeadSPID == e.HeadSPID && part.HeadLoginTime == e.HeadLoginTime &&
                 part.Start == std::max(r.Start, fromMs)) {
                 // Open only where the span ends before the episode does.
-                part.Open = r.End > toMs;
+                part.Open = openAtEnd;
                 part.CutByGap = !part.Open && e.CutByGap;
                 episodes.push_back(std::move(part));
                 break;
