@@ -602,6 +602,18 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <translation>--on-alert holds no command.</translation>
     </message>
     <message>
+        <source>Для записи в базе нужно указать сервер: --server ИМЯ.</source>
+        <translation>A recording in a database needs its server: --server NAME.</translation>
+    </message>
+    <message>
+        <source>--server с --episodes — только для базы.</source>
+        <translation>--server with --episodes is for a database only.</translation>
+    </message>
+    <message>
+        <source>С --episodes указывают только запись и, для базы, одно --server.</source>
+        <translation>--episodes takes only the recording and, for a database, one --server.</translation>
+    </message>
+    <message>
         <source>Использование: dervel-record (--server ИМЯ... | --all | --connection СТРОКА) --out КУДА [параметры]
 Записывает сеансы SQL Server без окна, в файл записи или в базу PostgreSQL; запись смотрят в Dervel (Ctrl+O).
 
@@ -619,6 +631,7 @@ Passwords stay in the connection string or are asked for at connect.</translatio
   --on-alert КОМАНДА    выполнять команду при каждом оповещении и его снятии; о чём оно — в переменных DERVEL_ALERT_* (оболочка не вызывается)
   --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом остановить
   --metrics АДРЕС:ПОРТ  отдавать /metrics для Prometheus (например 127.0.0.1:9471)
+  --episodes ЗАПИСЬ     вывести эпизоды блокировок записи (файл или postgresql://… с --server ИМЯ) в CSV и выйти
   --help, --version
 
 Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для --server) из связки ключей, как в окне Dervel. Пароль PostgreSQL — из ~/.pgpass или переменных PG*, как их читает libpq.
@@ -641,6 +654,7 @@ Records the sessions of SQL Server without a window, to a recording file or a Po
   --on-alert COMMAND    run the command for every alert raised and cleared; what it is about is in the DERVEL_ALERT_* variables (no shell is involved)
   --on-alert-timeout SPAN  how long to wait for the command (30s by default), then stop it
   --metrics ADDR:PORT   serve /metrics for Prometheus (for example 127.0.0.1:9471)
+  --episodes RECORDING  print the recording&apos;s blocking episodes (a file, or postgresql://… with --server NAME) as CSV and exit
   --help, --version
 
 The password comes from --password-file, else from the DERVEL_PASSWORD variable, else (for --server) from the keyring, as in the Dervel window. The PostgreSQL password comes from ~/.pgpass or the PG* variables, as libpq reads them.

@@ -103,7 +103,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             QStringLiteral("--duration"), QStringLiteral("--until"),
             QStringLiteral("--retain"),   QStringLiteral("--password-file"),
             QStringLiteral("--metrics"),  QStringLiteral("--rules"),
-            QStringLiteral("--on-alert"), QStringLiteral("--on-alert-timeout")};
+            QStringLiteral("--on-alert"), QStringLiteral("--on-alert-timeout"),
+            QStringLiteral("--episodes")};
         if (!withValue.contains(arg))
             return fail(
                 arg.startsWith(QLatin1Char('-'))
@@ -126,6 +127,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.PasswordFile = *v;
         } else if (arg == QLatin1String("--out")) {
             c.Out = *v;
+        } else if (arg == QLatin1String("--episodes")) {
+            c.Episodes = *v;
         } else if (arg == QLatin1String("--rules")) {
             c.RulesFile = *v;
         } else if (arg == QLatin1String("--on-alert")) {
@@ -157,6 +160,15 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             else
                 c.RetainMs = *span;
         }
+    }
+    if (!c.Episodes.isEmpty()) {
+        // A database holds many servers' recordings: --server names the one to read.
+        if (c.All || !c.Connection.isEmpty() || c.Servers.size() > 1 || !c.Out.isEmpty())
+            return fail(QCoreApplication::translate(
+                "RecordCommandLine",
+                "С --episodes указывают только запись и, для базы, одно --server."));
+        c.Action = TRecordCommand::TAction::Episodes;
+        return c;
     }
     if (int(!c.Servers.isEmpty()) + int(c.All) + int(!c.Connection.isEmpty()) != 1)
         return fail(QCoreApplication::translate(
@@ -211,6 +223,8 @@ QString RecordCommandHelp() {
         "  --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом "
         "остановить\n"
         "  --metrics АДРЕС:ПОРТ  отдавать /metrics для Prometheus (например 127.0.0.1:9471)\n"
+        "  --episodes ЗАПИСЬ     вывести эпизоды блокировок записи (файл или "
+        "postgresql://… с --server ИМЯ) в CSV и выйти\n"
         "  --help, --version\n"
         "\n"
         "Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для "

@@ -7,7 +7,7 @@
 #include <optional>
 
 struct TRecordCommand {
-    enum class TAction { Run, Help, Version, Error };
+    enum class TAction { Run, Help, Version, Error, Episodes };
     TAction Action = TAction::Run;
     QString Error;        // for Error: what was wrong, one line
     QStringList Servers;  // --server, once or more: entries of the settings store
@@ -23,6 +23,9 @@ struct TRecordCommand {
     QString RulesFile; // --rules: alert rules in a file of the settings' form
     QString OnAlert;   // --on-alert: the command run for each alert raised and cleared
     qint64 OnAlertTimeoutMs = 30000; // --on-alert-timeout
+    // --episodes: the recording (a file, or postgresql://... with one --server) whose
+    // blocking episodes are printed as CSV; nothing is recorded.
+    QString Episodes;
 };
 
 // Exit statuses a script can rely on.
