@@ -2,14 +2,15 @@
 // its own, into recording files or a PostgreSQL database, without a window; optionally
 // serves what it sees to Prometheus.
 
+#include "alerts/alertcommand.h"
+#include "alerts/alertrulesstore.h"
 #include "database/freetdsconfig.h"
 #include "keyring/keyring.h"
 #include "language/language.h"
-#include "alerts/alertcommand.h"
-#include "alerts/alertrulesstore.h"
 #include "metrics/metricsserver.h"
 #include "metrics/metricsstate.h"
 #include "pgstore/pgconnection.h"
+#include "record/recordexport.h"
 #include "record/serverrecording.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recordlogin.h"
@@ -20,11 +21,11 @@
 #include "settings/settingsstore.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
@@ -177,6 +178,8 @@ int main(int argc, char* argv[]) {
                   .arg(command.Error, QCoreApplication::translate(
                                           "RecordCommandLine", "Справка: dervel-record --help")));
         return kRecordExitUsage;
+    case TRecordCommand::TAction::Export:
+        return RunRecordExport(command, report);
     case TRecordCommand::TAction::Run:
         break;
     }
@@ -298,8 +301,8 @@ int main(int argc, char* argv[]) {
     // Before the recordings: the commands still queued run once they are closed.
     std::unique_ptr<TAlertCommand> alertCommand;
     if (!command.OnAlert.isEmpty())
-        alertCommand = std::make_unique<TAlertCommand>(command.OnAlert,
-                                                       int(command.OnAlertTimeoutMs), report);
+        alertCommand =
+            std::make_unique<TAlertCommand>(command.OnAlert, int(command.OnAlertTimeoutMs), report);
 
     TRecorderOptions options;
     options.PeriodMs = int(command.PeriodMs);
