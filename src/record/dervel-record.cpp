@@ -10,6 +10,7 @@
 #include "metrics/metricsserver.h"
 #include "metrics/metricsstate.h"
 #include "pgstore/pgconnection.h"
+#include "record/printepisodes.h"
 #include "record/recordexport.h"
 #include "record/serverrecording.h"
 #include "recorder/recordcommandline.h"
@@ -180,6 +181,12 @@ int main(int argc, char* argv[]) {
         return kRecordExitUsage;
     case TRecordCommand::TAction::Export:
         return RunRecordExport(command, report);
+    case TRecordCommand::TAction::Episodes:
+        return PrintEpisodes(
+            command, [](const QString& text) { print(stdout, text); },
+            [](const QString& text) {
+                print(stderr, QStringLiteral("dervel-record: %1\n").arg(text));
+            });
     case TRecordCommand::TAction::Run:
         break;
     }

@@ -2,11 +2,13 @@
 
 #include "database/dbconnection.h"
 #include "database/dberror.h"
+#include "episodes/episodeindexer.h"
 #include "metrics/metricsstate.h"
 #include "pgstore/pgconnection.h"
 #include "pgstore/pgrecordingwriter.h"
-#include "recorder/recorderalerts.h"
 #include "recorder/recordcommandline.h"
+#include "recorder/recorderalerts.h"
+#include "recorder/recordingreader.h"
 #include "recorder/recordingwriter.h"
 
 #include <QCoreApplication>
@@ -156,8 +158,11 @@ int TServerRecording::run(const std::atomic<bool>& AStop) {
                                                 "%2); теперь он только ваш (0600).")
                         .arg(FJob.Out)
                         .arg(narrowed, 4, 8, QLatin1Char('0')));
+        // Episodes are kept with a file; a database's are found when it is read.
+        TEpisodeIndexer indexed(
+            *store, [&store] { return std::make_unique<TRecordingReader>(store->where()); });
         TRecorder recorder(
-            *store,
+            indexed,
             [this, &connection]() -> TDbConnection& {
                 if (!connection.connected())
                     openConnection(connection);
@@ -165,7 +170,7 @@ int TServerRecording::run(const std::atomic<bool>& AStop) {
             },
             [](TDbConnection& lost) { lost.close(); }, FOptions, FReport);
         recorder.Observe = [this](const TRecorder::TRound& round) { observe(round); };
-        TRecorderAlerts alerts(FJob.Name, AlertRules, FOptions.PeriodMs, *store, AlertCommand,
+        TRecorderAlerts alerts(FJob.Name, AlertRules, FOptions.PeriodMs, indexed, AlertCommand,
                                FReport);
         if (FMetrics)
             alerts.OpenChanged = [this](const QMap<QString, int>& byRule) {

@@ -27,6 +27,9 @@ TRunning& running() {
 struct TBackgroundRecorder::TState {
     std::shared_ptr<TDbConnection> Connection;
     std::unique_ptr<TRecordingWriter> Writer;
+    TWrapStore WrapStore;
+    std::unique_ptr<TRecordingStore> Wrapped; // goes before the writer it wraps
+    TRecorderOptions Options;
     std::unique_ptr<TRecorder> Recorder;
     std::atomic<bool> Stop{false};
     std::mutex Lock; // guards Failed
@@ -35,7 +38,7 @@ struct TBackgroundRecorder::TState {
 
 TBackgroundRecorder::TBackgroundRecorder(const QString& APath, const QString& AServerName,
                                          std::shared_ptr<TDbConnection> AConnection, int APeriodMs,
-                                         TFailed AFailed)
+                                         TFailed AFailed, TWrapStore AWrapStore)
     : FPath(APath), FState(std::make_shared<TState>()) {
     const TRecordedServer server = DescribeServer(*AConnection);
     TRecordingInfo info;
@@ -46,14 +49,8 @@ TBackgroundRecorder::TBackgroundRecorder(const QString& APath, const QString& AS
     FState->Writer = std::make_unique<TRecordingWriter>(APath, info);
     FState->Connection = std::move(AConnection);
     FState->Failed = std::move(AFailed);
-    TRecorderOptions options;
-    options.PeriodMs = APeriodMs;
-    // The window's connection is the window's: a failed sample is tried again on it, and
-    // the window reconnects it when the user asks.
-    TDbConnection* connection = FState->Connection.get();
-    FState->Recorder = std::make_unique<TRecorder>(
-        *FState->Writer, [connection]() -> TDbConnection& { return *connection; }, nullptr, options,
-        [](const QString&) {});
+    FState->WrapStore = std::move(AWrapStore);
+    FState->Options.PeriodMs = APeriodMs;
     {
         std::lock_guard lock(running().Lock);
         ++running().Count;
@@ -61,6 +58,17 @@ TBackgroundRecorder::TBackgroundRecorder(const QString& APath, const QString& AS
     std::thread([state = FState]() mutable {
         QString failure;
         try {
+            TRecordingStore* store = state->Writer.get();
+            if (state->WrapStore) {
+                state->Wrapped = state->WrapStore(*state->Writer);
+                store = state->Wrapped.get();
+            }
+            // The window's connection is the window's: a failed sample is tried again on
+            // it, and the window reconnects it when the user asks.
+            TDbConnection* connection = state->Connection.get();
+            state->Recorder = std::make_unique<TRecorder>(
+                *store, [connection]() -> TDbConnection& { return *connection; }, nullptr,
+                state->Options, [](const QString&) {});
             state->Recorder->Run(state->Stop);
         } catch (const ERecordingError& e) {
             failure = e.message();

@@ -23,11 +23,16 @@ public:
     // Called on the recorder's thread when the recording file fails, the recording having
     // stopped by then; never after the recorder was destroyed.
     using TFailed = std::function<void(const QString& message)>;
+    // Wraps the file's store in one that does more with what is written (the window keeps
+    // the recording's blocking episodes so); called on the recorder's thread, before the
+    // first snapshot, since it may read what the file holds.
+    using TWrapStore = std::function<std::unique_ptr<TRecordingStore>(TRecordingStore&)>;
 
     // Creates or continues the file and starts sampling. Throws ERecordingError when the
     // file cannot be used; EDbError when the server cannot describe itself.
     TBackgroundRecorder(const QString& APath, const QString& AServerName,
-                        std::shared_ptr<TDbConnection> AConnection, int APeriodMs, TFailed AFailed);
+                        std::shared_ptr<TDbConnection> AConnection, int APeriodMs, TFailed AFailed,
+                        TWrapStore AWrapStore = {});
     // Tells the thread to stop and returns at once.
     ~TBackgroundRecorder();
     TBackgroundRecorder(const TBackgroundRecorder&) = delete;

@@ -146,7 +146,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             QStringLiteral("--metrics"),  QStringLiteral("--rules"),
             QStringLiteral("--on-alert"), QStringLiteral("--on-alert-timeout"),
             QStringLiteral("--export"),   QStringLiteral("--from"),
-            QStringLiteral("--to"),       QStringLiteral("--html")};
+            QStringLiteral("--to"),       QStringLiteral("--html"),
+            QStringLiteral("--episodes")};
         if (!withValue.contains(arg))
             return fail(
                 arg.startsWith(QLatin1Char('-'))
@@ -181,6 +182,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
                                 "Не понимаю время «%1» для %2: нужно ГГГГ-ММ-ДДTЧЧ:ММ[:СС].")
                                 .arg(*v, arg));
             (arg == QLatin1String("--from") ? from : to) = at;
+        } else if (arg == QLatin1String("--episodes")) {
+            c.Episodes = *v;
         } else if (arg == QLatin1String("--rules")) {
             c.RulesFile = *v;
         } else if (arg == QLatin1String("--on-alert")) {
@@ -218,6 +221,15 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
     if (c.WithoutText || !c.Html.isEmpty() || from || to)
         return fail(QCoreApplication::translate(
             "RecordCommandLine", "--from, --to, --without-text и --html — только с --export."));
+    if (!c.Episodes.isEmpty()) {
+        // A database holds many servers' recordings: --server names the one to read.
+        if (c.All || !c.Connection.isEmpty() || c.Servers.size() > 1 || !c.Out.isEmpty())
+            return fail(QCoreApplication::translate(
+                "RecordCommandLine",
+                "С --episodes указывают только запись и, для базы, одно --server."));
+        c.Action = TRecordCommand::TAction::Episodes;
+        return c;
+    }
     if (int(!c.Servers.isEmpty()) + int(c.All) + int(!c.Connection.isEmpty()) != 1)
         return fail(QCoreApplication::translate(
             "RecordCommandLine", "Нужно указать ровно одно из --server, --all и --connection."));
@@ -271,6 +283,8 @@ QString RecordCommandHelp() {
         "  --on-alert-timeout ПРОМЕЖУТОК  сколько ждать команду (по умолчанию 30s), потом "
         "остановить\n"
         "  --metrics АДРЕС:ПОРТ  отдавать /metrics для Prometheus (например 127.0.0.1:9471)\n"
+        "  --episodes ЗАПИСЬ     вывести эпизоды блокировок записи (файл или "
+        "postgresql://… с --server ИМЯ) в CSV и выйти\n"
         "  --help, --version\n"
         "\n"
         "dervel-record --export ЗАПИСЬ --from ВРЕМЯ --to ВРЕМЯ --out ФАЙЛ [--without-text] "

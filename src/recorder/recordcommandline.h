@@ -7,7 +7,7 @@
 #include <optional>
 
 struct TRecordCommand {
-    enum class TAction { Run, Export, Help, Version, Error };
+    enum class TAction { Run, Export, Help, Version, Error, Episodes };
     TAction Action = TAction::Run;
     QString Error;        // for Error: what was wrong, one line
     QStringList Servers;  // --server, once or more: entries of the settings store
@@ -32,6 +32,9 @@ struct TRecordCommand {
     qint64 ToMs = 0;
     bool WithoutText = false;
     QString Html;
+    // --episodes: the recording (a file, or postgresql://... with one --server) whose
+    // blocking episodes are printed as CSV; nothing is recorded.
+    QString Episodes;
 };
 
 // Exit statuses a script can rely on.

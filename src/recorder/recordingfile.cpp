@@ -41,6 +41,12 @@ bool RecordingHasEvents(TSqliteFile& AFile) {
     return st.step();
 }
 
+bool RecordingHasEpisodes(TSqliteFile& AFile) {
+    TSqliteStatement st(AFile,
+                        "SELECT 1 FROM sqlite_schema WHERE name = 'episodes' COLLATE NOCASE");
+    return st.step();
+}
+
 ERecordingError RecordingError(const QString& APath, const ESqliteError& AError) {
     switch (AError.Code) {
     case SQLITE_NOTADB:
@@ -99,6 +105,8 @@ TRecordingInfo ReadRecordingInfo(TSqliteFile& AFile, const QString& APath) {
             checkPlainTable(AFile, APath, table);
         if (RecordingHasEvents(AFile))
             checkPlainTable(AFile, APath, "events");
+        if (RecordingHasEpisodes(AFile))
+            checkPlainTable(AFile, APath, "episodes");
         format = metaValue(AFile, "format");
         version = metaValue(AFile, "format_version");
         info.Server = metaValue(AFile, "server");

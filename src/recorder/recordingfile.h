@@ -23,6 +23,17 @@
 //     table is read as one without events, and a reader that knows nothing of it passes
 //     it over, so its coming did not change format_version. The version goes up only for
 //     a change that an older reader would misread.
+//   episodes(id INTEGER PRIMARY KEY, start INTEGER NOT NULL, end INTEGER NOT NULL,
+//            head_spid INTEGER NOT NULL, details TEXT NOT NULL)
+//     the blocking episodes found while the file was written (see episodes/): the first
+//     and last snapshot the head blocked in, its SPID, and the rest (login time, login,
+//     host, program, the sessions that waited...) as a JSON object. The table holds
+//     exactly the episodes that start at or before meta's "episodes_through", the time
+//     of a snapshot after which no episode was open: a reader takes them and reads only
+//     the snapshots after it. An addition like events: a file without the table, or
+//     without the key, is read as one not indexed yet (its episodes are found from its
+//     snapshots), a writer adds the table and indexes what the file holds when it opens
+//     it, and an older reader passes the table over; format_version stays 1.
 // The file is in WAL mode and every snapshot is one transaction, so a recorder killed in
 // the middle of one leaves every snapshot before it intact. The file, its -wal and -shm
 // are readable by their owner only, and one writer at a time holds it (writerlock.h).
@@ -69,6 +80,7 @@ struct TRecordingLimits {
     qsizetype Snapshots = 20'000'000;               // snapshots listed
     qsizetype Gaps = 1'000'000;                     // gaps listed
     qsizetype Events = 1'000'000;                   // events listed
+    qsizetype Episodes = 1'000'000;                 // blocking episodes listed
 };
 
 // Opens a file as a recording, with SQLite's defences on; the messages name the file.
@@ -79,6 +91,10 @@ std::unique_ptr<TSqliteFile> OpenRecordingFile(const QString& APath, bool AWrita
 TRecordingInfo ReadRecordingInfo(TSqliteFile& AFile, const QString& APath);
 // Whether the file has the events table (files written before it came have none).
 bool RecordingHasEvents(TSqliteFile& AFile);
+// Whether the file has the episodes table (files written before it came have none).
+bool RecordingHasEpisodes(TSqliteFile& AFile);
+// meta's key for the time the episodes table reaches.
+inline constexpr char RecordingEpisodesThroughKey[] = "episodes_through";
 // A SQLite failure in the words of the recording it happened in.
 ERecordingError RecordingError(const QString& APath, const ESqliteError& AError);
 // A snapshot that does not read: damaged, or more than a recording may hold.

@@ -1,5 +1,7 @@
 #include "recorder/recordingreader.h"
 
+#include <sqlite3.h>
+
 TRecordingReader::TRecordingReader(const QString& APath, const TRecordingLimits& ALimits)
     : TRecordingSource(APath, ALimits) {
     FFile = OpenRecordingFile(APath, false, FLimits);
@@ -47,6 +49,42 @@ void TRecordingReader::readLists(std::vector<TListed>& ASnapshots, QList<TRecord
     } catch (const ESqliteError& e) {
         throw RecordingError(FPath, e);
     }
+}
+
+bool TRecordingReader::readEpisodes(std::vector<TRecordedEpisode>& AEpisodes, qint64& AThroughMs) {
+    try {
+        // A writer may have added the table since the file was opened.
+        if (!RecordingHasEpisodes(*FFile))
+            return false;
+        // The reach and the rows in one read transaction: a writer adds both at once.
+        FFile->exec("BEGIN");
+        TSqliteStatement through(*FFile,
+                                 "SELECT substr(value, 1, 32) FROM meta WHERE key = ?1 LIMIT 1");
+        through.bind(1, QString::fromLatin1(RecordingEpisodesThroughKey));
+        bool ok = false;
+        if (through.step())
+            AThroughMs = through.text(0).toLongLong(&ok);
+        if (!ok) {
+            FFile->exec("COMMIT");
+            return false;
+        }
+        TSqliteStatement st(*FFile, "SELECT start, end, head_spid, substr(details, 1, 1000000) "
+                                    "FROM episodes WHERE start <= ?1 ORDER BY start, id");
+        st.bind(1, AThroughMs);
+        AEpisodes.clear();
+        while (st.step()) {
+            if (qsizetype(AEpisodes.size()) >= FLimits.Episodes) {
+                FFile->exec("COMMIT");
+                throw tooMany(FLimits.Episodes);
+            }
+            AEpisodes.push_back({st.integer(0), st.integer(1), int(st.integer(2)), st.text(3)});
+        }
+        FFile->exec("COMMIT");
+    } catch (const ESqliteError& e) {
+        sqlite3_exec(FFile->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw RecordingError(FPath, e);
+    }
+    return true;
 }
 
 QByteArray TRecordingReader::readData(qint64 AId, qint64) {

@@ -12,6 +12,8 @@ public:
     explicit TRecordingReader(const QString& APath, const TRecordingLimits& ALimits = {});
     ~TRecordingReader() override;
 
+    bool readEpisodes(std::vector<TRecordedEpisode>& AEpisodes, qint64& AThroughMs) override;
+
 protected:
     void readLists(std::vector<TListed>& ASnapshots, QList<TRecordingGap>& AGaps,
                    QList<TRecordingEvent>& AEvents) override;

@@ -4,6 +4,7 @@
 // the changes since. A store says only how to list and how to fetch one snapshot's data;
 // the file (TRecordingReader) and a PostgreSQL database (TPgRecordingReader) are two.
 
+#include "recorder/recordedepisode.h"
 #include "recorder/recordingfile.h"
 
 #include <optional>
@@ -40,6 +41,15 @@ public:
     // ERecordingError for data that does not read, for more than the limits allow, and
     // for an index that is not in the list.
     const TRowState& rowsAt(int AIndex);
+
+    // The blocking episodes the store keeps (see recordingstore.h) and the time their
+    // index reaches; false when it keeps none. Read anew at each call. Throws
+    // ERecordingError.
+    virtual bool readEpisodes(std::vector<TRecordedEpisode>& AEpisodes, qint64& AThroughMs) {
+        Q_UNUSED(AEpisodes);
+        Q_UNUSED(AThroughMs);
+        return false;
+    }
 
 protected:
     // A snapshot as the store lists it, in the order it was written.

@@ -32,6 +32,17 @@ CREATE TABLE IF NOT EXISTS events(
   details TEXT NOT NULL);
 )sql";
 
+// Also an addition: see recordingfile.h for what the table holds.
+const char* const kEpisodes = R"sql(
+CREATE TABLE IF NOT EXISTS episodes(
+  id INTEGER PRIMARY KEY,
+  start INTEGER NOT NULL,
+  end INTEGER NOT NULL,
+  head_spid INTEGER NOT NULL,
+  details TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS episodes_start ON episodes(start);
+)sql";
+
 } // namespace
 
 TRecordingWriter::TRecordingWriter(const QString& APath, const TRecordingInfo& AInfo,
@@ -78,6 +89,16 @@ TRecordingWriter::TRecordingWriter(const QString& APath, const TRecordingInfo& A
             FFile->exec("COMMIT");
         }
         FFile->exec(kEvents);
+        FFile->exec(kEpisodes);
+        {
+            TSqliteStatement through(*FFile, "SELECT value FROM meta WHERE key = ?1");
+            through.bind(1, QString::fromLatin1(RecordingEpisodesThroughKey));
+            bool ok = false;
+            if (through.step())
+                FEpisodesThrough = through.text(0).toLongLong(&ok);
+            if (!ok)
+                FEpisodesThrough = -1;
+        }
         FInsert = std::make_unique<TSqliteStatement>(
             *FFile, "INSERT INTO snapshots(time, full, row_count, data) VALUES (?, ?, ?, ?)");
     } catch (const ESqliteError& e) {
@@ -140,6 +161,29 @@ void TRecordingWriter::addEvent(const TRecordingEvent& AEvent) {
     }
 }
 
+void TRecordingWriter::addEpisodes(const std::vector<TRecordedEpisode>& AEpisodes,
+                                   qint64 AThroughMs) {
+    try {
+        FFile->exec("BEGIN");
+        TSqliteStatement st(*FFile, "INSERT INTO episodes(start, end, head_spid, details) "
+                                    "VALUES (?, ?, ?, ?)");
+        for (const TRecordedEpisode& e : AEpisodes) {
+            st.bind(1, e.Start).bind(2, e.End).bind(3, qint64(e.HeadSPID)).bind(4, e.Details);
+            st.step();
+            st.reset();
+        }
+        TSqliteStatement through(*FFile, "INSERT OR REPLACE INTO meta(key, value) VALUES (?1, ?2)");
+        through.bind(1, QString::fromLatin1(RecordingEpisodesThroughKey))
+            .bind(2, QString::number(AThroughMs));
+        through.step();
+        FFile->exec("COMMIT");
+    } catch (const ESqliteError& e) {
+        sqlite3_exec(FFile->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw RecordingError(FPath, e);
+    }
+    FEpisodesThrough = AThroughMs;
+}
+
 void TRecordingWriter::dropBefore(qint64 ATimeMs) {
     try {
         FFile->exec("BEGIN");
@@ -159,6 +203,9 @@ void TRecordingWriter::dropBefore(qint64 ATimeMs) {
             TSqliteStatement events(*FFile, "DELETE FROM events WHERE time < ?");
             events.bind(1, firstTime);
             events.step();
+            TSqliteStatement episodes(*FFile, "DELETE FROM episodes WHERE end < ?");
+            episodes.bind(1, firstTime);
+            episodes.step();
         }
         FFile->exec("COMMIT");
     } catch (const ESqliteError& e) {

@@ -32,6 +32,9 @@ public:
     // or before it, so that what is left can still be read.
     void dropBefore(qint64 ATimeMs) override;
     int snapshotsWritten() const override { return FWritten; }
+    bool keepsEpisodes() const override { return true; }
+    qint64 episodesThrough() const override { return FEpisodesThrough; }
+    void addEpisodes(const std::vector<TRecordedEpisode>& AEpisodes, qint64 AThroughMs) override;
 
     static constexpr int DefaultFullEvery = TSnapshotEncoder::DefaultFullEvery;
     int FullEvery = DefaultFullEvery;
@@ -43,5 +46,6 @@ private:
     std::unique_ptr<TSqliteStatement> FInsert;
     TSnapshotEncoder FEncoder;
     qint64 FLastTime = -1;
+    qint64 FEpisodesThrough = -1;
     int FWritten = 0;
 };

@@ -1,8 +1,10 @@
 #include "recorder/widgets/recordercommands.h"
 
 #include "database/dberror.h"
+#include "episodes/episodeindexer.h"
 #include "prompts/prompts.h"
 #include "recorder/backgroundrecorder.h"
+#include "recorder/recordingreader.h"
 #include "recording/logfile.h"
 #include "recording/logformat.h"
 #include "resources/monitoraction.h"
@@ -53,7 +55,11 @@ void TRecorderCommands::actRecordReplayExecute(bool AOn) {
     };
     try {
         FRecorder = std::make_unique<TBackgroundRecorder>(
-            path, server->Name, server->SharedConnection(), period, failed);
+            path, server->Name, server->SharedConnection(), period, failed,
+            [path](TRecordingStore& store) -> std::unique_ptr<TRecordingStore> {
+                return std::make_unique<TEpisodeIndexer>(
+                    store, [path] { return std::make_unique<TRecordingReader>(path); });
+            });
     } catch (const ERecordingError& e) {
         actRecordReplay->setChecked(false);
         ShowError(e.message());
