@@ -1,9 +1,12 @@
 #include "incident/spanexport.h"
 
+#include "episodes/episodeindexer.h"
+#include "recorder/recordingreader.h"
 #include "recorder/recordingwriter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <algorithm>
 
 std::pair<int, int> SpanIndexes(const TRecordingSource& ASource, qint64 AFromMs, qint64 AToMs) {
     int first = ASource.indexAt(AFromMs);
@@ -28,8 +31,23 @@ int ExportSpan(TRecordingSource& ASource, const TSpanExport& ASpan, const QStrin
             QCoreApplication::translate("SpanExport", "Файл «%1» уже существует.").arg(AOut));
     TRecordingInfo info = ASource.info();
     info.WithText = info.WithText && !ASpan.WithoutText;
-    TRecordingWriter writer(AOut, info);
+    TRecordingWriter file(AOut, info);
+    // Written through the episodes' indexer, as the recorder writes: the span's blocking
+    // episodes are found as its snapshots go in and kept with the file, each beginning no
+    // earlier than the span.
+    TEpisodeIndexer writer(file, [&AOut] { return std::make_unique<TRecordingReader>(AOut); });
+    // A gap is kept when it lies between two snapshots of the span (one that ends at the
+    // first snapshot was before it, and the export has no "before"), written before the
+    // snapshot after it, as the recorder writes it.
+    QList<TRecordingGap> gaps = ASource.gaps();
+    std::sort(gaps.begin(), gaps.end(),
+              [](const TRecordingGap& a, const TRecordingGap& b) { return a.Start < b.Start; });
+    auto gap = gaps.cbegin();
     for (int i = first; i <= last; ++i) {
+        const qint64 time = ASource.timeAt(i);
+        for (; gap != gaps.cend() && gap->Start < time; ++gap)
+            if (i > first && gap->End > ASource.timeAt(i - 1))
+                writer.addGap(gap->Start, gap->End, gap->Reason);
         const TRowState& state = ASource.rowsAt(i);
         TRecordedRows rows;
         rows.reserve(state.size());
@@ -40,14 +58,8 @@ int ExportSpan(TRecordingSource& ASource, const TSpanExport& ASpan, const QStrin
                 rows.back().Idx1 = rows.back().Idx2 = 0;
             }
         }
-        writer.append(ASource.timeAt(i), rows);
+        writer.append(time, rows);
     }
-    const qint64 from = ASource.timeAt(first), to = ASource.timeAt(last);
-    // A gap is kept when it lies between two snapshots of the span: one that ends at the
-    // first snapshot was before it, and the export has no "before".
-    for (const TRecordingGap& gap : ASource.gaps())
-        if (gap.End > from && gap.Start < to)
-            writer.addGap(gap.Start, gap.End, gap.Reason);
     for (const TRecordingEvent& event : ASource.events())
         if (event.Time >= ASpan.FromMs && event.Time <= ASpan.ToMs)
             writer.addEvent(event);

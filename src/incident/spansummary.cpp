@@ -1,5 +1,6 @@
 #include "incident/spansummary.h"
 
+#include "episodes/episodefinder.h"
 #include "incident/spanexport.h"
 
 #include <QCoreApplication>
@@ -91,6 +92,7 @@ TSpanSummary SummarizeSpan(TRecordingSource& ASource, qint64 AFromMs, qint64 ATo
         }
         previous = now;
     }
+    summary.Episodes = FindEpisodes(ASource, AFromMs, AToMs);
     summary.TopCpu = top(tracks, ATop, &TSessionFigures::CpuMs);
     summary.TopWaits = top(tracks, ATop, &TSessionFigures::WaitedMs);
     return summary;

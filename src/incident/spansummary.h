@@ -1,7 +1,8 @@
 #pragma once
-// What a span of a recording comes to, for those who will not open the recording: the
-// sessions that took the most CPU and that waited the longest over it.
+// What a span of a recording comes to, for those who will not open the recording: its
+// blocking episodes, the sessions that took the most CPU and that waited the longest.
 
+#include "episodes/blockingepisode.h"
 #include "recorder/recordingsource.h"
 
 #include <vector>
@@ -20,8 +21,10 @@ struct TSpanSummary {
     TRecordingInfo Info;
     qint64 FromMs = 0, ToMs = 0; // the first and the last snapshot of the span
     int Snapshots = 0;
-    QList<TRecordingGap> Gaps;             // those within the span
-    QList<TRecordingEvent> Events;         // those within the span
+    QList<TRecordingGap> Gaps;     // those within the span
+    QList<TRecordingEvent> Events; // those within the span
+    // The blocking episodes of the span, as if the recording held only the span.
+    std::vector<TBlockingEpisode> Episodes;
     std::vector<TSessionFigures> TopCpu;   // most CPU first
     std::vector<TSessionFigures> TopWaits; // most time waited first
 };

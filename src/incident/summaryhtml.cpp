@@ -58,6 +58,30 @@ QString sessionsTable(const char* caption, const std::vector<TSessionFigures>& s
     return html + QStringLiteral("</table>\n");
 }
 
+QString episodesTable(const std::vector<TBlockingEpisode>& episodes) {
+    QString html = QStringLiteral("<h2>%1</h2>\n").arg(tr("Эпизоды блокировок"));
+    if (episodes.empty())
+        return html + QStringLiteral("<p>%1</p>\n").arg(tr("Нет."));
+    html += QStringLiteral("<table>\n") +
+            row({tr("Начало"), tr("Конец"), tr("Длительность, с"), tr("Головной SPID"), tr("Логин"),
+                 tr("Компьютер"), tr("Программа"), tr("База"), tr("Транзакций"), tr("Ждали сразу"),
+                 tr("Ждали всего"), tr("Дольше всего, с"), tr("Ресурсы")},
+                "th");
+    for (const TBlockingEpisode& e : episodes) {
+        QString end = timeText(e.End);
+        if (e.Open)
+            end += QStringLiteral(" (%1)").arg(tr("продолжается"));
+        else if (e.CutByGap)
+            end += QStringLiteral(" (%1)").arg(tr("перерыв в записи"));
+        html += row({timeText(e.Start), end, seconds(e.Duration()), QString::number(e.HeadSPID),
+                     esc(e.HeadLogin), esc(e.HeadHost), esc(e.HeadProgram), esc(e.HeadDatabase),
+                     QString::number(e.HeadOpenTran), QString::number(e.MostWaiting),
+                     QString::number(e.Waiters.size()), seconds(e.LongestWait),
+                     esc(e.Resources.join(QStringLiteral(", ")))});
+    }
+    return html + QStringLiteral("</table>\n");
+}
+
 const char* const kStyle =
     "body{font-family:sans-serif;margin:1.5em;color:#222}"
     "table{border-collapse:collapse;margin-bottom:1.5em}"
@@ -88,6 +112,7 @@ QString SummaryHtml(const TSpanSummary& s) {
                     .arg(tr("Разрыв"), timeText(gap.Start), timeText(gap.End), esc(gap.Reason));
     html += QStringLiteral("</dl>\n");
 
+    html += episodesTable(s.Episodes);
     html += QStringLiteral("<h2>%1</h2>\n").arg(tr("Оповещения"));
     if (s.Events.isEmpty()) {
         html += QStringLiteral("<p>%1</p>\n").arg(tr("Нет."));

@@ -6,6 +6,7 @@
 // program name shown as text.
 
 #include "compare/momentcompare.h"
+#include "episodes/episodefinder.h"
 #include "incident/spanexport.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recordingreader.h"
@@ -202,6 +203,18 @@ void TestIncident::anExportReplaysAsTheSpan() {
         QCOMPARE(exported.gapBefore(i).has_value(), original.gapBefore(first + i).has_value());
     }
     QCOMPARE(exported.gaps(), original.gaps());
+    // The span's episodes go with it, kept in the file: the head's chain cut by the gap,
+    // and the one after it still going where the span ends.
+    std::vector<TRecordedEpisode> kept;
+    qint64 through = -1;
+    QVERIFY(exported.readEpisodes(kept, through));
+    QVERIFY(!kept.empty());
+    const std::vector<TBlockingEpisode> episodes = FindEpisodes(exported);
+    QCOMPARE(episodes, FindEpisodes(original, spanFrom, spanTo));
+    QCOMPARE(episodes.size(), std::size_t(2));
+    QCOMPARE(episodes[0].HeadSPID, 60);
+    QVERIFY(episodes[0].CutByGap);
+    QVERIFY(episodes[1].Open);
     QCOMPARE(exported.info().Server, original.info().Server);
     QVERIFY(exported.info().WithText);
     QVERIFY(said.contains(QByteArray::number(exported.count())));
@@ -244,7 +257,11 @@ void TestIncident::theSummaryOpensInABrowser() {
                              QUrl::fromLocalFile(html).toString()});
     QVERIFY(browser.waitForFinished(60000));
     const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
-    QVERIFY2(dom.contains(u"Больше всего ЦП"_s), qPrintable(dom.left(2000)));
+    QVERIFY2(dom.contains(u"Эпизоды блокировок"_s), qPrintable(dom.left(2000)));
+    // The episode's row: its head, the one session waiting on it, and still going.
+    QVERIFY2(dom.contains(u"<td>60</td><td>head</td><td>WORKSTATION</td>"_s), qPrintable(dom));
+    QVERIFY(dom.contains(u"(продолжается)"_s));
+    QVERIFY(dom.contains(u"Больше всего ЦП"_s));
     QVERIFY(dom.contains(u"Дольше всего ждали"_s));
     QVERIFY(dom.contains(u"waiter"_s)); // the waiting session among the top waits
     // The hostile program name is text: no script ran (the title is the summary's), and
