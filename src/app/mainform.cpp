@@ -29,6 +29,7 @@
 #include "recording/widgets/activitylog.h"
 #include "replay/widgets/replay.h"
 #include "replay/widgets/replaybar.h"
+#include "replay/widgets/replaycomparison.h"
 #include "resources/imagelists.h"
 #include "resources/monitoraction.h"
 #include "sampling/querycomposition.h"
@@ -463,7 +464,13 @@ void TMainForm::OnDataArrive() {
     if (!Dervel->TakeSnapshot(FHandOver, RecList, sampleTime, stats))
         return;
     const int n = static_cast<int>(RecList.size());
-    FRates.Apply(RecList, sampleTime);
+    // Two moments compared bring the counters' growth since the mark in the rate fields.
+    const bool comparing = Replaying() && Replay->comparing();
+    if (comparing)
+        FRates.Reset();
+    else
+        FRates.Apply(RecList, sampleTime);
+    MonitorModel->setGrowthCaptions(comparing);
     if (IsRateColumn(MonitorVT->sortColumn()))
         SortByRate(RecList, MonitorVT->sortColumn(), MonitorVT->sortDescending());
     const int focusedRowBefore = MonitorVT->focusedRow();
@@ -474,6 +481,10 @@ void TMainForm::OnDataArrive() {
     for (int row = 0; row < n; ++row) {
         TMonitorRec& rec = *RecList[row];
         rec.Color = GetRecColor(rec);
+        // Records go back to the sampler to be read into: a mark must not outlive its
+        // comparison.
+        if (!comparing)
+            rec.Change = TRowChange::None;
         if (rec.Blocking != 0)
             ++blocked;
         if (rec.SPID == focusSPID && (rec.RequestID == focusRequest || newFocus < 0))
@@ -599,5 +610,8 @@ void TMainForm::showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs) {
     }
     OnDataArrive();
     MonitorStatusBar->setPanelText(
-        5, QStringLiteral("%1 — %2").arg(ReplayTimeText(ATimeMs), Replay->path()));
+        5, Replay->comparing()
+               ? QStringLiteral("%1 — %2 — %3")
+                     .arg(ReplayTimeText(ATimeMs), Replay->comparison()->text(), Replay->path())
+               : QStringLiteral("%1 — %2").arg(ReplayTimeText(ATimeMs), Replay->path()));
 }
