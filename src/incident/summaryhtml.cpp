@@ -6,10 +6,6 @@
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("SummaryHtml", text);
-}
-
 QString esc(const QString& text) {
     return text.toHtmlEscaped();
 }
@@ -42,14 +38,23 @@ QString row(const QStringList& cells, const char* tag = "td") {
     return html + QStringLiteral("</tr>\n");
 }
 
-QString sessionsTable(const char* caption, const std::vector<TSessionFigures>& sessions) {
-    QString html = QStringLiteral("<h2>%1</h2>\n").arg(tr(caption));
+QString sessionsTable(const QString& caption, const std::vector<TSessionFigures>& sessions) {
+    QString html = QStringLiteral("<h2>%1</h2>\n").arg(caption);
     if (sessions.empty())
-        return html + QStringLiteral("<p>%1</p>\n").arg(tr("Нет."));
+        return html + QStringLiteral("<p>%1</p>\n")
+                          .arg(QCoreApplication::translate("SummaryHtml", "Нет."));
     html += QStringLiteral("<table>\n") +
-            row({tr("SPID"), tr("Логин"), tr("Компьютер"), tr("Программа"), tr("База"),
-                 tr("Команда"), tr("ЦП, мс"), tr("Ожидал, с"), tr("Дольше всего, с"),
-                 tr("Тип ожидания"), tr("Ресурс")},
+            row({QCoreApplication::translate("SummaryHtml", "SPID"),
+                 QCoreApplication::translate("SummaryHtml", "Логин"),
+                 QCoreApplication::translate("SummaryHtml", "Компьютер"),
+                 QCoreApplication::translate("SummaryHtml", "Программа"),
+                 QCoreApplication::translate("SummaryHtml", "База"),
+                 QCoreApplication::translate("SummaryHtml", "Команда"),
+                 QCoreApplication::translate("SummaryHtml", "ЦП, мс"),
+                 QCoreApplication::translate("SummaryHtml", "Ожидал, с"),
+                 QCoreApplication::translate("SummaryHtml", "Дольше всего, с"),
+                 QCoreApplication::translate("SummaryHtml", "Тип ожидания"),
+                 QCoreApplication::translate("SummaryHtml", "Ресурс")},
                 "th");
     for (const TSessionFigures& s : sessions)
         html += row({QString::number(s.SPID), esc(s.Login), esc(s.Host), esc(s.Program), esc(s.DB),
@@ -59,20 +64,34 @@ QString sessionsTable(const char* caption, const std::vector<TSessionFigures>& s
 }
 
 QString episodesTable(const std::vector<TBlockingEpisode>& episodes) {
-    QString html = QStringLiteral("<h2>%1</h2>\n").arg(tr("Эпизоды блокировок"));
+    QString html = QStringLiteral("<h2>%1</h2>\n")
+                       .arg(QCoreApplication::translate("SummaryHtml", "Эпизоды блокировок"));
     if (episodes.empty())
-        return html + QStringLiteral("<p>%1</p>\n").arg(tr("Нет."));
+        return html + QStringLiteral("<p>%1</p>\n")
+                          .arg(QCoreApplication::translate("SummaryHtml", "Нет."));
     html += QStringLiteral("<table>\n") +
-            row({tr("Начало"), tr("Конец"), tr("Длительность, с"), tr("Головной SPID"), tr("Логин"),
-                 tr("Компьютер"), tr("Программа"), tr("База"), tr("Транзакций"), tr("Ждали сразу"),
-                 tr("Ждали всего"), tr("Дольше всего, с"), tr("Ресурсы")},
+            row({QCoreApplication::translate("SummaryHtml", "Начало"),
+                 QCoreApplication::translate("SummaryHtml", "Конец"),
+                 QCoreApplication::translate("SummaryHtml", "Длительность, с"),
+                 QCoreApplication::translate("SummaryHtml", "Головной SPID"),
+                 QCoreApplication::translate("SummaryHtml", "Логин"),
+                 QCoreApplication::translate("SummaryHtml", "Компьютер"),
+                 QCoreApplication::translate("SummaryHtml", "Программа"),
+                 QCoreApplication::translate("SummaryHtml", "База"),
+                 QCoreApplication::translate("SummaryHtml", "Транзакций"),
+                 QCoreApplication::translate("SummaryHtml", "Ждали сразу"),
+                 QCoreApplication::translate("SummaryHtml", "Ждали всего"),
+                 QCoreApplication::translate("SummaryHtml", "Дольше всего, с"),
+                 QCoreApplication::translate("SummaryHtml", "Ресурсы")},
                 "th");
     for (const TBlockingEpisode& e : episodes) {
         QString end = timeText(e.End);
         if (e.Open)
-            end += QStringLiteral(" (%1)").arg(tr("продолжается"));
+            end += QStringLiteral(" (%1)").arg(
+                QCoreApplication::translate("SummaryHtml", "продолжается"));
         else if (e.CutByGap)
-            end += QStringLiteral(" (%1)").arg(tr("перерыв в записи"));
+            end += QStringLiteral(" (%1)").arg(
+                QCoreApplication::translate("SummaryHtml", "перерыв в записи"));
         html += row({timeText(e.Start), end, seconds(e.Duration()), QString::number(e.HeadSPID),
                      esc(e.HeadLogin), esc(e.HeadHost), esc(e.HeadProgram), esc(e.HeadDatabase),
                      QString::number(e.HeadOpenTran), QString::number(e.MostWaiting),
@@ -91,39 +110,52 @@ const char* const kStyle =
 } // namespace
 
 QString SummaryHtml(const TSpanSummary& s) {
-    const QString title =
-        tr("%1: %2 — %3").arg(esc(s.Info.Server), timeText(s.FromMs), timeText(s.ToMs));
+    const QString title = QCoreApplication::translate("SummaryHtml", "%1: %2 — %3")
+                              .arg(esc(s.Info.Server), timeText(s.FromMs), timeText(s.ToMs));
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"
                                   "<title>%1</title>\n<style>%2</style></head><body>\n"
                                   "<h1>%1</h1>\n<dl>\n")
                        .arg(title, QLatin1String(kStyle));
     const QDateTime from = QDateTime::fromMSecsSinceEpoch(s.FromMs);
-    html += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n").arg(tr("Сервер"), esc(s.Info.Server));
+    html += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n")
+                .arg(QCoreApplication::translate("SummaryHtml", "Сервер"), esc(s.Info.Server));
     if (!s.Info.ConnectDescr.isEmpty())
         html += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n")
-                    .arg(tr("Подключение"), esc(s.Info.ConnectDescr));
-    html += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n").arg(tr("Версия"), esc(s.Info.ServerVersion));
+                    .arg(QCoreApplication::translate("SummaryHtml", "Подключение"),
+                         esc(s.Info.ConnectDescr));
+    html +=
+        QStringLiteral("<dt>%1</dt><dd>%2</dd>\n")
+            .arg(QCoreApplication::translate("SummaryHtml", "Версия"), esc(s.Info.ServerVersion));
     html += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n")
-                .arg(tr("Период"), tr("%1 — %2 (UTC%3), снимков: %4")
-                                       .arg(timeText(s.FromMs), timeText(s.ToMs),
-                                            offsetText(from.offsetFromUtc()), number(s.Snapshots)));
+                .arg(QCoreApplication::translate("SummaryHtml", "Период"),
+                     QCoreApplication::translate("SummaryHtml", "%1 — %2 (UTC%3), снимков: %4")
+                         .arg(timeText(s.FromMs), timeText(s.ToMs),
+                              offsetText(from.offsetFromUtc()), number(s.Snapshots)));
     for (const TRecordingGap& gap : s.Gaps)
         html += QStringLiteral("<dt>%1</dt><dd>%2 — %3: %4</dd>\n")
-                    .arg(tr("Разрыв"), timeText(gap.Start), timeText(gap.End), esc(gap.Reason));
+                    .arg(QCoreApplication::translate("SummaryHtml", "Разрыв"), timeText(gap.Start),
+                         timeText(gap.End), esc(gap.Reason));
     html += QStringLiteral("</dl>\n");
 
     html += episodesTable(s.Episodes);
-    html += QStringLiteral("<h2>%1</h2>\n").arg(tr("Оповещения"));
+    html += QStringLiteral("<h2>%1</h2>\n")
+                .arg(QCoreApplication::translate("SummaryHtml", "Оповещения"));
     if (s.Events.isEmpty()) {
-        html += QStringLiteral("<p>%1</p>\n").arg(tr("Нет."));
+        html +=
+            QStringLiteral("<p>%1</p>\n").arg(QCoreApplication::translate("SummaryHtml", "Нет."));
     } else {
         html += QStringLiteral("<table>\n") +
-                row({tr("Время"), tr("Событие"), tr("Правило"), tr("О чём")}, "th");
+                row({QCoreApplication::translate("SummaryHtml", "Время"),
+                     QCoreApplication::translate("SummaryHtml", "Событие"),
+                     QCoreApplication::translate("SummaryHtml", "Правило"),
+                     QCoreApplication::translate("SummaryHtml", "О чём")},
+                    "th");
         for (const TRecordingEvent& e : s.Events)
             html += row({timeText(e.Time), esc(e.Kind), esc(e.Rule), esc(e.Subject)});
         html += QStringLiteral("</table>\n");
     }
-    html += sessionsTable("Больше всего ЦП", s.TopCpu);
-    html += sessionsTable("Дольше всего ждали", s.TopWaits);
+    html += sessionsTable(QCoreApplication::translate("SummaryHtml", "Больше всего ЦП"), s.TopCpu);
+    html +=
+        sessionsTable(QCoreApplication::translate("SummaryHtml", "Дольше всего ждали"), s.TopWaits);
     return html + QStringLiteral("</body></html>\n");
 }

@@ -32,7 +32,7 @@ std::optional<QDateTime> parseUntil(const QString& AText, const QDateTime& ANow)
 // The checks of an export's command line, once it has been read.
 TRecordCommand exportCommand(TRecordCommand c, std::optional<qint64> AFrom,
                              std::optional<qint64> ATo) {
-    const auto fail = [&c](const char* error) {
+    const auto fail = [&c](const char* error) { // each error marked for translation below
         c.Action = TRecordCommand::TAction::Error;
         c.Error = QCoreApplication::translate("RecordCommandLine", error);
         return c;
