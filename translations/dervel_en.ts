@@ -715,10 +715,6 @@ SIGINT and SIGTERM end the recording. Exit statuses: 0 stopped as asked, 1 the r
         <translation>Snapshots written: %1, to &quot;%2&quot;.</translation>
     </message>
     <message>
-        <source>Не удалось записать «%1»: %2</source>
-        <translation>Could not write &quot;%1&quot;: %2</translation>
-    </message>
-    <message>
         <source>Сводка: «%1».</source>
         <translation>Summary: &quot;%1&quot;.</translation>
     </message>
@@ -830,10 +826,6 @@ SIGINT and SIGTERM end the recording. Exit statuses: 0 stopped as asked, 1 the r
     <message>
         <source>Не удалось заменить файл «%1».</source>
         <translation>Could not replace the file &quot;%1&quot;.</translation>
-    </message>
-    <message>
-        <source>Не удалось записать «%1»: %2</source>
-        <translation>Could not write &quot;%1&quot;: %2</translation>
     </message>
     <message>
         <source>Сохранить период</source>
@@ -1192,6 +1184,10 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Дольше всего ждали</source>
         <translation>Longest waits</translation>
+    </message>
+    <message>
+        <source>Не удалось записать «%1»: %2</source>
+        <translation>Could not write &quot;%1&quot;: %2</translation>
     </message>
 </context>
 <context>

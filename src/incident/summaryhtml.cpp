@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QSaveFile>
 
 namespace {
 
@@ -158,4 +159,16 @@ QString SummaryHtml(const TSpanSummary& s) {
     html +=
         sessionsTable(QCoreApplication::translate("SummaryHtml", "Дольше всего ждали"), s.TopWaits);
     return html + QStringLiteral("</body></html>\n");
+}
+
+void WriteSpanSummary(TRecordingSource& ASource, qint64 AFromMs, qint64 AToMs,
+                      const QString& APath) {
+    const QByteArray html = SummaryHtml(SummarizeSpan(ASource, AFromMs, AToMs)).toUtf8();
+    QSaveFile file(APath);
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(html) != html.size() || !file.commit())
+        throw ERecordingError(
+            QCoreApplication::translate("SummaryHtml", "Не удалось записать «%1»: %2")
+                .arg(APath, file.errorString()));
 }

@@ -8,3 +8,9 @@
 #include "incident/spansummary.h"
 
 QString SummaryHtml(const TSpanSummary& ASummary);
+
+// Writes the summary of the span from AFromMs to AToMs into a file of its own: readable by
+// its owner only, as the recording it comes from (it names logins, hosts and programs),
+// and put in place whole. Throws ERecordingError.
+void WriteSpanSummary(TRecordingSource& ASource, qint64 AFromMs, qint64 AToMs,
+                      const QString& APath);

@@ -1,13 +1,11 @@
 #include "record/recordexport.h"
 
 #include "incident/spanexport.h"
-#include "incident/spansummary.h"
 #include "incident/summaryhtml.h"
 #include "pgstore/pgrecordingreader.h"
 #include "recorder/recordingreader.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 
 namespace {
 
@@ -28,13 +26,7 @@ int RunRecordExport(const TRecordCommand& c, const std::function<void(const QStr
                     .arg(written)
                     .arg(c.Out));
         if (!c.Html.isEmpty()) {
-            QSaveFile html(c.Html);
-            if (!html.open(QIODevice::WriteOnly) ||
-                html.write(SummaryHtml(SummarizeSpan(*source, c.FromMs, c.ToMs)).toUtf8()) < 0 ||
-                !html.commit())
-                throw ERecordingError(
-                    QCoreApplication::translate("RecordExport", "Не удалось записать «%1»: %2")
-                        .arg(c.Html, html.errorString()));
+            WriteSpanSummary(*source, c.FromMs, c.ToMs, c.Html);
             AReport(QCoreApplication::translate("RecordExport", "Сводка: «%1».").arg(c.Html));
         }
         return kRecordExitOk;

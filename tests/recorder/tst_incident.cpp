@@ -249,6 +249,9 @@ void TestIncident::theSummaryOpensInABrowser() {
     QCOMPARE(exportSpan({recording, u"--from"_s, iso(spanFrom), u"--to"_s, iso(spanTo), u"--out"_s,
                          out, u"--html"_s, html}),
              kRecordExitOk);
+    // It names logins, hosts and programs: as private as the recording it comes from.
+    QCOMPARE(QFile::permissions(html) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+             QFileDevice::Permissions());
     QProcess browser;
     // As root Chromium runs only without its sandbox; a profile of the test's own keeps
     // it away from the user's.

@@ -1,7 +1,6 @@
 #include "replay/widgets/replayexport.h"
 
 #include "actions/widgets/modalrun.h"
-#include "incident/spansummary.h"
 #include "incident/summaryhtml.h"
 #include "prompts/prompts.h"
 #include "recording/logfile.h"
@@ -11,7 +10,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -46,14 +44,7 @@ int WriteSpan(TRecordingSource& ASource, const TSpanExport& ASpan, const QString
     }
     QFile::rename(part, APath);
     if (ASummary) {
-        QSaveFile html(summaryPath(APath));
-        if (!html.open(QIODevice::WriteOnly) ||
-            html.write(SummaryHtml(SummarizeSpan(ASource, ASpan.FromMs, ASpan.ToMs)).toUtf8()) <
-                0 ||
-            !html.commit())
-            throw ERecordingError(
-                QCoreApplication::translate("ReplayExport", "Не удалось записать «%1»: %2")
-                    .arg(html.fileName(), html.errorString()));
+        WriteSpanSummary(ASource, ASpan.FromMs, ASpan.ToMs, summaryPath(APath));
     }
     return written;
 }
