@@ -8,6 +8,8 @@
 #include "compare/momentcompare.h"
 #include "episodes/episodefinder.h"
 #include "incident/spanexport.h"
+#include "pgstore/pgrecordingwriter.h"
+#include "postgresserver.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recordingreader.h"
 #include "recorderprocesses.h"
@@ -77,6 +79,7 @@ private slots:
     void initTestCase();
     void twoMomentsCompared();
     void anExportReplaysAsTheSpan();
+    void aSpanOfADatabaseRecording();
     void withoutTextNoTextIsLeft_data();
     void withoutTextNoTextIsLeft();
     void theSummaryOpensInABrowser();
@@ -175,6 +178,19 @@ void TestIncident::twoMomentsCompared() {
     QCOMPARE(ended->Row->Rec.Login, u"leaver"_s); // once, with its last values
 }
 
+// The exported file replays, snapshot by snapshot, as the span of the original.
+static void sameAsTheSpan(TRecordingSource& original, TRecordingSource& exported, qint64 from,
+                          qint64 to) {
+    const auto [first, last] = SpanIndexes(original, from, to);
+    QCOMPARE(exported.count(), last - first + 1);
+    for (int i = 0; i < exported.count(); ++i) {
+        QCOMPARE(exported.timeAt(i), original.timeAt(first + i));
+        QVERIFY2(SameRowStates(exported.rowsAt(i), original.rowsAt(first + i)),
+                 qPrintable(u"snapshot %1"_s.arg(i)));
+        QCOMPARE(exported.gapBefore(i).has_value(), original.gapBefore(first + i).has_value());
+    }
+}
+
 int TestIncident::exportSpan(const QStringList& arguments, QByteArray* said) {
     QProcess* p = processes.start(QStringList{u"--export"_s} + arguments);
     if (!p->waitForFinished(30000))
@@ -193,15 +209,8 @@ void TestIncident::anExportReplaysAsTheSpan() {
         kRecordExitOk);
     TRecordingReader original(recording);
     TRecordingReader exported(out);
-    const auto [first, last] = SpanIndexes(original, spanFrom, spanTo);
-    QCOMPARE(first, 1);
-    QCOMPARE(exported.count(), last - first + 1);
-    for (int i = 0; i < exported.count(); ++i) {
-        QCOMPARE(exported.timeAt(i), original.timeAt(first + i));
-        QVERIFY2(SameRowStates(exported.rowsAt(i), original.rowsAt(first + i)),
-                 qPrintable(u"snapshot %1"_s.arg(i)));
-        QCOMPARE(exported.gapBefore(i).has_value(), original.gapBefore(first + i).has_value());
-    }
+    QCOMPARE(SpanIndexes(original, spanFrom, spanTo).first, 1);
+    sameAsTheSpan(original, exported, spanFrom, spanTo);
     QCOMPARE(exported.gaps(), original.gaps());
     // The span's episodes go with it, kept in the file: the head's chain cut by the gap,
     // and the one after it still going where the span ends.
@@ -218,6 +227,40 @@ void TestIncident::anExportReplaysAsTheSpan() {
     QCOMPARE(exported.info().Server, original.info().Server);
     QVERIFY(exported.info().WithText);
     QVERIFY(said.contains(QByteArray::number(exported.count())));
+}
+
+// The same recording kept in a PostgreSQL database (copied there by the database's
+// writer), exported from there by its address and server.
+void TestIncident::aSpanOfADatabaseRecording() {
+    TPostgresServer pg;
+    QVERIFY2(pg.error().isEmpty(), qPrintable(pg.error()));
+    QVERIFY(pg.createDatabase(u"team"_s));
+    const QString db = pg.uri(u"team"_s);
+    TRecordingReader original(recording);
+    {
+        TPgRecordingWriter w(db, original.info());
+        int gap = 0;
+        for (int i = 0; i < original.count(); ++i) {
+            if (original.gapBefore(i)) {
+                const TRecordingGap& g = original.gaps()[gap++];
+                w.addGap(g.Start, g.End, g.Reason);
+            }
+            TRecordedRows rows;
+            for (const auto& [key, row] : original.rowsAt(i))
+                rows.push_back(row);
+            w.append(original.timeAt(i), rows);
+        }
+    }
+    const QString out = dir.filePath(u"fromdb.dervelrec"_s);
+    QByteArray said;
+    QCOMPARE(exportSpan({db, u"--server"_s, original.info().Server, u"--from"_s, iso(spanFrom),
+                         u"--to"_s, iso(spanTo), u"--out"_s, out},
+                        &said),
+             kRecordExitOk);
+    TRecordingReader exported(out);
+    sameAsTheSpan(original, exported, spanFrom, spanTo);
+    QCOMPARE(exported.gaps(), original.gaps());
+    QCOMPARE(exported.info().Server, original.info().Server);
 }
 
 void TestIncident::withoutTextNoTextIsLeft_data() {
