@@ -485,7 +485,9 @@ void TMainForm::OnDataArrive() {
         // comparison.
         if (!comparing)
             rec.Change = TRowChange::None;
-        if (rec.Blocking != 0)
+        // A session that had ended by now is shown with its last values, but waits for
+        // nobody and holds nobody up any more.
+        if (rec.Blocking != 0 && rec.Change != TRowChange::Ended)
             ++blocked;
         if (rec.SPID == focusSPID && (rec.RequestID == focusRequest || newFocus < 0))
             newFocus = row;
@@ -510,7 +512,15 @@ void TMainForm::OnDataArrive() {
     UpdateGridActions();
     if (tbRecord->isChecked())
         ActivityLog->LogToFile();
-    Blocking->ShowSnapshot(RecList);
+    if (comparing) {
+        TRecList present;
+        for (const PMonitorRec r : std::as_const(RecList))
+            if (r->Change != TRowChange::Ended)
+                present << r;
+        Blocking->ShowSnapshot(present);
+    } else {
+        Blocking->ShowSnapshot(RecList);
+    }
     Estate->ShowSnapshot(SelectedServer(), RecList);
 }
 

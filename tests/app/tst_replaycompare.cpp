@@ -53,7 +53,8 @@ TRecordedRow row(int spid, const char* login, int cpu, qint64 reads = 0) {
 }
 
 // Seven snapshots, a gap of a minute after the fifth. 52 works on (500 ms of CPU and 10
-// reads a snapshot), 53 stays as it is, 54 leaves after the second, 61 comes at the third.
+// reads a snapshot), 53 stays as it is, 54 waits on 53 and leaves after the second, 61
+// comes at the third.
 QString makeRecording(const QString& path) {
     TRecordingInfo info;
     info.Server = u"Прод"_s;
@@ -61,8 +62,14 @@ QString makeRecording(const QString& path) {
     TRecordingWriter w(path, info);
     for (int n = 0; n < 7; ++n) {
         TRecordedRows rows{row(52, "Иванов", 1000 + 500 * n, 10 * n), row(53, "app", 200)};
-        if (n < 2)
-            rows.push_back(row(54, "gone", 70));
+        if (n < 2) {
+            // Waits on 53 while it is there: once it has ended it holds nobody up.
+            TRecordedRow waiter = row(54, "gone", 70);
+            waiter.Rec.Blocking = 53;
+            waiter.Rec.WaitType = u"LCK_M_S"_s;
+            waiter.Rec.Status = u"suspended"_s;
+            rows.push_back(waiter);
+        }
         if (n >= 2)
             rows.push_back(row(61, "newcomer", 30));
         const qint64 at = kStart + (n < 5 ? n * 1000 : 64000 + (n - 5) * 1000);
@@ -175,6 +182,8 @@ void TestReplayCompare::markGoCompare() {
     QCOMPARE(
         form.MonitorModel->headerData(FirstRateColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
         u"CPU +"_s);
+    // A session that had ended waits for nobody now: not counted as blocked.
+    QCOMPARE(form.MonitorStatusBar->panelText(2), QString());
     // The status bar says what was compared, and that the recording has a gap in between.
     const QString status = form.MonitorStatusBar->panelText(5);
     QVERIFY2(status.contains(ReplayTimeText(kStart + 1000)) && status.contains(u"перерыв"_s),
