@@ -433,6 +433,22 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <source>Logical Reads/s</source>
         <translation>Logical Reads/s</translation>
     </message>
+    <message>
+        <source>CPU +</source>
+        <translation>CPU +</translation>
+    </message>
+    <message>
+        <source>Reads +</source>
+        <translation>Reads +</translation>
+    </message>
+    <message>
+        <source>Writes +</source>
+        <translation>Writes +</translation>
+    </message>
+    <message>
+        <source>Logical Reads +</source>
+        <translation>Logical Reads +</translation>
+    </message>
 </context>
 <context>
     <name>PgStore</name>
@@ -610,6 +626,26 @@ Passwords stay in the connection string or are asked for at connect.</translatio
         <translation>--server with --episodes is for a database only.</translation>
     </message>
     <message>
+        <source>Для --export нужны --from, --to и --out.</source>
+        <translation>--export needs --from, --to and --out.</translation>
+    </message>
+    <message>
+        <source>Время --from позже, чем --to.</source>
+        <translation>The --from time is later than --to.</translation>
+    </message>
+    <message>
+        <source>С --export сервер указывается (одним --server) только для записи в базе PostgreSQL.</source>
+        <translation>With --export a server is named (by one --server) only for a recording in a PostgreSQL database.</translation>
+    </message>
+    <message>
+        <source>Не понимаю время «%1» для %2: нужно ГГГГ-ММ-ДДTЧЧ:ММ[:СС].</source>
+        <translation>Cannot read the time &quot;%1&quot; for %2: YYYY-MM-DDTHH:MM[:SS] is needed.</translation>
+    </message>
+    <message>
+        <source>--from, --to, --without-text и --html — только с --export.</source>
+        <translation>--from, --to, --without-text and --html go only with --export.</translation>
+    </message>
+    <message>
         <source>С --episodes указывают только запись и, для базы, одно --server.</source>
         <translation>--episodes takes only the recording and, for a database, one --server.</translation>
     </message>
@@ -634,6 +670,11 @@ Passwords stay in the connection string or are asked for at connect.</translatio
   --episodes ЗАПИСЬ     вывести эпизоды блокировок записи (файл или postgresql://… с --server ИМЯ) в CSV и выйти
   --help, --version
 
+dervel-record --export ЗАПИСЬ --from ВРЕМЯ --to ВРЕМЯ --out ФАЙЛ [--without-text] [--html ФАЙЛ]
+Записывает период записи (файла или базы PostgreSQL: тогда и --server ИМЯ) в новый файл записи. Время — ГГГГ-ММ-ДДTЧЧ:ММ[:СС] (ISO 8601; без пояса — местное).
+  --without-text        без текстов пакетов
+  --html ФАЙЛ           ещё и сводка периода одной страницей HTML
+
 Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для --server) из связки ключей, как в окне Dervel. Пароль PostgreSQL — из ~/.pgpass или переменных PG*, как их читает libpq.
 SIGINT и SIGTERM завершают запись. Коды выхода: 0 — остановлено как велено, 1 — ошибка файла записи, 2 — неверная командная строка, 3 — не удалось подключиться при запуске, 4 — сервер отклонил вход (повторять с тем же паролем бесполезно).
 </source>
@@ -650,16 +691,32 @@ Records the sessions of SQL Server without a window, to a recording file or a Po
   --until TIME          until when: HH:MM or YYYY-MM-DD HH:MM
   --retain SPAN         keep only the latest (for example 7d)
   --with-text           record the running batches&apos; text too (it may hold secrets)
-  --rules FILE          alert rules from a file in the settings' form (.reg); without it, from Dervel's settings
+  --rules FILE          alert rules from a file in the settings&apos; form (.reg); without it, from Dervel&apos;s settings
   --on-alert COMMAND    run the command for every alert raised and cleared; what it is about is in the DERVEL_ALERT_* variables (no shell is involved)
   --on-alert-timeout SPAN  how long to wait for the command (30s by default), then stop it
   --metrics ADDR:PORT   serve /metrics for Prometheus (for example 127.0.0.1:9471)
-  --episodes RECORDING  print the recording&apos;s blocking episodes (a file, or postgresql://… with --server NAME) as CSV and exit
+  --episodes RECORDING  print the recording&apos;s blocking episodes (a file, or postgresql://... with --server NAME) as CSV and exit
   --help, --version
 
-The password comes from --password-file, else from the DERVEL_PASSWORD variable, else (for --server) from the keyring, as in the Dervel window. The PostgreSQL password comes from ~/.pgpass or the PG* variables, as libpq reads them.
-SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recording file error, 2 bad command line, 3 cannot connect at start, 4 the server refused the login (trying again with the same password is useless).
+dervel-record --export RECORDING --from TIME --to TIME --out FILE [--without-text] [--html FILE]
+Writes a span of a recording (a file, or a PostgreSQL database: then also --server NAME) to a new recording file. Times are YYYY-MM-DDTHH:MM[:SS] (ISO 8601; without a zone, local time).
+  --without-text        without the batches&apos; texts
+  --html FILE           also the span&apos;s summary as one HTML page
+
+The password comes from --password-file, else from the DERVEL_PASSWORD variable, else (with --server) from the keyring, as in Dervel&apos;s window. The PostgreSQL password comes from ~/.pgpass or the PG* variables, as libpq reads them.
+SIGINT and SIGTERM end the recording. Exit statuses: 0 stopped as asked, 1 the recording file failed, 2 a wrong command line, 3 no connection at the start, 4 the server refused the login (the same password would only fail again).
 </translation>
+    </message>
+</context>
+<context>
+    <name>RecordExport</name>
+    <message>
+        <source>Записано снимков: %1, в «%2».</source>
+        <translation>Snapshots written: %1, to &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Сводка: «%1».</source>
+        <translation>Summary: &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>
@@ -758,6 +815,33 @@ SIGINT and SIGTERM end the recording. Exit status: 0 stopped as asked, 1 recordi
     <message>
         <source>Файл записи «%1» уже пишет другой процесс (dervel-record или окно Dervel): два писателя перемешали бы снимки. Дождитесь его окончания или укажите другой файл.</source>
         <translation>Another process (dervel-record or a Dervel window) is already writing the recording file “%1”: two writers would mix their snapshots. Wait for it to end or give another file.</translation>
+    </message>
+</context>
+<context>
+    <name>ReplayExport</name>
+    <message>
+        <source>Период нельзя записать в ту же запись, из которой он взят.</source>
+        <translation>A span cannot be written into the recording it is taken from.</translation>
+    </message>
+    <message>
+        <source>Не удалось заменить файл «%1».</source>
+        <translation>Could not replace the file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Сохранить период</source>
+        <translation>Save span</translation>
+    </message>
+    <message>
+        <source>Записи Dervel (*.dervelrec);;Все файлы (*)</source>
+        <translation>Dervel recordings (*.dervelrec);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Записано снимков: %1, в «%2»; сводка — «%3».</source>
+        <translation>Snapshots written: %1, to &quot;%2&quot;; the summary is &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>Записано снимков: %1, в «%2».</source>
+        <translation>Snapshots written: %1, to &quot;%2&quot;.</translation>
     </message>
 </context>
 <context>
@@ -906,6 +990,17 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>SpanExport</name>
+    <message>
+        <source>В записи «%1» нет снимков за этот период.</source>
+        <translation>The recording &quot;%1&quot; has no snapshots in this span.</translation>
+    </message>
+    <message>
+        <source>Файл «%1» уже существует.</source>
+        <translation>The file &quot;%1&quot; already exists.</translation>
+    </message>
+</context>
+<context>
     <name>StatusBar</name>
     <message>
         <source>ПАУЗА</source>
@@ -938,6 +1033,161 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Снимок длится дольше выбранного периода (%1 с): снимки приходят реже.</source>
         <translation>A sample takes longer than the chosen period (%1 s): snapshots come less often.</translation>
+    </message>
+</context>
+<context>
+    <name>SummaryHtml</name>
+    <message>
+        <source>Нет.</source>
+        <translation>None.</translation>
+    </message>
+    <message>
+        <source>SPID</source>
+        <translation>SPID</translation>
+    </message>
+    <message>
+        <source>Логин</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>Компьютер</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>Программа</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>База</source>
+        <translation>Database</translation>
+    </message>
+    <message>
+        <source>Команда</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>ЦП, мс</source>
+        <translation>CPU, ms</translation>
+    </message>
+    <message>
+        <source>Ожидал, с</source>
+        <translation>Waited, s</translation>
+    </message>
+    <message>
+        <source>Дольше всего, с</source>
+        <translation>Longest wait, s</translation>
+    </message>
+    <message>
+        <source>Тип ожидания</source>
+        <translation>Wait type</translation>
+    </message>
+    <message>
+        <source>Ресурс</source>
+        <translation>Resource</translation>
+    </message>
+    <message>
+        <source>Эпизоды блокировок</source>
+        <translation>Blocking episodes</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Конец</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Длительность, с</source>
+        <translation>Duration, s</translation>
+    </message>
+    <message>
+        <source>Головной SPID</source>
+        <translation>Head SPID</translation>
+    </message>
+    <message>
+        <source>Транзакций</source>
+        <translation>Open transactions</translation>
+    </message>
+    <message>
+        <source>Ждали сразу</source>
+        <translation>Waiting at once</translation>
+    </message>
+    <message>
+        <source>Ждали всего</source>
+        <translation>Waiting in all</translation>
+    </message>
+    <message>
+        <source>Ресурсы</source>
+        <translation>Resources</translation>
+    </message>
+    <message>
+        <source>продолжается</source>
+        <translation>still going</translation>
+    </message>
+    <message>
+        <source>перерыв в записи</source>
+        <translation>gap in the recording</translation>
+    </message>
+    <message>
+        <source>%1: %2 — %3</source>
+        <translation>%1: %2 — %3</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Подключение</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>Версия</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>Период</source>
+        <translation>Span</translation>
+    </message>
+    <message>
+        <source>%1 — %2 (UTC%3), снимков: %4</source>
+        <translation>%1 — %2 (UTC%3), snapshots: %4</translation>
+    </message>
+    <message>
+        <source>Разрыв</source>
+        <translation>Gap</translation>
+    </message>
+    <message>
+        <source>Оповещения</source>
+        <translation>Alerts</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Событие</source>
+        <translation>Event</translation>
+    </message>
+    <message>
+        <source>Правило</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>О чём</source>
+        <translation>Subject</translation>
+    </message>
+    <message>
+        <source>Больше всего ЦП</source>
+        <translation>Most CPU</translation>
+    </message>
+    <message>
+        <source>Дольше всего ждали</source>
+        <translation>Longest waits</translation>
+    </message>
+    <message>
+        <source>Не удалось записать «%1»: %2</source>
+        <translation>Could not write &quot;%1&quot;: %2</translation>
     </message>
 </context>
 <context>
@@ -1449,6 +1699,22 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Ctrl+T — дерево блокировок</source>
         <translation>Ctrl+T — blocking tree</translation>
     </message>
+    <message>
+        <source>новый</source>
+        <translation>new</translation>
+    </message>
+    <message>
+        <source>завершён</source>
+        <translation>ended</translation>
+    </message>
+    <message>
+        <source>изменился</source>
+        <translation>changed</translation>
+    </message>
+    <message>
+        <source>Метка слева в строке при сравнении двух моментов записи</source>
+        <translation>The mark at the left of a row when two moments of a recording are compared</translation>
+    </message>
 </context>
 <context>
     <name>TKeyringActions</name>
@@ -1792,6 +2058,14 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
         <source>Открыть запись из базы PostgreSQL (Ctrl+Shift+O)</source>
         <translation>Open a recording from a PostgreSQL database (Ctrl+Shift+O)</translation>
     </message>
+    <message>
+        <source>Сохранить период…</source>
+        <translation>Save span…</translation>
+    </message>
+    <message>
+        <source>Сохранить период записи отдельным файлом и сводку HTML</source>
+        <translation>Save a span of the recording as a file of its own, with an HTML summary</translation>
+    </message>
 </context>
 <context>
     <name>TReplayBar</name>
@@ -1834,6 +2108,37 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Пауза</source>
         <translation>Pause</translation>
+    </message>
+</context>
+<context>
+    <name>TReplayComparison</name>
+    <message>
+        <source>Отметить момент</source>
+        <translation>Mark moment</translation>
+    </message>
+    <message>
+        <source>Сравнить</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>Отметить снимок на экране, чтобы сравнить с ним другой (Ctrl+M)</source>
+        <translation>Mark the snapshot on show to compare another with it (Ctrl+M)</translation>
+    </message>
+    <message>
+        <source>Сравнить снимок на экране с отмеченным: новые, завершённые и изменившиеся сеансы, прирост счётчиков (Ctrl+Shift+M)</source>
+        <translation>Compare the snapshot on show with the marked one: new, ended and changed sessions, the counters&apos; growth (Ctrl+Shift+M)</translation>
+    </message>
+    <message>
+        <source>отмечено %1</source>
+        <translation>marked %1</translation>
+    </message>
+    <message>
+        <source>Сравнение с %1: новых %2, завершились %3, изменились %4</source>
+        <translation>Compared with %1: new %2, ended %3, changed %4</translation>
+    </message>
+    <message>
+        <source> (между моментами перерыв в записи)</source>
+        <translation> (the recording has a gap between the moments)</translation>
     </message>
 </context>
 <context>
@@ -1983,6 +2288,33 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     <message>
         <source>Помощь</source>
         <translation>Legend</translation>
+    </message>
+</context>
+<context>
+    <name>TSpanExportDialog</name>
+    <message>
+        <source>Сохранить период</source>
+        <translation>Save span</translation>
+    </message>
+    <message>
+        <source>Без текстов пакетов</source>
+        <translation>Without batch texts</translation>
+    </message>
+    <message>
+        <source>В текстах бывают пароли и данные клиентов</source>
+        <translation>Texts may hold passwords and customer data</translation>
+    </message>
+    <message>
+        <source>Сводка HTML рядом</source>
+        <translation>HTML summary beside it</translation>
+    </message>
+    <message>
+        <source>С:</source>
+        <translation>From:</translation>
+    </message>
+    <message>
+        <source>По:</source>
+        <translation>To:</translation>
     </message>
 </context>
 <context>

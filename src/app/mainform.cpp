@@ -29,6 +29,7 @@
 #include "recording/widgets/activitylog.h"
 #include "replay/widgets/replay.h"
 #include "replay/widgets/replaybar.h"
+#include "replay/widgets/replaycomparison.h"
 #include "resources/imagelists.h"
 #include "resources/monitoraction.h"
 #include "sampling/querycomposition.h"
@@ -437,7 +438,13 @@ void TMainForm::OnDataArrive() {
     if (!Dervel->TakeSnapshot(FHandOver, RecList, sampleTime, stats))
         return;
     const int n = static_cast<int>(RecList.size());
-    FRates.Apply(RecList, sampleTime);
+    // Two moments compared bring the counters' growth since the mark in the rate fields.
+    const bool comparing = Replaying() && Replay->comparing();
+    if (comparing)
+        FRates.Reset();
+    else
+        FRates.Apply(RecList, sampleTime);
+    MonitorModel->setGrowthCaptions(comparing);
     if (IsRateColumn(MonitorVT->sortColumn()))
         SortByRate(RecList, MonitorVT->sortColumn(), MonitorVT->sortDescending());
     const int focusedRowBefore = MonitorVT->focusedRow();
@@ -448,7 +455,13 @@ void TMainForm::OnDataArrive() {
     for (int row = 0; row < n; ++row) {
         TMonitorRec& rec = *RecList[row];
         rec.Color = GetRecColor(rec);
-        if (rec.Blocking != 0)
+        // Records go back to the sampler to be read into: a mark must not outlive its
+        // comparison.
+        if (!comparing)
+            rec.Change = TRowChange::None;
+        // A session that had ended by now is shown with its last values, but waits for
+        // nobody and holds nobody up any more.
+        if (rec.Blocking != 0 && rec.Change != TRowChange::Ended)
             ++blocked;
         if (rec.SPID == focusSPID && (rec.RequestID == focusRequest || newFocus < 0))
             newFocus = row;
@@ -473,7 +486,15 @@ void TMainForm::OnDataArrive() {
     UpdateGridActions();
     if (tbRecord->isChecked())
         ActivityLog->LogToFile();
-    Blocking->ShowSnapshot(RecList);
+    if (comparing) {
+        TRecList present;
+        for (const PMonitorRec r : std::as_const(RecList))
+            if (r->Change != TRowChange::Ended)
+                present << r;
+        Blocking->ShowSnapshot(present);
+    } else {
+        Blocking->ShowSnapshot(RecList);
+    }
     Estate->ShowSnapshot(SelectedServer(), RecList);
 }
 
@@ -561,5 +582,8 @@ void TMainForm::showRecordedSnapshot(TRecList& ARows, qint64 ATimeMs) {
     }
     OnDataArrive();
     MonitorStatusBar->setPanelText(
-        5, QStringLiteral("%1 — %2").arg(ReplayTimeText(ATimeMs), Replay->path()));
+        5, Replay->comparing()
+               ? QStringLiteral("%1 — %2 — %3")
+                     .arg(ReplayTimeText(ATimeMs), Replay->comparison()->text(), Replay->path())
+               : QStringLiteral("%1 — %2").arg(ReplayTimeText(ATimeMs), Replay->path()));
 }

@@ -107,3 +107,16 @@ std::span<const TMonitorColumn> MonitorColumns() {
 QString ColumnCaption(int AColumn) {
     return QCoreApplication::translate("MonitorColumns", kColumns[AColumn].Caption);
 }
+
+QString GrowthCaption(int ARateColumn) {
+    static const char* const captions[RateColumnCount] = {
+        QT_TRANSLATE_NOOP("MonitorColumns", "CPU +"),
+        QT_TRANSLATE_NOOP("MonitorColumns", "Reads +"),
+        QT_TRANSLATE_NOOP("MonitorColumns", "Writes +"),
+        QT_TRANSLATE_NOOP("MonitorColumns", "Logical Reads +"),
+    };
+    return IsRateColumn(ARateColumn)
+               ? QCoreApplication::translate("MonitorColumns",
+                                             captions[ARateColumn - FirstRateColumn])
+               : ColumnCaption(ARateColumn);
+}

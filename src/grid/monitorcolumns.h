@@ -46,3 +46,5 @@ inline constexpr bool IsRateColumn(int AColumn) {
 std::span<const TMonitorColumn> MonitorColumns();
 // The header text in the language in use.
 QString ColumnCaption(int AColumn);
+// A rate column's header while two moments are compared: the counter's growth between them.
+QString GrowthCaption(int ARateColumn);

@@ -41,3 +41,17 @@ QString RowTextColor(std::uint32_t AColor, bool ASelfID, bool AIsUser, bool AFoc
         return u"#808080"_s;
     return QString();
 }
+
+std::uint32_t ChangeMarkColor(TRowChange AChange) {
+    switch (AChange) {
+    case TRowChange::Appeared:
+        return ChangeMarkAppeared;
+    case TRowChange::Ended:
+        return ChangeMarkEnded;
+    case TRowChange::Changed:
+        return ChangeMarkChanged;
+    case TRowChange::None:
+        break;
+    }
+    return 0;
+}

@@ -1,10 +1,10 @@
 #pragma once
 // Row colours of the session grid and the text colour rule of painting.
 
+#include "sampling/monitorrec.h"
+
 #include <QString>
 #include <cstdint>
-
-struct TMonitorRec;
 
 // Row background colours in the record's 0x00BBGGRR form; 0 means no row colour
 // (no rule yields black).
@@ -26,3 +26,11 @@ QString ColorToRgbText(std::uint32_t AColor);
 // grid's own colour (white on the selection bar, black elsewhere). On the focused
 // row the row colour shows as the text colour; elsewhere it never changes the text.
 QString RowTextColor(std::uint32_t AColor, bool ASelfID, bool AIsUser, bool AFocusedRow);
+
+// The mark at a row's left edge while two moments of a recording are compared, 0x00BBGGRR;
+// 0 for a session as it was. Apart from the row colours, so that a changed row keeps the
+// colour of its status and its blocking.
+inline constexpr std::uint32_t ChangeMarkAppeared = 0x00327D2E; // #2E7D32
+inline constexpr std::uint32_t ChangeMarkEnded = 0x002828C6;    // #C62828
+inline constexpr std::uint32_t ChangeMarkChanged = 0x00C06515;  // #1565C0
+std::uint32_t ChangeMarkColor(TRowChange AChange);

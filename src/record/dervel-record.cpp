@@ -11,6 +11,7 @@
 #include "metrics/metricsstate.h"
 #include "pgstore/pgconnection.h"
 #include "record/printepisodes.h"
+#include "record/recordexport.h"
 #include "record/serverrecording.h"
 #include "recorder/recordcommandline.h"
 #include "recorder/recordlogin.h"
@@ -178,6 +179,8 @@ int main(int argc, char* argv[]) {
                   .arg(command.Error, QCoreApplication::translate(
                                           "RecordCommandLine", "Справка: dervel-record --help")));
         return kRecordExitUsage;
+    case TRecordCommand::TAction::Export:
+        return RunRecordExport(command, report);
     case TRecordCommand::TAction::Episodes:
         return PrintEpisodes(
             command, [](const QString& text) { print(stdout, text); },

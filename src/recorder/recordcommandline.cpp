@@ -29,7 +29,43 @@ std::optional<QDateTime> parseUntil(const QString& AText, const QDateTime& ANow)
     return std::nullopt;
 }
 
+// The checks of an export's command line, once it has been read.
+TRecordCommand exportCommand(TRecordCommand c, std::optional<qint64> AFrom,
+                             std::optional<qint64> ATo) {
+    const auto fail = [&c](const char* error) { // each error marked for translation below
+        c.Action = TRecordCommand::TAction::Error;
+        c.Error = QCoreApplication::translate("RecordCommandLine", error);
+        return c;
+    };
+    const bool database = c.Export.startsWith(QLatin1String("postgresql://")) ||
+                          c.Export.startsWith(QLatin1String("postgres://"));
+    if (!AFrom || !ATo || c.Out.isEmpty())
+        return fail(
+            QT_TRANSLATE_NOOP("RecordCommandLine", "Для --export нужны --from, --to и --out."));
+    if (*AFrom > *ATo)
+        return fail(QT_TRANSLATE_NOOP("RecordCommandLine", "Время --from позже, чем --to."));
+    if (c.All || !c.Connection.isEmpty() || c.Servers.size() != (database ? 1 : 0))
+        return fail(QT_TRANSLATE_NOOP(
+            "RecordCommandLine",
+            "С --export сервер указывается (одним --server) только для записи в базе "
+            "PostgreSQL."));
+    c.Action = TRecordCommand::TAction::Export;
+    c.FromMs = *AFrom;
+    c.ToMs = *ATo;
+    return c;
+}
+
 } // namespace
+
+std::optional<qint64> ParseMoment(const QString& AText) {
+    QString text = AText.trimmed();
+    if (text.size() > 10 && text[10] == QLatin1Char(' '))
+        text[10] = QLatin1Char('T');
+    const QDateTime at = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!at.isValid() || text.size() < 16)
+        return std::nullopt; // a date alone is no moment
+    return at.toMSecsSinceEpoch();
+}
 
 std::optional<qint64> ParseSpan(const QString& AText) {
     static const QRegularExpression part(QStringLiteral("(\\d+)(ms|s|m|h|d)"));
@@ -65,6 +101,7 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
     };
     std::optional<qint64> duration;
     std::optional<QDateTime> until;
+    std::optional<qint64> from, to;
     for (int i = 1; i < AArguments.size(); ++i) {
         QString arg = AArguments[i];
         QString value;
@@ -97,6 +134,10 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.All = true;
             continue;
         }
+        if (arg == QLatin1String("--without-text")) {
+            c.WithoutText = true;
+            continue;
+        }
         static const QStringList withValue = {
             QStringLiteral("--server"),   QStringLiteral("--connection"),
             QStringLiteral("--out"),      QStringLiteral("--period"),
@@ -104,6 +145,8 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             QStringLiteral("--retain"),   QStringLiteral("--password-file"),
             QStringLiteral("--metrics"),  QStringLiteral("--rules"),
             QStringLiteral("--on-alert"), QStringLiteral("--on-alert-timeout"),
+            QStringLiteral("--export"),   QStringLiteral("--from"),
+            QStringLiteral("--to"),       QStringLiteral("--html"),
             QStringLiteral("--episodes")};
         if (!withValue.contains(arg))
             return fail(
@@ -127,6 +170,18 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
             c.PasswordFile = *v;
         } else if (arg == QLatin1String("--out")) {
             c.Out = *v;
+        } else if (arg == QLatin1String("--export")) {
+            c.Export = *v;
+        } else if (arg == QLatin1String("--html")) {
+            c.Html = *v;
+        } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
+            const std::optional<qint64> at = ParseMoment(*v);
+            if (!at)
+                return fail(QCoreApplication::translate(
+                                "RecordCommandLine",
+                                "Не понимаю время «%1» для %2: нужно ГГГГ-ММ-ДДTЧЧ:ММ[:СС].")
+                                .arg(*v, arg));
+            (arg == QLatin1String("--from") ? from : to) = at;
         } else if (arg == QLatin1String("--episodes")) {
             c.Episodes = *v;
         } else if (arg == QLatin1String("--rules")) {
@@ -161,6 +216,11 @@ TRecordCommand ParseRecordCommandLine(const QStringList& AArguments, const QDate
                 c.RetainMs = *span;
         }
     }
+    if (!c.Export.isEmpty())
+        return exportCommand(c, from, to);
+    if (c.WithoutText || !c.Html.isEmpty() || from || to)
+        return fail(QCoreApplication::translate(
+            "RecordCommandLine", "--from, --to, --without-text и --html — только с --export."));
     if (!c.Episodes.isEmpty()) {
         // A database holds many servers' recordings: --server names the one to read.
         if (c.All || !c.Connection.isEmpty() || c.Servers.size() > 1 || !c.Out.isEmpty())
@@ -226,6 +286,13 @@ QString RecordCommandHelp() {
         "  --episodes ЗАПИСЬ     вывести эпизоды блокировок записи (файл или "
         "postgresql://… с --server ИМЯ) в CSV и выйти\n"
         "  --help, --version\n"
+        "\n"
+        "dervel-record --export ЗАПИСЬ --from ВРЕМЯ --to ВРЕМЯ --out ФАЙЛ [--without-text] "
+        "[--html ФАЙЛ]\n"
+        "Записывает период записи (файла или базы PostgreSQL: тогда и --server ИМЯ) в новый "
+        "файл записи. Время — ГГГГ-ММ-ДДTЧЧ:ММ[:СС] (ISO 8601; без пояса — местное).\n"
+        "  --without-text        без текстов пакетов\n"
+        "  --html ФАЙЛ           ещё и сводка периода одной страницей HTML\n"
         "\n"
         "Пароль берётся из --password-file, иначе из переменной DERVEL_PASSWORD, иначе (для "
         "--server) из связки ключей, как в окне Dervel. Пароль PostgreSQL — из ~/.pgpass "

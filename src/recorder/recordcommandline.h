@@ -7,7 +7,7 @@
 #include <optional>
 
 struct TRecordCommand {
-    enum class TAction { Run, Help, Version, Error, Episodes };
+    enum class TAction { Run, Export, Help, Version, Error, Episodes };
     TAction Action = TAction::Run;
     QString Error;        // for Error: what was wrong, one line
     QStringList Servers;  // --server, once or more: entries of the settings store
@@ -23,6 +23,15 @@ struct TRecordCommand {
     QString RulesFile; // --rules: alert rules in a file of the settings' form
     QString OnAlert;   // --on-alert: the command run for each alert raised and cleared
     qint64 OnAlertTimeoutMs = 30000; // --on-alert-timeout
+    // --export IN: a span of a recording (a file, or postgresql://... with --server naming
+    // the server) written to the file --out names, from --from to --to (ISO 8601, ms since
+    // the epoch here); --without-text leaves the batches' texts out; --html FILE writes
+    // the span's summary beside it.
+    QString Export;
+    qint64 FromMs = 0;
+    qint64 ToMs = 0;
+    bool WithoutText = false;
+    QString Html;
     // --episodes: the recording (a file, or postgresql://... with one --server) whose
     // blocking episodes are printed as CSV; nothing is recorded.
     QString Episodes;
@@ -36,6 +45,11 @@ inline constexpr int kRecordExitNoConnection = 3; // no connection could be made
 // The server refused the login (18456), at the start or at a reconnect: trying again with
 // the same password would only count towards a lock-out.
 inline constexpr int kRecordExitLoginRefused = 4;
+
+// An ISO 8601 time ("2026-03-01T02:55:00", with a blank for the "T", seconds optional, with
+// "Z" or an offset, or local time without one) in ms since the epoch; nothing when the text
+// is no such time.
+std::optional<qint64> ParseMoment(const QString& AText);
 
 // Whether the command records several servers: one file each, in the folder --out names.
 bool RecordsSeveral(const TRecordCommand& ACommand);

@@ -5,6 +5,10 @@
 #include <QString>
 #include <cstdint>
 
+// How a session stands against a marked moment of a recording when two moments are
+// compared; set by the window, None otherwise.
+enum class TRowChange : std::uint8_t { None, Appeared, Ended, Changed };
+
 // Field order is the record's documented order; the sampler fills it, the main
 // window copies it field by field (QString copies share their buffer, so a copy
 // of an unchanged text allocates nothing).
@@ -57,6 +61,7 @@ struct TMonitorRec {
     double ReadsRate = -1;
     double WritesRate = -1;
     double LogicalReadsRate = -1;
+    TRowChange Change = TRowChange::None;
 };
 
 using PMonitorRec = TMonitorRec*;

@@ -58,9 +58,13 @@ void TestHelpForm::bars() {
     legend.show();
     QVERIFY(QTest::qWaitForWindowExposed(&legend));
     QCOMPARE(legend.bars().size(), 8);
-    QCOMPARE(legend.size(), QSize(237, 216 + 22)); // the eight bars and the key hint below
+    // The eight bars, the key hint and the marks of two moments compared below.
+    QCOMPARE(legend.size(), QSize(237, 216 + 22 + 22));
     QCOMPARE(legend.findChild<QLabel*>(QStringLiteral("KeyHint"))->text(),
              QStringLiteral("Ctrl+T — дерево блокировок"));
+    const QString marks = legend.findChild<QLabel*>(QStringLiteral("ChangeMarks"))->text();
+    for (const char* colour : {"#2E7D32", "#C62828", "#1565C0"})
+        QVERIFY2(marks.contains(QLatin1String(colour), Qt::CaseInsensitive), qPrintable(marks));
     const QLabel* bar = legend.bars().at(index);
     QCOMPARE(bar->text(), caption);
     QCOMPARE(bar->palette().color(QPalette::Window), background);

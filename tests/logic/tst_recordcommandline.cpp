@@ -3,6 +3,7 @@
 #include "recorder/recordcommandline.h"
 
 #include <QTest>
+#include <QTimeZone>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -18,6 +19,8 @@ private slots:
     void passwordFiles();
     void severalServers_data();
     void severalServers();
+    void exports_data();
+    void exports();
 };
 
 void TestRecordCommandLine::spans_data() {
@@ -184,6 +187,77 @@ void TestRecordCommandLine::severalServers() {
     QCOMPARE(c.All, all);
     QCOMPARE(RecordsSeveral(c), several);
     QCOMPARE(c.Metrics, metrics);
+}
+
+void TestRecordCommandLine::exports_data() {
+    using A = TRecordCommand::TAction;
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<A>("action");
+    QTest::addColumn<qint64>("from"); // ms since the epoch, for Export
+    QTest::addColumn<qint64>("to");
+    const QStringList span{u"dervel-record"_s,
+                           u"--from"_s,
+                           u"2026-03-01T01:55:00Z"_s,
+                           u"--to"_s,
+                           u"2026-03-01 03:05:30+01:00"_s,
+                           u"--out"_s,
+                           u"incident.dervelrec"_s};
+    const qint64 from =
+        QDateTime(QDate(2026, 3, 1), QTime(1, 55), QTimeZone::utc()).toMSecsSinceEpoch();
+    const qint64 to =
+        QDateTime(QDate(2026, 3, 1), QTime(2, 5, 30), QTimeZone::utc()).toMSecsSinceEpoch();
+    QTest::newRow("a file") << span + QStringList{u"--export"_s, u"night.dervelrec"_s} << A::Export
+                            << from << to;
+    QTest::newRow("a database and its server")
+        << span + QStringList{u"--export=postgresql://team@db/dervel"_s, u"--server=SQL01"_s}
+        << A::Export << from << to;
+    QTest::newRow("local time, without text, with a summary")
+        << QStringList{u"dervel-record"_s,         u"--export=a"_s, u"--from=2026-03-01T02:55"_s,
+                       u"--to=2026-03-01T03:05"_s, u"--out=b"_s,    u"--without-text"_s,
+                       u"--html=b.html"_s}
+        << A::Export << QDateTime(QDate(2026, 3, 1), QTime(2, 55)).toMSecsSinceEpoch()
+        << QDateTime(QDate(2026, 3, 1), QTime(3, 5)).toMSecsSinceEpoch();
+    QTest::newRow("no --to") << QStringList{u"dervel-record"_s, u"--export=a"_s,
+                                            u"--from=2026-03-01T02:55"_s, u"--out=b"_s}
+                             << A::Error << qint64(0) << qint64(0);
+    QTest::newRow("no --out") << QStringList{u"dervel-record"_s, u"--export=a"_s,
+                                             u"--from=2026-03-01T02:55"_s,
+                                             u"--to=2026-03-01T03:05"_s}
+                              << A::Error << qint64(0) << qint64(0);
+    QTest::newRow("a date alone") << QStringList{u"dervel-record"_s, u"--export=a"_s,
+                                                 u"--from=2026-03-01"_s, u"--to=2026-03-01T03:05"_s,
+                                                 u"--out=b"_s}
+                                  << A::Error << qint64(0) << qint64(0);
+    QTest::newRow("the end before the start")
+        << QStringList{u"dervel-record"_s, u"--export=a"_s, u"--from=2026-03-01T03:05"_s,
+                       u"--to=2026-03-01T02:55"_s, u"--out=b"_s}
+        << A::Error << qint64(0) << qint64(0);
+    QTest::newRow("a server for a file")
+        << span + QStringList{u"--export=night.dervelrec"_s, u"--server=SQL01"_s} << A::Error
+        << qint64(0) << qint64(0);
+    QTest::newRow("no server for a database")
+        << span + QStringList{u"--export=postgresql://team@db/dervel"_s} << A::Error << qint64(0)
+        << qint64(0);
+    QTest::newRow("--without-text while recording")
+        << QStringList{u"dervel-record"_s, u"--server=a"_s, u"--out=b"_s, u"--without-text"_s}
+        << A::Error << qint64(0) << qint64(0);
+}
+
+void TestRecordCommandLine::exports() {
+    using A = TRecordCommand::TAction;
+    QFETCH(QStringList, arguments);
+    QFETCH(A, action);
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    const TRecordCommand c = ParseRecordCommandLine(arguments, QDateTime::currentDateTime());
+    QCOMPARE(c.Action, action);
+    QCOMPARE(c.Error.isEmpty(), action != A::Error);
+    if (action != A::Export)
+        return;
+    QCOMPARE(c.FromMs, from);
+    QCOMPARE(c.ToMs, to);
+    QVERIFY(!c.Export.isEmpty());
+    QVERIFY(!c.Out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommandLine)

@@ -65,7 +65,22 @@ THelpForm::THelpForm(QWidget* ACenterOver)
     keys->setAlignment(Qt::AlignCenter);
     keys->setFixedHeight(kKeyHintHeight);
     layout->addWidget(keys);
-    setFixedSize(237, kBarHeight * static_cast<int>(std::size(legend)) + kKeyHintHeight);
+    // Two moments of a recording compared: the mark at a row's left edge.
+    const auto mark = [](std::uint32_t bgr, const QString& caption) {
+        return QStringLiteral("<span style=\"background:%1\">&nbsp;&nbsp;</span>&nbsp;%2")
+            .arg(ColorToRgbText(bgr), caption.toHtmlEscaped());
+    };
+    auto* changes = new QLabel(QStringLiteral("%1&nbsp;&nbsp;%2&nbsp;&nbsp;%3")
+                                   .arg(mark(ChangeMarkAppeared, tr("новый")),
+                                        mark(ChangeMarkEnded, tr("завершён")),
+                                        mark(ChangeMarkChanged, tr("изменился"))),
+                               this);
+    changes->setObjectName(QStringLiteral("ChangeMarks"));
+    changes->setToolTip(tr("Метка слева в строке при сравнении двух моментов записи"));
+    changes->setAlignment(Qt::AlignCenter);
+    changes->setFixedHeight(kKeyHintHeight);
+    layout->addWidget(changes);
+    setFixedSize(237, kBarHeight * static_cast<int>(std::size(legend)) + 2 * kKeyHintHeight);
     if (ACenterOver)
         move(ACenterOver->frameGeometry().center() - rect().center());
 }

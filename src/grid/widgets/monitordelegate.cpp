@@ -14,6 +14,7 @@ const QColor kSelection(0x80, 0x80, 0x00);
 const QColor kFocusFrame(0x00, 0xFF, 0xFF);
 constexpr int kTextMargin = 2;
 constexpr int kTickImage = 15;
+constexpr int kChangeMarkWidth = 5;
 
 QColor fromBgr(std::uint32_t c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
@@ -56,13 +57,21 @@ void TMonitorDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         text = QColor(rule);
 
     QRect textRect = r.adjusted(kTextMargin, 0, -kTextMargin, 0);
-    if (index.column() == leftmostVisibleColumn(FView->horizontalHeader()) &&
-        FSelList.contains(rec->SPID)) {
+    const bool leftmost = index.column() == leftmostVisibleColumn(FView->horizontalHeader());
+    if (leftmost && rec->Change != TRowChange::None) {
+        painter->fillRect(QRect(r.left(), r.top(), kChangeMarkWidth, r.height()),
+                          fromBgr(ChangeMarkColor(rec->Change)));
+        textRect.setLeft(r.left() + kChangeMarkWidth + kTextMargin);
+    }
+    if (leftmost && FSelList.contains(rec->SPID)) {
         const QRect icon(textRect.left(), r.top() + (r.height() - 16) / 2, 16, 16);
         MonitorImageList(kTickImage).paint(painter, icon);
         textRect.setLeft(icon.right() + 1 + kTextMargin);
     }
-    painter->setFont(option.font);
+    QFont font = option.font;
+    // A session that had ended by the second moment is shown with the values it had.
+    font.setStrikeOut(rec->Change == TRowChange::Ended);
+    painter->setFont(font);
     painter->setPen(text);
     const auto alignment = static_cast<Qt::Alignment>(index.data(Qt::TextAlignmentRole).toInt());
     const QString s = index.data(Qt::DisplayRole).toString();

@@ -56,12 +56,19 @@ QVariant TMonitorModel::headerData(int section, Qt::Orientation orientation, int
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole:
-        return ColumnCaption(section);
+        return FGrowth && IsRateColumn(section) ? GrowthCaption(section) : ColumnCaption(section);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     default:
         return {};
     }
+}
+
+void TMonitorModel::setGrowthCaptions(bool AGrowth) {
+    if (FGrowth == AGrowth)
+        return;
+    FGrowth = AGrowth;
+    emit headerDataChanged(Qt::Horizontal, FirstRateColumn, MonitorColumnCount - 1);
 }
 
 void TMonitorModel::setRowCount(int n) {

@@ -29,8 +29,14 @@ public:
         FResourceName = std::move(AName);
     }
 
+    // While two moments of a recording are compared the rate columns hold the counters'
+    // growth between them, and their headers say so.
+    void setGrowthCaptions(bool AGrowth);
+    bool growthCaptions() const { return FGrowth; }
+
 private:
     const TRecList& FRecList;
+    bool FGrowth = false;
     int FRowCount = 0;
     std::function<QString(const QString&)> FResourceName;
 };

@@ -9,6 +9,8 @@
 #include "replay/replayfilter.h"
 #include "replay/widgets/databaserecordingdialog.h"
 #include "replay/widgets/replaybar.h"
+#include "replay/widgets/replaycomparison.h"
+#include "replay/widgets/replayexport.h"
 #include "resources/monitoraction.h"
 
 #include <QAction>
@@ -22,7 +24,14 @@ TReplay::TReplay(THost AHost, QWidget* AWindow)
           MakeMonitorAction(this, "actOpenDatabaseRecording", tr("Открыть запись из базы"),
                             tr("Открыть запись из базы PostgreSQL (Ctrl+Shift+O)"), 17,
                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O))),
-      FHost(std::move(AHost)), FBar(new TReplayBar) {
+      actExportSpan(MakeMonitorAction(this, "actExportSpan", tr("Сохранить период…"),
+                                      tr("Сохранить период записи отдельным файлом и сводку "
+                                         "HTML"),
+                                      -1, QKeySequence())),
+      FHost(std::move(AHost)), FBar(new TReplayBar),
+      FComparison(new TReplayComparison(FBar, this)) {
+    FBar->addTools({actExportSpan}, nullptr);
+    connect(actExportSpan, &QAction::triggered, this, [this] { actExportSpanExecute(); });
     AWindow->addAction(actOpenRecording);
     AWindow->addAction(actOpenDatabaseRecording);
     connect(actOpenRecording, &QAction::triggered, this, [this] { actOpenRecordingExecute(); });
@@ -45,6 +54,17 @@ TReplay::TReplay(THost AHost, QWidget* AWindow)
     connect(FBar->actPlay, &QAction::triggered, this, [this](bool on) { Play(on); });
     connect(FBar->actClose, &QAction::triggered, this, [this] { Close(); });
     connect(FBar, &TReplayBar::seekRequested, this, [this](qint64 t) { SeekTime(t); });
+    connect(FComparison->actMark, &QAction::triggered, this, [this] {
+        if (!FReader)
+            return;
+        try {
+            FComparison->Mark(FReader->rowsAt(FIndex), FReader->timeAt(FIndex));
+        } catch (const ERecordingError& e) {
+            ShowError(e.message());
+        }
+        Refilter();
+    });
+    connect(FComparison->actCompare, &QAction::toggled, this, [this] { Refilter(); });
     connect(FBar->cbSpeed, &QComboBox::currentIndexChanged, this, [this] {
         if (playing())
             scheduleNext();
@@ -68,6 +88,17 @@ void TReplay::actOpenDatabaseRecordingExecute() {
         });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     RunModal(dialog);
+}
+
+void TReplay::actExportSpanExecute() {
+    if (!FReader)
+        return;
+    Play(false);
+    const qint64 mark = FComparison->markTime();
+    const qint64 now = FReader->timeAt(FIndex);
+    ExportSpanFromWindow(FBar->window(), *FReader,
+                         mark >= 0 ? std::min(mark, now) : FReader->timeAt(0),
+                         mark >= 0 ? std::max(mark, now) : now);
 }
 
 TViewHost::TRecorded TReplay::RecordedView() {
@@ -152,6 +183,7 @@ bool TReplay::open(std::unique_ptr<TRecordingSource> AReader) {
     if (FReader)
         Close();
     FReader = std::move(AReader);
+    FComparison->Clear();
     FDatabases.clear();
     FIndex = 0;
     FId = FReader->idAt(0);
@@ -170,6 +202,7 @@ void TReplay::Close() {
         return;
     FTimer.stop();
     FReader.reset();
+    FComparison->Clear();
     FIndex = -1;
     FBar->hide();
     FHost.ActiveChanged(false);
@@ -253,11 +286,20 @@ bool TReplay::show() {
         FDatabases.sort(Qt::CaseInsensitive);
         FHost.Databases(FDatabases);
     }
+    TRowState compared;
+    if (comparing()) {
+        compared = FComparison->Compare(*rows, FReader->timeAt(FIndex), FReader->gaps());
+        rows = &compared;
+    }
     TRecList shown = ReplayRows(*rows, FHost.Filters(), FHost.SortColumn(), FHost.SortDescending());
     FBar->showPosition(FReader->timeAt(FIndex), FIndex, count(), FReader->gapBefore(FIndex));
     FHost.Show(shown, FReader->timeAt(FIndex));
     ClearRecList(shown);
     return true;
+}
+
+bool TReplay::comparing() const {
+    return FReader && FComparison->comparing();
 }
 
 std::optional<TRecordedRow> TReplay::RecordedRow(const TMonitorRec& ARec) const {

@@ -16,6 +16,7 @@
 
 class QAction;
 class TReplayBar;
+class TReplayComparison;
 class QWidget;
 
 class TReplay : public QObject {
@@ -47,6 +48,11 @@ public:
     QAction* const actOpenDatabaseRecording;
     void actOpenDatabaseRecordingExecute();
 
+    // "Сохранить период…": a span of the recording as a recording file of its own, with
+    // its HTML summary; from the marked moment (or the start) to the snapshot on show.
+    QAction* const actExportSpan;
+    void actExportSpanExecute();
+
     // Opens a recording and shows its first snapshot; tells the user and returns false
     // when the file is no readable recording.
     bool Open(const QString& APath);
@@ -70,6 +76,12 @@ public:
     // Shows the snapshot again through the window's present filters and sort.
     void Refilter();
 
+    // Two moments compared: the mark and the comparison's commands.
+    TReplayComparison* comparison() const { return FComparison; }
+    // Whether the snapshot on show is compared with a marked one: its rate fields then
+    // hold the counters' growth since the mark, and each record its change.
+    bool comparing() const;
+
     // The recorded row behind a record of the snapshot on show, for the detail window.
     std::optional<TRecordedRow> RecordedRow(const TMonitorRec& ARec) const;
     // What the detail windows show of a session while the recording is on show.
@@ -87,6 +99,7 @@ private:
 
     THost FHost;
     TReplayBar* FBar;
+    TReplayComparison* FComparison;
     std::unique_ptr<TRecordingSource> FReader;
     QString FLastAddress; // the database last opened from, offered again
     int FIndex = -1;      // where FId is in the reader's list as last read

@@ -86,6 +86,7 @@ TReplayBar::TReplayBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(button(this, actNext));
     layout->addWidget(cbSpeed);
     layout->addWidget(Timeline, 1);
+    FToolsAt = layout->count();
     layout->addWidget(lbTime);
     layout->addWidget(lbGap);
     layout->addWidget(edGoTo);
@@ -130,6 +131,16 @@ void TReplayBar::setPlaying(bool APlaying) {
     actPlay->setIcon(
         style()->standardIcon(APlaying ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     actPlay->setText(APlaying ? tr("Пауза") : tr("Воспроизвести"));
+}
+
+void TReplayBar::addTools(const QList<QAction*>& AActions, QLabel* ALabel) {
+    auto* layout = static_cast<QHBoxLayout*>(this->layout());
+    for (QAction* action : AActions) {
+        addAction(action);
+        layout->insertWidget(FToolsAt++, button(this, action));
+    }
+    if (ALabel)
+        layout->insertWidget(FToolsAt++, ALabel);
 }
 
 double TReplayBar::speed() const {

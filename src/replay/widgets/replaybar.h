@@ -26,6 +26,8 @@ public:
     void setPlaying(bool APlaying);
     // The pace chosen: 1 is the recorded pace.
     double speed() const;
+    // Buttons for more of the replay's commands, and a label of theirs, after the time line.
+    void addTools(const QList<QAction*>& AActions, QLabel* ALabel);
 
     QAction* actPrevious;
     QAction* actPlay;
@@ -40,6 +42,9 @@ public:
 
 signals:
     void seekRequested(qint64 ATimeMs);
+
+private:
+    int FToolsAt = 0; // where addTools puts the next button in the layout
 };
 
 // A time as the grid shows times: local, "dd.MM.yyyy HH:mm:ss".
