@@ -83,14 +83,14 @@ void TEstateSampler::stop() {
 }
 
 bool TEstateSampler::runSummary(TDbConnection& AConnection, int ATimeoutSec, TSummaryRead& ARead,
-                                QString& AError) {
+                                TSessionNames& ANames, QString& AError) {
     // A disconnect waits for this as for any query on the connection.
     TDbConnection::TUse use(AConnection);
     try {
-        std::optional<TDbRecordset> rows = AConnection.tryExecute(SummaryQueryText(), ATimeoutSec);
-        if (!rows)
+        std::optional<TSummaryRead> read = QuerySummary(AConnection, ATimeoutSec, ANames);
+        if (!read)
             return false;
-        ARead = ReadSummaryRows(*rows);
+        ARead = std::move(*read);
     } catch (const EDbError& e) {
         AError = e.message();
     } catch (const std::exception& e) {
@@ -122,12 +122,14 @@ void TEstateSampler::work() {
         const unsigned generation = w.Generation;
         const std::shared_ptr<TDbConnection> connection = w.Connection;
         const int period = FPeriodMs;
+        // The names go with the worker: the watch may be dropped while it queries.
+        TSessionNames names = std::move(w.Names);
         lock.unlock();
 
         const qint64 started = steadyMs();
         TSummaryRead read;
         QString error;
-        const bool ran = runSummary(*connection, TimeoutSecFor(period), read, error);
+        const bool ran = runSummary(*connection, TimeoutSecFor(period), read, names, error);
         const qint64 finished = steadyMs();
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
 
@@ -137,6 +139,7 @@ void TEstateSampler::work() {
             continue; // unwatched (or watched afresh) meanwhile: nobody wants this one
         TWatch& done = it->second;
         done.Busy = false;
+        done.Names = std::move(names);
         // The next one a period after this one began, and never at once after a slow one.
         done.DueAt = std::max(started + FPeriodMs, finished + FPeriodMs / 2);
         if (!ran)

@@ -60,11 +60,12 @@ private:
         bool HasPrevious = false;
         TSummaryRead Previous;
         qint64 PreviousAt = 0; // wall clock, ms
+        TSessionNames Names;   // taken by the worker that queries the server
     };
     void work();
     // Runs one summary outside the lock; false when the connection was busy.
     static bool runSummary(TDbConnection& AConnection, int ATimeoutSec, TSummaryRead& ARead,
-                           QString& AError);
+                           TSessionNames& ANames, QString& AError);
 
     mutable std::mutex FLock;
     std::condition_variable FWake;

@@ -1,5 +1,6 @@
 #include "estate/serversummary.h"
 
+#include "database/dbconnection.h"
 #include "database/dberror.h"
 #include "database/dbrecordset.h"
 
@@ -18,12 +19,7 @@ const QString& SummaryQueryText() {
         " r.session_id, r.request_id, r.start_time, r.cpu_time, r.blocking_session_id,"
         " r.wait_time, s.is_user_process, r.total_elapsed_time,"
         " case when r.total_elapsed_time >= 60000 then s.login_time end, b.login_time,"
-        " case when r.total_elapsed_time >= 60000 then r.command end,"
-        " case when r.total_elapsed_time >= 60000 then s.login_name end,"
-        " case when r.total_elapsed_time >= 60000 then s.host_name end,"
-        " case when r.total_elapsed_time >= 60000 then s.program_name end,"
-        " case when r.total_elapsed_time >= 60000 then db_name(r.database_id) end,"
-        " b.login_name, b.host_name, b.program_name, db_name(b.database_id)\n"
+        " case when r.total_elapsed_time >= 60000 then r.command end\n"
         "from sys.dm_exec_sessions me\n"
         "left join sys.dm_exec_requests r on r.session_id <> me.session_id\n"
         "left join sys.dm_exec_sessions s on s.session_id = r.session_id\n"
@@ -33,8 +29,8 @@ const QString& SummaryQueryText() {
 }
 
 TSummaryRead ReadSummaryRows(TDbRecordset& ARows) {
-    if (ARows.fieldCount() != 21)
-        throw EDbError(QStringLiteral("The summary query returned %1 columns instead of 21")
+    if (ARows.fieldCount() != 13)
+        throw EDbError(QStringLiteral("The summary query returned %1 columns instead of 13")
                            .arg(ARows.fieldCount()));
     const auto text = [&ARows](int AField) {
         return ARows.field(AField).isNull() ? QString() : ARows.field(AField).asString();
@@ -57,13 +53,96 @@ TSummaryRead ReadSummaryRows(TDbRecordset& ARows) {
         r.WaitMs = ARows.field(7).asLargeInt();
         r.User = !ARows.field(8).isNull() && ARows.field(8).asBoolean();
         r.ElapsedMs = ARows.field(9).isNull() ? 0 : ARows.field(9).asLargeInt();
-        r.Session = {r.SessionId, time(10), text(13), text(14), text(15), text(16), text(12)};
+        // Known by SPID and login time, named later from the names kept (SessionNames).
+        r.Session = {.Spid = r.SessionId, .LoginTime = time(10), .Command = text(12)};
         if (r.BlockingSessionId > 0 && !ARows.field(11).isNull())
-            read.Blockers.insert(r.BlockingSessionId,
-                                 {r.BlockingSessionId, time(11), text(17), text(18), text(19),
-                                  text(20), QString()});
+            read.Blockers.insert(r.BlockingSessionId, TSummarySession{.Spid = r.BlockingSessionId,
+                                                                      .LoginTime = time(11)});
         read.Requests.append(r);
     }
+    return read;
+}
+
+namespace {
+
+// The sessions a read names: the blockers, and those of requests running a minute or more.
+template <typename F> void forEachNamed(TSummaryRead& ARead, F AVisit) {
+    for (auto it = ARead.Blockers.begin(); it != ARead.Blockers.end(); ++it)
+        AVisit(*it);
+    for (TSummaryRequest& r : ARead.Requests)
+        if (r.Session.LoginTime != 0)
+            AVisit(r.Session);
+}
+
+} // namespace
+
+QList<int> UnnamedSessions(const TSummaryRead& ARead, const TSessionNames& ANames) {
+    QSet<int> spids;
+    forEachNamed(const_cast<TSummaryRead&>(ARead), [&](const TSummarySession& s) {
+        const auto known = ANames.constFind(s.Spid);
+        if (known == ANames.cend() || known->LoginTime != s.LoginTime)
+            spids.insert(s.Spid);
+    });
+    QList<int> sorted(spids.cbegin(), spids.cend());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+QString SessionNamesQuery(const QList<int>& ASpids) {
+    QStringList ids;
+    for (int spid : ASpids)
+        ids << QString::number(spid);
+    return QStringLiteral("select session_id, login_time, login_name, host_name, program_name,"
+                          " db_name(database_id)\nfrom sys.dm_exec_sessions\n"
+                          "where session_id in (%1)")
+        .arg(ids.join(QLatin1Char(',')));
+}
+
+void ReadSessionNames(TDbRecordset& ARows, TSessionNames& ANames) {
+    if (ARows.fieldCount() != 6)
+        throw EDbError(QStringLiteral("The sessions' names came in %1 columns instead of 6")
+                           .arg(ARows.fieldCount()));
+    const auto text = [&ARows](int AField) {
+        return ARows.field(AField).isNull() ? QString() : ARows.field(AField).asString();
+    };
+    for (; !ARows.eof(); ARows.moveNext()) {
+        const int spid = ARows.field(0).asInteger();
+        ANames.insert(spid, {spid, ARows.field(1).asDateTime(), text(2), text(3), text(4), text(5),
+                             QString()});
+    }
+}
+
+void NameSessions(TSummaryRead& ARead, TSessionNames& ANames) {
+    TSessionNames kept;
+    forEachNamed(ARead, [&](TSummarySession& s) {
+        const auto known = ANames.constFind(s.Spid);
+        // A session that went meanwhile is not named for the one now behind its SPID.
+        if (known == ANames.cend() || known->LoginTime != s.LoginTime)
+            return;
+        const QString command = s.Command; // the request's, not the names'
+        s = *known;
+        s.Command = command;
+        kept.insert(s.Spid, *known);
+    });
+    ANames.swap(kept);
+}
+
+std::optional<TSummaryRead> QuerySummary(TDbConnection& AConnection, int ATimeoutSec,
+                                         TSessionNames& ANames) {
+    TSummaryRead read;
+    {
+        std::optional<TDbRecordset> rows = AConnection.tryExecute(SummaryQueryText(), ATimeoutSec);
+        if (!rows)
+            return std::nullopt;
+        read = ReadSummaryRows(*rows);
+    }
+    const QList<int> unnamed = UnnamedSessions(read, ANames);
+    // A connection taken by someone else in between leaves them unnamed for a turn.
+    if (!unnamed.isEmpty())
+        if (std::optional<TDbRecordset> names =
+                AConnection.tryExecute(SessionNamesQuery(unnamed), ATimeoutSec))
+            ReadSessionNames(*names, ANames);
+    NameSessions(read, ANames);
     return read;
 }
 

@@ -10,7 +10,9 @@
 #include <QMetaType>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
+class TDbConnection;
 class TDbRecordset;
 
 // A session as the alert rules see it: who, from where, doing what.
@@ -68,25 +70,47 @@ struct TSummaryRequest {
     qint64 WaitMs = 0;
     bool User = false;
     qint64 ElapsedMs = 0;
-    // Its session, and its command: the names only for a request running a minute or more
-    // (the shortest a long-request rule takes), so that the many short ones cost no text.
+    // Its session, and its command: only for a request running a minute or more (the
+    // shortest a long-request rule takes), so that the many short ones cost no text; the
+    // session's names come from TSessionNames.
     TSummarySession Session;
 };
 
-// The summary's one statement: a row per request of any session but the summary's own (or
+// The summary's statement: a row per request of any session but the summary's own (or
 // one row without a request), each with the session counts and, for a request that waits
-// for another session, who that session is. Only sys.dm_exec_sessions and
-// sys.dm_exec_requests are read: no lock views, no memory grants, no plans or texts.
+// for another session, which session that is (its SPID and login time). Only
+// sys.dm_exec_sessions and sys.dm_exec_requests are read: no lock views, no memory
+// grants, no plans or texts.
 const QString& SummaryQueryText();
 
 struct TSummaryRead {
     int Sessions = 0;
     int UserSessions = 0;
     QList<TSummaryRequest> Requests;
-    QHash<int, TSummarySession> Blockers; // the sessions others wait for, by SPID
+    // The sessions others wait for, by SPID: named once TSessionNames has them.
+    QHash<int, TSummarySession> Blockers;
 };
 // Reads the summary query's rows; throws EDbError for a result of another shape.
 TSummaryRead ReadSummaryRows(TDbRecordset& ARows);
+
+// The names of sessions, kept per server from one summary to the next: a session's login,
+// host and program do not change while it lasts (the same SPID and login time), so each is
+// asked for once, by a second small statement, when it first holds someone up or has run a
+// request for a minute. Its database is the one it was in then.
+using TSessionNames = QHash<int, TSummarySession>;
+// The sessions of a read that the names do not know yet (by SPID and login time).
+QList<int> UnnamedSessions(const TSummaryRead& ARead, const TSessionNames& ANames);
+// The statement that names sessions by SPID.
+QString SessionNamesQuery(const QList<int>& ASpids);
+// Adds what that statement returned to the names.
+void ReadSessionNames(TDbRecordset& ARows, TSessionNames& ANames);
+// Names the read's blockers and long requests from the names and forgets the names of
+// sessions that are neither any more.
+void NameSessions(TSummaryRead& ARead, TSessionNames& ANames);
+// The summary of a server, its sessions named: none when another statement holds the
+// connection just now. Throws EDbError.
+std::optional<TSummaryRead> QuerySummary(TDbConnection& AConnection, int ATimeoutSec,
+                                         TSessionNames& ANames);
 
 // The figures of one read; CpuPerSec from the CPU the requests of `APrevious` (read at
 // `APreviousAtMs`) had, or negative without one. A request seen in both reads counts the

@@ -19,9 +19,12 @@ std::shared_ptr<TDbConnection> connectTo(TTestServer& server) {
     return c;
 }
 
-TSummaryRead readNow(TDbConnection& c) {
-    TDbRecordset rows = c.execute(SummaryQueryText());
-    return ReadSummaryRows(rows);
+TSummaryRead readNow(TDbConnection& c, TSessionNames* names = nullptr) {
+    TSessionNames fresh;
+    std::optional<TSummaryRead> read = QuerySummary(c, 5, names ? *names : fresh);
+    if (!read)
+        qFatal("the test's own connection was busy");
+    return *read;
 }
 
 // What the sampler reported, gathered on the test's thread as a window would get it.
@@ -63,6 +66,7 @@ class TestEstate : public QObject {
     Q_OBJECT
 private slots:
     void summaryOfAnInstance();
+    void blockersNamedOncePerSession();
     void cpuPerSecond_data();
     void cpuPerSecond();
     void snapshotSummary();
@@ -131,6 +135,45 @@ void TestEstate::summaryOfAnInstance() {
     // Under 30 s of waiting the row is not coloured for it.
     instance.updateRequest(second, 0, {{"wait_time", "29000"}});
     QCOMPARE(EstateLevel(Summarize(readNow(*connection), 1000, nullptr, 0)), TEstateLevel::Quiet);
+}
+
+// A blocker's names are asked for when it first holds someone up, and again only for
+// another session behind its SPID.
+void TestEstate::blockersNamedOncePerSession() {
+    TTestServer server;
+    auto& instance = server.instance();
+    const auto connection = connectTo(server);
+    testserver::ScriptedSession holder;
+    holder.loginName = "etl";
+    holder.programName = "Nightly load";
+    const int head = instance.addSession(holder);
+    const int waiter = instance.addSession(testserver::ScriptedSession{});
+    instance.addRequest({.sessionId = waiter,
+                         .status = "suspended",
+                         .waitType = "LCK_M_X",
+                         .waitTime = 1000,
+                         .blockingSessionId = head});
+    const auto headOf = [](const TSummaryRead& read) {
+        const TServerSummary s = Summarize(read, 1000, nullptr, 0);
+        return s.Chains.isEmpty() ? TSummarySession{} : s.Chains[0].Head;
+    };
+
+    TSessionNames names;
+    QCOMPARE(headOf(readNow(*connection, &names)).Login, QStringLiteral("etl"));
+    QCOMPARE(names.size(), 1);
+    // Known now: a changed name on the server is not asked for again...
+    instance.updateSession(head, {{"login_name", std::string("etl2")}});
+    TSummaryRead again = readNow(*connection, &names);
+    QVERIFY(UnnamedSessions(again, names).isEmpty());
+    QCOMPARE(headOf(again).Login, QStringLiteral("etl"));
+    QCOMPARE(headOf(again).Program, QStringLiteral("Nightly load"));
+    // ...but another session behind the same SPID (another login time) is.
+    instance.updateSession(head, {{"login_time", instance.now() + 0.5}});
+    QCOMPARE(headOf(readNow(*connection, &names)).Login, QStringLiteral("etl2"));
+    // A session that holds nobody up any more is forgotten.
+    instance.removeRequest(waiter, 0);
+    QVERIFY(headOf(readNow(*connection, &names)).Login.isEmpty());
+    QVERIFY(names.isEmpty());
 }
 
 void TestEstate::cpuPerSecond_data() {

@@ -143,14 +143,12 @@ void TEstateModel::refreshAll() {
         const auto before = FShown.constFind(s);
         if (before == FShown.cend() || before->Colour != now.Colour) {
             emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
-        } else if (!(*before == now)) {
-            int first = ColumnCount, last = 0;
+        } else {
+            // One cell at a time: a view redraws just the cell for a change of one, but its
+            // whole viewport for a change of a range.
             for (int column = Sessions; column < ColumnCount; ++column)
-                if (before->Texts[std::size_t(column)] != now.Texts[std::size_t(column)]) {
-                    first = std::min(first, column);
-                    last = column;
-                }
-            emit dataChanged(index(row, first), index(row, last));
+                if (before->Texts[std::size_t(column)] != now.Texts[std::size_t(column)])
+                    emit dataChanged(index(row, column), index(row, column));
         }
         shown.insert(s, now);
     }
