@@ -9,6 +9,7 @@
 #include "replay/widgets/replaytimeline.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QTreeView>
 
@@ -72,6 +73,9 @@ void TEpisodeCommands::Go(const TBlockingEpisode& AEpisode) {
         return;
     FReplay->Play(false);
     FHost.BlockingTree->setChecked(true);
+    // A tree just shown takes its height from the grid once the layouts have run: let them
+    // run now, so that the grid keeps its focused head in sight.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     FReplay->SeekTime(AEpisode.Start);
     // The head as the tree shows it at the start; the grid's focus follows the tree's.
     const QModelIndex head = FTree->model()->indexOf(AEpisode.HeadSPID);
