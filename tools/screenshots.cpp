@@ -1,15 +1,24 @@
 // Takes the README's screenshots of the real windows: the main window on the live demo,
-// a session's detail window, and a blocked session beside its blocker. Run it through
+// a session's detail window, a blocked session beside its blocker, and the blocking
+// episodes of a recording the window made of the demo meanwhile. Run it through
 // scripts/screenshots.sh, which starts it under Xvfb.
 //
 // Usage: dervel_screenshots <dervel-testserver> <output folder>
 
 #include "actions/widgets/modalrun.h"
 #include "app/mainform.h"
+#include "episodes/episodefinder.h"
+#include "episodes/widgets/episodecommands.h"
+#include "episodes/widgets/episodelistmodel.h"
+#include "episodes/widgets/episodepane.h"
 #include "grid/widgets/monitormodel.h"
 #include "grid/widgets/monitorview.h"
 #include "language/language.h"
+#include "recorder/recordingreader.h"
+#include "recorder/widgets/recordercommands.h"
+#include "recording/logfile.h"
 #include "registry/registry.h"
+#include "replay/widgets/replay.h"
 #include "resources/fonts.h"
 #include "scriptedprompts.h"
 #include "servers/server.h"
@@ -19,11 +28,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QProcess>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <cstdio>
 
 namespace {
@@ -109,6 +121,12 @@ int main(int argc, char* argv[]) {
         form.MonitorVT->setCurrentIndex(form.MonitorModel->index(focus, 1));
     settle(300);
     bool ok = save(&form, out + QStringLiteral("/main-window.png"));
+    // The window records the demo from now on, the chain just seen in it, for the episodes.
+    QTemporaryDir logs;
+    SetLogFolder(logs.path());
+    QElapsedTimer recorded;
+    recorded.start();
+    form.Recorder->actRecordReplay->trigger();
 
     // The detail windows: grabbed while they are open, then closed.
     SetModalRunner([&](QDialog* d) {
@@ -131,8 +149,46 @@ int main(int argc, char* argv[]) {
             findRow(form, [](const TMonitorRec& r) { return r.Blocking != 0; }), 1));
         form.actViewBlock->trigger();
     }
+
+    // Recorded until an episode has ended (the demo makes a chain every minute or so), then
+    // shown in the replay with the episodes' pane, the first one chosen.
+    const auto recording = [&] {
+        const QStringList files = QDir(logs.path()).entryList({QStringLiteral("*.dervelrec")});
+        return files.isEmpty() ? QString() : logs.filePath(files.first());
+    };
+    const auto ended = [&] {
+        try {
+            TRecordingReader reader(recording());
+            for (const TBlockingEpisode& e : FindEpisodes(reader))
+                if (!e.Open)
+                    return true;
+        } catch (const ERecordingError&) {
+        }
+        return false;
+    };
+    while (recorded.elapsed() < 150000 && !(recorded.elapsed() > 20000 && ended()))
+        settle(2000);
+    form.Recorder->actRecordReplay->trigger();
+    settle(1000);
+    bool episodes = !recording().isEmpty() && form.Replay->Open(recording());
+    if (episodes) {
+        form.Episodes->actEpisodesPane->trigger();
+        QElapsedTimer found;
+        found.start();
+        while (form.Episodes->Pane()->model()->rowCount() == 0 && found.elapsed() < 10000)
+            settle(100);
+        episodes = form.Episodes->Pane()->model()->rowCount() > 0;
+    }
+    if (episodes) {
+        TEpisodePane* pane = form.Episodes->Pane();
+        pane->view()->setCurrentIndex(pane->sorted()->index(0, 0));
+        form.Episodes->Go(*pane->model()->episode(
+            pane->sorted()->mapToSource(pane->sorted()->index(0, 0)).row()));
+        settle(500);
+        ok = save(&form, out + QStringLiteral("/replay-episodes.png")) && ok;
+    }
     form.close();
     server.terminate();
     server.waitForFinished(5000);
-    return ok && running >= 0 && blocked >= 0 ? 0 : 1;
+    return ok && running >= 0 && blocked >= 0 && episodes ? 0 : 1;
 }

@@ -1551,6 +1551,88 @@ It was kept as &quot;%1&quot;; the settings go to a new file.</translation>
     </message>
 </context>
 <context>
+    <name>TEpisodeCommands</name>
+    <message>
+        <source>Эпизоды блокировок</source>
+        <translation>Blocking episodes</translation>
+    </message>
+    <message>
+        <source>Эпизоды блокировок записи: когда, кто держал, сколько ждали (Ctrl+Shift+E)</source>
+        <translation>The recording's blocking episodes: when, who held, how many waited (Ctrl+Shift+E)</translation>
+    </message>
+    <message>
+        <source>Эпизоды не найдены: %1</source>
+        <translation>Episodes not found: %1</translation>
+    </message>
+    <message>
+        <source>Поиск эпизодов блокировок…</source>
+        <translation>Finding blocking episodes…</translation>
+    </message>
+    <message>
+        <source>В записи нет эпизодов блокировок.</source>
+        <translation>The recording has no blocking episodes.</translation>
+    </message>
+</context>
+<context>
+    <name>TEpisodeListModel</name>
+    <message>
+        <source>Эпизод прервался перерывом в записи: блокировка могла длиться и дальше</source>
+        <translation>A gap in the recording cut the episode short: the blocking may have gone on</translation>
+    </message>
+    <message>
+        <source>идёт</source>
+        <translation>still going</translation>
+    </message>
+    <message>
+        <source>%1 (перерыв)</source>
+        <translation>%1 (gap)</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Конец</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Длительность, с</source>
+        <translation>Duration, s</translation>
+    </message>
+    <message>
+        <source>Головной SPID</source>
+        <translation>Head SPID</translation>
+    </message>
+    <message>
+        <source>Логин</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>Компьютер</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>Программа</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>Ждали сразу</source>
+        <translation>Waiting at once</translation>
+    </message>
+    <message>
+        <source>Ждали всего</source>
+        <translation>Waiting in all</translation>
+    </message>
+    <message>
+        <source>Дольше всего, с</source>
+        <translation>Longest wait, s</translation>
+    </message>
+    <message>
+        <source>Ресурсы</source>
+        <translation>Resources</translation>
+    </message>
+</context>
+<context>
     <name>TErrorPanel</name>
     <message>
         <source>Невозможно получить данные.</source>

@@ -7,6 +7,8 @@
 #include "blocking/widgets/blockingcommands.h"
 #include "blocking/widgets/blockingpane.h"
 #include "database/dbconnection.h"
+#include "episodes/widgets/episodecommands.h"
+#include "episodes/widgets/episodepane.h"
 #include "estate/widgets/estatecommands.h"
 #include "grid/monitorcolumns.h"
 #include "grid/rowcolor.h"
@@ -174,6 +176,9 @@ void TMainForm::createParts() {
                                       [this] { Monitoring(false); }, actView, actKillProcess},
                                      this);
     actBlockingTree = Blocking->actBlockingTree;
+    Episodes = new TEpisodeCommands(
+        Replay, BlockingPane,
+        {actBlockingTree, [this](int spid) { return MonitorVT->focusSession(spid); }}, this);
 
     Alerts = new TAlertCommands(
         *ServerPanel, *Estate,
@@ -242,9 +247,11 @@ void TMainForm::createLayout() {
     split->addWidget(gridArea);
     split->addWidget(BlockingPane);
     split->addWidget(Alerts->Pane());
+    split->addWidget(Episodes->Pane());
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     split->setStretchFactor(2, 1);
+    split->setStretchFactor(3, 1);
     sessionLayout->addWidget(split, 1);
     sessionLayout->addWidget(MonitorStatusBar);
 

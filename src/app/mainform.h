@@ -31,6 +31,7 @@ class TBlockingCommands;
 class TBlockingPane;
 class TDbConnection;
 class TDervel;
+class TEpisodeCommands;
 class TErrorPanel;
 class TEstateCommands;
 class TKeyringActions;
@@ -130,6 +131,7 @@ public:
     TBlockingCommands* Blocking; // the blocking tree
     TAlertCommands* Alerts;      // alert rules, notifications and their pane
     TReplay* Replay = nullptr;   // a recording shown in the grid
+    TEpisodeCommands* Episodes;  // the recording's blocking episodes: pane and time line
     TRecorderCommands* Recorder; // the window's recording for replay
 
     // The window's commands; those of the parts are theirs, named here as the window's.

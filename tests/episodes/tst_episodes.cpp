@@ -1,10 +1,11 @@
 // Blocking episodes: the finder over scripted snapshots, the index a recorder keeps in the
 // file against a full reading of it (whole and in spans), a file written before the index
-// indexed when a writer opens it, and the CSV.
+// indexed when a writer opens it, the CSV, and the search the window runs on a thread.
 
 #include "episodes/episodecsv.h"
 #include "episodes/episodefinder.h"
 #include "episodes/episodeindexer.h"
+#include "episodes/episodesearch.h"
 #include "recorder/recordingreader.h"
 #include "recorder/recordingwriter.h"
 
@@ -125,6 +126,7 @@ private slots:
     void indexEqualsFullReading();
     void olderFileIndexedWhenWritten();
     void csv();
+    void searchOnAThreadOfItsOwn();
 
 private:
     QTemporaryDir dir;
@@ -283,6 +285,51 @@ void TestEpisodes::csv() {
     QVERIFY(lines[2].startsWith(u"2026-01-15T03:00:00.000Z,2026-01-15T03:01:01.500Z,1,0,"_s));
     QVERIFY(lines[2].endsWith(u",45000,KEY: 5:1 (a); PAGE: 5:1:104,"_s));
     QCOMPARE(lines[3], QString());
+}
+
+// The window's search: the answer of a thread reading through a source of its own, for
+// the last question only when one is asked while another runs, and a recording that does
+// not open said so.
+void TestEpisodes::searchOnAThreadOfItsOwn() {
+    const QString first = dir.filePath(u"search1.dervelrec"_s);
+    const QString second = dir.filePath(u"search2.dervelrec"_s);
+    for (const auto& [path, seed] : {std::pair(first, 3u), std::pair(second, 4u)}) {
+        TRecordingWriter writer(path, info());
+        writeRandom(writer, 300, seed);
+    }
+    TScanningReader reader(second);
+    const std::vector<TBlockingEpisode> expected = FindEpisodes(reader);
+    QVERIFY(!expected.empty());
+
+    TEpisodeSearch search;
+    QList<std::vector<TBlockingEpisode>> found;
+    QStringList failed;
+    connect(&search, &TEpisodeSearch::found, this, [&](const auto& e) { found << e; });
+    connect(&search, &TEpisodeSearch::failed, this, [&](const QString& m) { failed << m; });
+    const auto opening = [](const QString& path) {
+        return [path] { return std::make_unique<TScanningReader>(path); };
+    };
+    search.Find(opening(first));
+    QVERIFY(search.busy());
+    search.Find(opening(second)); // the recording grew, say, while the first was read
+    QTRY_VERIFY(!search.busy());
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(describe(found.first()), describe(expected));
+    QVERIFY(failed.isEmpty());
+
+    // Another recording chosen meanwhile: the answer for the one left is dropped.
+    found.clear();
+    search.Find(opening(first));
+    search.Cancel();
+    QTRY_VERIFY(!search.busy());
+    QCOMPARE(found.size(), 0);
+
+    search.Find([]() -> std::unique_ptr<TRecordingSource> {
+        throw ERecordingError(u"нет такого файла"_s);
+    });
+    QTRY_VERIFY(!search.busy());
+    QCOMPARE(failed, QStringList{u"нет такого файла"_s});
+    QCOMPARE(found.size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEpisodes)

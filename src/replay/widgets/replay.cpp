@@ -125,6 +125,7 @@ int TReplay::count() const {
 bool TReplay::reload() {
     // A recording that is still being written goes on; one that retention shrinks loses
     // its oldest snapshots, and every index after them moves. The place is the snapshot's.
+    const qint64 first = FReader->idAt(0), last = FReader->idAt(count() - 1);
     try {
         FReader->reload();
     } catch (const ERecordingError& e) {
@@ -140,6 +141,10 @@ bool TReplay::reload() {
     }
     FBar->setSpan(FReader->timeAt(0), FReader->timeAt(count() - 1), FReader->gaps());
     FBar->setEvents(FReader->events());
+    // Played at the end of a recording being written, it is read again every second:
+    // only a recording that changed is news.
+    if (FReader->idAt(0) != first || FReader->idAt(count() - 1) != last)
+        emit recordingChanged();
     const int at = FReader->indexOfId(FId);
     if (at < 0) {
         Seek(FReader->indexAt(FTime));
@@ -156,7 +161,8 @@ qint64 TReplay::time() const {
 
 bool TReplay::Open(const QString& APath) {
     try {
-        return open(std::make_unique<TRecordingReader>(APath));
+        return open(std::make_unique<TRecordingReader>(APath),
+                    [APath] { return std::make_unique<TRecordingReader>(APath); });
     } catch (const ERecordingError& e) {
         ShowError(e.message());
         return false;
@@ -165,7 +171,10 @@ bool TReplay::Open(const QString& APath) {
 
 bool TReplay::OpenDatabase(const QString& AAddress, const QString& AServer) {
     try {
-        const bool opened = open(std::make_unique<TPgRecordingReader>(AAddress, AServer));
+        const bool opened =
+            open(std::make_unique<TPgRecordingReader>(AAddress, AServer), [AAddress, AServer] {
+                return std::make_unique<TPgRecordingReader>(AAddress, AServer);
+            });
         if (opened)
             FLastAddress = AAddress;
         return opened;
@@ -175,7 +184,8 @@ bool TReplay::OpenDatabase(const QString& AAddress, const QString& AServer) {
     }
 }
 
-bool TReplay::open(std::unique_ptr<TRecordingSource> AReader) {
+bool TReplay::open(std::unique_ptr<TRecordingSource> AReader,
+                   std::function<std::unique_ptr<TRecordingSource>()> AReopen) {
     if (AReader->count() == 0) {
         ShowError(tr("В записи «%1» нет ни одного снимка.").arg(AReader->path()));
         return false;
@@ -183,6 +193,7 @@ bool TReplay::open(std::unique_ptr<TRecordingSource> AReader) {
     if (FReader)
         Close();
     FReader = std::move(AReader);
+    FReopen = std::move(AReopen);
     FComparison->Clear();
     FDatabases.clear();
     FIndex = 0;
@@ -194,6 +205,7 @@ bool TReplay::open(std::unique_ptr<TRecordingSource> AReader) {
     FBar->show();
     FHost.ActiveChanged(true);
     show();
+    emit recordingChanged();
     return true;
 }
 
@@ -202,10 +214,12 @@ void TReplay::Close() {
         return;
     FTimer.stop();
     FReader.reset();
+    FReopen = nullptr;
     FComparison->Clear();
     FIndex = -1;
     FBar->hide();
     FHost.ActiveChanged(false);
+    emit recordingChanged();
 }
 
 void TReplay::Seek(int AIndex) {

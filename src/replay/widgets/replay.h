@@ -82,10 +82,18 @@ public:
     // hold the counters' growth since the mark, and each record its change.
     bool comparing() const;
 
+    // Opens the recording on show anew, for a reader on another thread; empty when none is
+    // on show. The function throws ERecordingError.
+    const std::function<std::unique_ptr<TRecordingSource>()>& reopen() const { return FReopen; }
+
     // The recorded row behind a record of the snapshot on show, for the detail window.
     std::optional<TRecordedRow> RecordedRow(const TMonitorRec& ARec) const;
     // What the detail windows show of a session while the recording is on show.
     TViewHost::TRecorded RecordedView();
+
+signals:
+    // A recording was opened or closed, or the one on show read again: it may have grown.
+    void recordingChanged();
 
 private:
     // Shows the snapshot at FIndex; false (the user told) when it does not read.
@@ -95,12 +103,14 @@ private:
     // retention dropped it, the first one after its time). False when the recording can
     // no longer be shown: the user was told, and it was closed if it has no snapshot.
     bool reload();
-    bool open(std::unique_ptr<TRecordingSource> AReader);
+    bool open(std::unique_ptr<TRecordingSource> AReader,
+              std::function<std::unique_ptr<TRecordingSource>()> AReopen);
 
     THost FHost;
     TReplayBar* FBar;
     TReplayComparison* FComparison;
     std::unique_ptr<TRecordingSource> FReader;
+    std::function<std::unique_ptr<TRecordingSource>()> FReopen;
     QString FLastAddress; // the database last opened from, offered again
     int FIndex = -1;      // where FId is in the reader's list as last read
     qint64 FId = -1;      // the snapshot on show

@@ -37,7 +37,8 @@ qint64 markTime(const TRecordingEvent& AEvent) {
     return AEvent.SnapshotTime >= 0 ? AEvent.SnapshotTime : AEvent.Time;
 }
 
-constexpr int kMarkReach = 4; // px either side of a mark that a click takes for it
+constexpr int kMarkReach = 4;              // px either side of a mark that a click takes for it
+const QColor kBandColor(0x80, 0x40, 0xC0); // episodes: violet, apart from gaps and alerts
 
 } // namespace
 
@@ -52,6 +53,27 @@ std::optional<qint64> TReplayTimeline::markAt(int AX) const {
         }
     }
     return nearest;
+}
+
+void TReplayTimeline::setEpisodes(const QList<TBand>& ABands) {
+    FBands = ABands;
+    update();
+}
+
+int TReplayTimeline::bandTop() const {
+    return track().bottom() - 3;
+}
+
+std::optional<qint64> TReplayTimeline::bandAt(const QPoint& APos) const {
+    if (APos.y() < bandTop())
+        return std::nullopt;
+    std::optional<qint64> start;
+    // An episode of one snapshot is a band of no width: it is reached as a mark is.
+    for (const TBand& b : FBands)
+        if (APos.x() >= xOf(b.Start) - kMarkReach / 2 && APos.x() <= xOf(b.End) + kMarkReach / 2)
+            if (!start || b.Start > *start)
+                start = b.Start;
+    return start;
 }
 
 void TReplayTimeline::setPosition(qint64 ATimeMs) {
@@ -91,6 +113,11 @@ void TReplayTimeline::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(QPoint(from, t.top() + 1), QPoint(std::max(from + 1, to), t.bottom() - 1)),
                    QColor(0xE0, 0x40, 0x40));
     }
+    for (const TBand& b : FBands) {
+        const int from = xOf(b.Start), to = xOf(b.End);
+        p.fillRect(QRect(QPoint(from, bandTop()), QPoint(std::max(from + 2, to), rect().bottom())),
+                   kBandColor);
+    }
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xF0, 0x80, 0x00));
     for (const TRecordingEvent& e : FMarks) {
@@ -106,8 +133,13 @@ void TReplayTimeline::paintEvent(QPaintEvent*) {
 void TReplayTimeline::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
-    const int x = event->position().toPoint().x();
-    emit seekRequested(markAt(x).value_or(timeAt(x)));
+    const QPoint at = event->position().toPoint();
+    if (const std::optional<qint64> mark = markAt(at.x()))
+        emit seekRequested(*mark);
+    else if (const std::optional<qint64> start = bandAt(at))
+        emit episodeRequested(*start);
+    else
+        emit seekRequested(timeAt(at.x()));
 }
 
 bool TReplayTimeline::event(QEvent* event) {

@@ -1,8 +1,9 @@
 #pragma once
 // The time line of a recording: its whole span left to right, the times without
 // snapshots in red, the alerts raised as orange marks above the track, the snapshot on show
-// as a mark. A click or a drag asks for a time; a click on an alert's mark asks for the
-// snapshot the alert was raised in.
+// as a mark, the blocking episodes as violet bands below the track. A click or a drag asks
+// for a time; a click on an alert's mark asks for the snapshot the alert was raised in, one
+// on an episode's band for that episode.
 
 #include "recorder/recordingfile.h"
 
@@ -20,6 +21,17 @@ public:
     void setEvents(const QList<TRecordingEvent>& AEvents);
     // The time of the alert's mark under an x position, if there is one within reach.
     std::optional<qint64> markAt(int AX) const;
+    // The episodes to mark, each a band from its start to its end.
+    struct TBand {
+        qint64 Start;
+        qint64 End;
+    };
+    void setEpisodes(const QList<TBand>& ABands);
+    // The start of the episode whose band is under a point, if one is within reach; the
+    // latest starting one where bands meet.
+    std::optional<qint64> bandAt(const QPoint& APos) const;
+    // Where the bands are drawn: below the track, to the widget's bottom.
+    int bandTop() const;
     qint64 position() const { return FPosition; }
     // The time under an x position of the widget.
     qint64 timeAt(int AX) const;
@@ -30,6 +42,8 @@ public:
 
 signals:
     void seekRequested(qint64 ATimeMs);
+    // A click on an episode's band: the start of that episode.
+    void episodeRequested(qint64 AStartMs);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -45,4 +59,5 @@ private:
     qint64 FPosition = 0;
     QList<TRecordingGap> FGaps;
     QList<TRecordingEvent> FMarks; // raised alerts only
+    QList<TBand> FBands;
 };
