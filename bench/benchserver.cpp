@@ -7,11 +7,18 @@
 #include "scripting.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
+#include <poll.h>
+#include <signal.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 TBenchServer::TBenchServer(int rows, const QString& tlsFolder) {
     using namespace testserver;
@@ -78,24 +85,64 @@ TServerProcess::TServerProcess(const QString& program, const QStringList& argume
 }
 
 void TServerProcess::start(const QString& program, const QStringList& arguments) {
-    FProcess = new QProcess;
-    FProcess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FProcess->start(program, arguments);
-    QByteArray line;
-    while (!line.endsWith('\n') && FProcess->waitForReadyRead(120000))
-        line += FProcess->readLine();
-    if (!line.startsWith("listening on "))
+    // A plain child, not a QProcess: a QProcess is watched from the event loop (a pidfd
+    // and a pipe each), and fifty of them would be counted as the window's own CPU.
+    int input[2], output[2];
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
+        qFatal("cannot make the pipes of %s", qPrintable(program));
+    std::vector<std::string> strings{program.toStdString()};
+    for (const QString& a : arguments)
+        strings.push_back(a.toStdString());
+    std::vector<char*> argv;
+    for (std::string& a : strings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t parent = getpid();
+    FPid = fork();
+    if (FPid < 0)
+        qFatal("cannot start %s", qPrintable(program));
+    if (FPid == 0) {
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        // Nothing else of the benchmark's (a build lock's descriptor among them) lives on
+        // in the server, and the server goes when the benchmark does, killed or not.
+        closefrom(STDERR_FILENO + 1);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(input[0]);
+    close(output[1]);
+    FInput = input[1];
+    FOutput = output[0]; // kept open: the server may write more, and must not get SIGPIPE
+    std::string line;
+    pollfd ready{FOutput, POLLIN, 0};
+    char c = 0;
+    while (line.empty() || line.back() != '\n') {
+        if (poll(&ready, 1, 120000) <= 0 || read(FOutput, &c, 1) != 1)
+            break;
+        line += c;
+    }
+    if (!QByteArray::fromStdString(line).startsWith("listening on "))
         qFatal("the server %s did not start", qPrintable(program));
-    FPort = static_cast<quint16>(line.trimmed().split(':').last().toUInt());
+    FPort =
+        static_cast<quint16>(QByteArray::fromStdString(line).trimmed().split(':').last().toUInt());
 }
 
 TServerProcess::~TServerProcess() {
-    FProcess->closeWriteChannel(); // --serve ends with its input
-    if (!FProcess->waitForFinished(5000)) {
-        FProcess->terminate();
-        FProcess->waitForFinished(5000);
+    close(FInput); // --serve ends with its input
+    for (int i = 0; i < 500; ++i) {
+        if (waitpid(FPid, nullptr, WNOHANG) == FPid) {
+            close(FOutput);
+            return;
+        }
+        usleep(10000);
     }
-    delete FProcess;
+    kill(FPid, SIGTERM);
+    waitpid(FPid, nullptr, 0);
+    close(FOutput);
 }
 
 QString TServerProcess::oledb() const {

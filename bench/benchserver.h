@@ -37,7 +37,9 @@ public:
 
 private:
     void start(const QString& program, const QStringList& arguments);
-    class QProcess* FProcess = nullptr;
+    int FPid = -1;
+    int FInput = -1;  // the server's standard input
+    int FOutput = -1; // and output
     quint16 FPort = 0;
     QString FTlsFolder;
 };
