@@ -20,7 +20,9 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
             dunst
             # Recordings in PostgreSQL (libpq) and /metrics for Prometheus; the tests run a
             # PostgreSQL 15 server and a Prometheus of their own.
-            libpq-dev postgresql prometheus)
+            libpq-dev postgresql prometheus
+            # The incident summary's test opens the page in a real browser, headless.
+            chromium)
 # Building and checking the Debian package.
 package_pkgs=(dpkg-dev desktop-file-utils appstream)
 # Metric-compatible free fonts for Tahoma, MS Sans Serif, Courier New and Arial.
