@@ -36,45 +36,6 @@ namespace {
 constexpr int kRuns = 5;
 constexpr int kFullEvery = TRecordingWriter::DefaultFullEvery;
 
-class TArrivals : public QObject {
-public:
-    QEventLoop* loop = nullptr;
-
-protected:
-    void customEvent(QEvent*) override {
-        if (loop)
-            loop->quit();
-    }
-};
-
-// Fetches one snapshot with the real sampler; returns its median time and the records.
-double fetch(int n, QList<TMonitorRec>& records) {
-    TBenchServer server(n);
-    TDbConnection connection;
-    connection.setConnectionString(server.oledb());
-    connection.open();
-    TArrivals arrivals;
-    std::mutex cs;
-    QList<double> times;
-    TDervel sampler(&arrivals, cs);
-    sampler.Period = 360000;
-    for (int run = 0; run <= kRuns; ++run) {
-        QEventLoop loop;
-        arrivals.loop = &loop;
-        QElapsedTimer t;
-        t.start();
-        sampler.StartMonitoring(DefaultSamplingQuery(), &connection);
-        loop.exec();
-        if (run > 0)
-            times << t.nsecsElapsed() / 1e6;
-    }
-    std::lock_guard lock(cs);
-    records.clear();
-    for (const PMonitorRec r : sampler.Buffer)
-        records << *r;
-    return Median(times);
-}
-
 void fill(TMainForm& form, const QList<TMonitorRec>& records) {
     std::lock_guard lock(form.CS);
     ClearRecList(form.Dervel->Buffer);
@@ -238,7 +199,7 @@ int main(int argc, char* argv[]) {
         sizes = {1000, 10000, 50000};
     for (int n : sizes) {
         QList<TMonitorRec> records;
-        const double fetched = fetch(n, records);
+        const double fetched = FetchSnapshotMs(n, kRuns, records);
         const double steady = arrival(form, records, false);
         const double growing = arrival(form, records, true);
         const double painted = paint(form);

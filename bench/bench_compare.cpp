@@ -18,43 +18,14 @@ namespace {
 
 constexpr int kRuns = 7;
 
-class TArrivals : public QObject {
-public:
-    QEventLoop* loop = nullptr;
-
-protected:
-    void customEvent(QEvent*) override {
-        if (loop)
-            loop->quit();
-    }
-};
-
 // Fetches one snapshot with the real sampler; returns its median time and the rows.
 double fetch(int n, TRecordedRows& rows) {
-    TBenchServer server(n);
-    TDbConnection connection;
-    connection.setConnectionString(server.oledb());
-    connection.open();
-    TArrivals arrivals;
-    std::mutex cs;
-    QList<double> times;
-    TDervel sampler(&arrivals, cs);
-    sampler.Period = 360000;
-    for (int run = 0; run <= kRuns; ++run) {
-        QEventLoop loop;
-        arrivals.loop = &loop;
-        QElapsedTimer t;
-        t.start();
-        sampler.StartMonitoring(DefaultSamplingQuery(), &connection);
-        loop.exec();
-        if (run > 0)
-            times << t.nsecsElapsed() / 1e6;
-    }
-    std::lock_guard lock(cs);
+    QList<TMonitorRec> records;
+    const double ms = FetchSnapshotMs(n, kRuns, records);
     rows.clear();
-    for (const PMonitorRec r : sampler.Buffer)
-        rows.push_back({*r, {}, 0, 0});
-    return Median(times);
+    for (const TMonitorRec& r : records)
+        rows.push_back({r, {}, 0, 0});
+    return ms;
 }
 
 // The later moment: every third session worked, one in twenty ended, as many came.

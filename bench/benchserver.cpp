@@ -1,17 +1,22 @@
 #include "benchserver.h"
 
+#include "database/dbconnection.h"
 #include "grid/monitorcolumns.h"
 #include "instance.h"
 #include "rates/ratecolumns.h"
+#include "sampling/monitor.h"
 #include "sampling/querycomposition.h"
 #include "scripting.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <mutex>
 #include <poll.h>
 #include <signal.h>
 #include <string>
@@ -172,6 +177,49 @@ QString DefaultSamplingQuery() {
     for (const TMonitorColumn& c : MonitorColumns())
         visible << c.DefaultVisible;
     return ComposeQuery(QueryTemplateLines(), QueriedColumns(visible), 0, false, {}).Text;
+}
+
+namespace {
+
+// Ends the event loop when the sampler says a snapshot is in.
+class TArrivalQuit : public QObject {
+public:
+    QEventLoop* loop = nullptr;
+
+protected:
+    void customEvent(QEvent*) override {
+        if (loop)
+            loop->quit();
+    }
+};
+
+} // namespace
+
+double FetchSnapshotMs(int rows, int runs, QList<TMonitorRec>& records) {
+    TBenchServer server(rows);
+    TDbConnection connection;
+    connection.setConnectionString(server.oledb());
+    connection.open();
+    TArrivalQuit arrivals;
+    std::mutex cs;
+    QList<double> times;
+    TDervel sampler(&arrivals, cs);
+    sampler.Period = 360000;
+    for (int run = 0; run <= runs; ++run) {
+        QEventLoop loop;
+        arrivals.loop = &loop;
+        QElapsedTimer t;
+        t.start();
+        sampler.StartMonitoring(DefaultSamplingQuery(), &connection);
+        loop.exec();
+        if (run > 0)
+            times << t.nsecsElapsed() / 1e6;
+    }
+    std::lock_guard lock(cs);
+    records.clear();
+    for (const PMonitorRec r : sampler.Buffer)
+        records << *r;
+    return Median(times);
 }
 
 double Median(QList<double> values) {

@@ -2,6 +2,7 @@
 // A test server scripted with a busy instance of N sessions, for the benchmarks, and
 // timing helpers.
 
+#include "sampling/monitorrec.h"
 #include "tds_server.h"
 
 #include <QString>
@@ -53,6 +54,10 @@ QString DefaultSamplingQuery();
 
 // The median of a list of milliseconds.
 double Median(QList<double> values);
+
+// Fetches a snapshot of about `rows` sessions with the real sampler from a bench server,
+// `runs` times after a first that warms up; returns the median time in ms and the records.
+double FetchSnapshotMs(int rows, int runs, QList<TMonitorRec>& records);
 
 // One "name: value unit" line.
 void Report(const QString& name, double value, const QString& unit);
